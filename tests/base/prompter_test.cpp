@@ -1,0 +1,34 @@
+#include <gtest/gtest.h>
+
+#include "base/fatal.h"
+#include "base/prompter.h"
+#include "base/textcodec.h"
+
+TEST(ScriptedPrompter, AnswersFromQueueThenDefaultAndLogsEverything) {
+  ScriptedPrompter p;
+  p.push(PromptAnswer::Cancel);
+  EXPECT_FALSE(p.confirmOkCancel("Kestrin", "Are you sure?"));
+  EXPECT_TRUE(p.confirmOkCancel("Kestrin", "Again?"));  // queue empty: default Ok
+  p.push(PromptAnswer::No);
+  p.inform("Kestrin", "Done.");  // Ok-only boxes never take a scripted answer
+  ASSERT_EQ(p.log().size(), 3u);
+  EXPECT_EQ(p.log()[0].answer, PromptAnswer::Cancel);
+  EXPECT_EQ(p.log()[2].message.buttons, PromptButtons::Ok);
+  EXPECT_EQ(p.texts(), (QStringList{"Are you sure?", "Again?", "Done."}));
+  EXPECT_EQ(p.ask({"K", "Q", PromptButtons::YesNoCancel, PromptIcon::Question, PromptAnswer::Yes}),
+            PromptAnswer::No);
+}
+
+TEST(TextCodec, Cp932RoundTripAndLeadBytes) {
+  const QByteArray katakanaA("\x83\x41", 2);
+  EXPECT_EQ(fromCp932(katakanaA), QString::fromUtf8("ア"));
+  EXPECT_EQ(toCp932(QString::fromUtf8("アB")), katakanaA + "B");
+  EXPECT_TRUE(isCp932LeadByte(0x81));
+  EXPECT_TRUE(isCp932LeadByte(0xEF));
+  EXPECT_FALSE(isCp932LeadByte(0xA0));
+  EXPECT_FALSE(isCp932LeadByte('A'));
+}
+
+TEST(FatalErrorDeathTest, ShowsTextAndAborts) {
+  EXPECT_DEATH(fatalError("Out of cmcBuff element !"), "Out of cmcBuff element !");
+}
