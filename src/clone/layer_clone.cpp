@@ -1,0 +1,2 @@
+// Layer clone: sources are globbed from this folder.
+namespace { [[maybe_unused]] const int kLayer = 0; }
