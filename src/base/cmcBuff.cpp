@@ -39,6 +39,12 @@ void cmcBuff::Append(uint8_t byte) {
 
 void cmcBuff::Append(const uint8_t* bytes, int count) {
   if (!bytes || count <= 0) return;
+  if (bytes >= block_.data() && bytes < block_.data() + block_.size()) {
+    // Growth would free the source under our feet.
+    const std::vector<uint8_t> copy(bytes, bytes + count);
+    Append(copy.data(), count);
+    return;
+  }
   const int old = length_;
   Resize(length_ + count);
   std::memmove(block_.data() + front_ + old, bytes, static_cast<size_t>(count));

@@ -37,7 +37,8 @@ void cmcTask::DisposeLater() {
 
 void cmcTask::Dispose(cmcTask* task) {
   if (!task) return;
-  if (!task->stopped_) {
+  // A task stopped from inside its own callback is still on the stack: defer it as well.
+  if (!task->stopped_ || task->busy_) {
     task->StopAndClear();
     task->DisposeLater();
   } else {
@@ -47,6 +48,8 @@ void cmcTask::Dispose(cmcTask* task) {
 
 void cmcTask::onTick() {
   if (disposePending_) {
+    // A callback pumping a nested loop gets this tick too; the task must outlive that callback.
+    if (busy_) return;
     // Deleting a timer's owner inside its own signal is not safe; let the event loop do it.
     timer_.stop();
     stopped_ = true;
