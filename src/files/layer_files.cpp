@@ -1,2 +1,0 @@
-// Layer files: sources are globbed from this folder.
-namespace { [[maybe_unused]] const int kLayer = 0; }
