@@ -2,6 +2,7 @@
 
 #include <QCryptographicHash>
 #include <QFile>
+#include <algorithm>
 #include <climits>
 
 #include "files/savefile.h"
@@ -80,7 +81,15 @@ class LineReader {
     line.clear();
     while (line.size() < kLineChunk) {
       if (pos_ >= buffer_.size() && !refill()) break;
-      const char c = buffer_[pos_];
+      // Copy the run of ordinary characters up to a line end or the chunk's end in one go.
+      const qsizetype limit = std::min(buffer_.size(), pos_ + (kLineChunk - line.size()));
+      qsizetype i = pos_;
+      const char* p = buffer_.constData();
+      while (i < limit && p[i] != '\n' && p[i] != '\r') ++i;
+      line.append(p + pos_, i - pos_);
+      pos_ = i;
+      if (i == limit) continue;
+      const char c = p[pos_];
       if (c == '\r') {
         // Hold a CR until we know whether an LF follows.
         if (pos_ + 1 >= buffer_.size() && !refill(true)) {

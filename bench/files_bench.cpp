@@ -1,0 +1,92 @@
+// Saving and re-opening a QEV file, against the 2 ms each that a File command may take.
+#include <benchmark/benchmark.h>
+
+#include <QDir>
+#include <algorithm>
+#include <chrono>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include "files/cmcQevFile.h"
+#include "model/cmcEeprom.h"
+
+namespace {
+
+constexpr double kLimitMs = 2.0;
+
+cmcEeprom sampleImage() {
+  cmcEeprom img(0x3000);
+  for (int a = 0; a < 0x18A0; ++a) img.setByte(a, uint8_t(a * 7 + (a >> 8)));
+  return img;
+}
+
+void configure(cmcQevFile& qev, cmcEeprom& img) {
+  qev.Configure(img);
+  qev.setModelCode(kQevModelCode);
+  qev.setSubCode(kQevSubCode);
+  qev.setBytesPerLine(kQevBytesPerLine);
+  qev.setDigestOn(true);
+  qev.setSalt(kQevSalt);
+  qev.setMapRev(kQevMapRevValue);
+  qev.setMapRevHook([](int v) { return v == 1; });
+  qev.setEtcDataHook([](int, int& d) {
+    d = 0;
+    return true;
+  });
+}
+
+// Milliseconds per operation (wall clock) and that time as a share of the limit (below 1 is
+// within it).
+void reportRatio(benchmark::State& state, std::chrono::steady_clock::time_point start) {
+  const double ms =
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count() /
+      double(std::max<benchmark::IterationCount>(state.iterations(), 1));
+  state.counters["ms_per_op"] = ms;
+  state.counters["ratio_to_2ms"] = ms / kLimitMs;
+}
+
+// Argument 0: the temporary directory (a disk); 1: a memory file system where there is one, to
+// tell the program's own time from the disk's sync.
+QString benchDirTemplate(int where) {
+  return where == 1 && QFileInfo(QStringLiteral("/dev/shm")).isWritable()
+             ? QStringLiteral("/dev/shm/kestrin-bench-XXXXXX")
+             : QDir::tempPath() + QStringLiteral("/kestrin-bench-XXXXXX");
+}
+
+void BM_QevSave(benchmark::State& state) {
+  QTemporaryDir dir(benchDirTemplate(int(state.range(0))));
+  const QString path = dir.filePath("bench.qev");
+  cmcEeprom img = sampleImage();
+  const auto start = std::chrono::steady_clock::now();
+  for (auto _ : state) {
+    cmcQevFile qev;
+    configure(qev, img);
+    if (qev.Write(path, qevCloneRanges()) != kQevOk) state.SkipWithError("write failed");
+  }
+  reportRatio(state, start);
+}
+BENCHMARK(BM_QevSave)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+void BM_QevOpen(benchmark::State& state) {
+  QTemporaryDir dir(benchDirTemplate(int(state.range(0))));
+  const QString path = dir.filePath("bench.qev");
+  cmcEeprom img = sampleImage();
+  {
+    cmcQevFile qev;
+    configure(qev, img);
+    qev.Write(path, qevCloneRanges());
+  }
+  cmcEeprom target(0x3000);
+  const auto start = std::chrono::steady_clock::now();
+  for (auto _ : state) {
+    cmcQevFile qev;
+    configure(qev, target);
+    if (qev.Read(path, qevCloneRanges()) != kQevOk) state.SkipWithError("read failed");
+  }
+  reportRatio(state, start);
+}
+BENCHMARK(BM_QevOpen)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();
