@@ -1,7 +1,8 @@
+#include "base/prompter.h"
+
 #include <gtest/gtest.h>
 
 #include "base/fatal.h"
-#include "base/prompter.h"
 #include "base/textcodec.h"
 
 TEST(ScriptedPrompter, AnswersFromQueueThenDefaultAndLogsEverything) {

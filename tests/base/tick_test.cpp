@@ -37,7 +37,10 @@ TEST(cmcTick, SurvivesTheTickCountWrapping) {
 }
 
 TEST(cmcTick, RealClockIsMonotonicAfterTheOverrideGoes) {
-  { ScopedTickClock clock([] { return 5u; }); EXPECT_EQ(cmcTick::Now(), 5u); }
+  {
+    ScopedTickClock clock([] { return 5u; });
+    EXPECT_EQ(cmcTick::Now(), 5u);
+  }
   cmcTick t;
   t.Start(60000);
   EXPECT_GT(t.Remaining(), 59000u);
