@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <climits>
 
+#include "files/messages.h"
 #include "files/savefile.h"
 #include "model/cmcEeprom.h"
 
@@ -301,6 +302,9 @@ int cmcQevFile::CheckCoverage(const AddressRanges& ranges) {
 }
 
 void cmcQevFile::ShowFileError(int code) const {
-  if (code <= kQevOk || code > kQevEtcData || !errorSink_) return;
-  errorSink_(code);
+  if (prompter_ && text_) ShowFileError(*prompter_, *text_, code);
+}
+
+void cmcQevFile::ShowFileError(Prompter& prompter, cmcGTex& text, int code) {
+  if (const char* key = fileErrorKey(code)) showFileErrorBox(prompter, text, key);
 }

@@ -7,6 +7,8 @@
 #include <vector>
 
 class cmcEeprom;
+class cmcGTex;
+class Prompter;
 
 // An inclusive pair of image addresses. A range list ends at its end or at the first pair whose
 // first exceeds its last (callers coming from tables may still write the (1, 0) end marker).
@@ -50,8 +52,6 @@ class cmcQevFile {
   using MapRevHook = std::function<bool(int mapRev)>;
   // Decodes EtcData into a destination code; false rejects the file.
   using EtcDataHook = std::function<bool(int etcData, int& destination)>;
-  // Shows the message of a nonzero result code; Read and Write call it once per failure.
-  using ErrorSink = std::function<void(int code)>;
 
   cmcQevFile();
   ~cmcQevFile();
@@ -71,7 +71,12 @@ class cmcQevFile {
   void setEtcData(int value) { etcData_ = value & 0xFFFFFF; }
   void setMapRevHook(MapRevHook hook) { mapRevHook_ = std::move(hook); }
   void setEtcDataHook(EtcDataHook hook) { etcDataHook_ = std::move(hook); }
-  void setErrorSink(ErrorSink sink) { errorSink_ = std::move(sink); }
+  // Where Write, Read and ShowFileError show their messages (neither owned). Without them
+  // nothing is shown and the caller goes by the result code alone.
+  void setMessages(Prompter* prompter, cmcGTex* text) {
+    prompter_ = prompter;
+    text_ = text;
+  }
   // Test seam: the file being written fails once this many bytes are out (as a full disk).
   void setWriteFailAfter(qint64 bytes) { writeFailAfter_ = bytes; }
 
@@ -87,8 +92,9 @@ class cmcQevFile {
   int Read(const QString& path, const AddressRanges& ranges);
   // 0: the file supplied exactly the ranges; 7: something is missing; 8: something extra.
   int CheckCoverage(const AddressRanges& ranges);
-  // Hands a nonzero code of 1..10 to the error sink; nothing for 0 or unknown codes.
+  // "File error." and the code's text in a warning box; nothing for 0 or unknown codes.
   void ShowFileError(int code) const;
+  static void ShowFileError(Prompter& prompter, cmcGTex& text, int code);
 
  private:
   int readInto(const QString& path, cmcEeprom& target);
@@ -109,7 +115,8 @@ class cmcQevFile {
   std::vector<uint8_t> loadedMap_;
   MapRevHook mapRevHook_;
   EtcDataHook etcDataHook_;
-  ErrorSink errorSink_;
+  Prompter* prompter_ = nullptr;
+  cmcGTex* text_ = nullptr;
   int destination_ = 0;
   qint64 writeFailAfter_ = -1;
 };

@@ -221,14 +221,14 @@ TEST(QevRead, EveryCheckInOrderAndTheImageStaysOnRejection) {
     const cmcEeprom before = img;
     cmcQevFile qev;
     configureReader(qev, img);
-    std::vector<int> shown;
-    qev.setErrorSink([&](int code) { shown.push_back(code); });
+    MessageHarness messages;
+    qev.setMessages(&messages.prompter, &messages.text);
     EXPECT_EQ(qev.Read(path, qevCloneRanges()), c.expected);
     if (c.expected == kQevOk) {
-      EXPECT_TRUE(shown.empty());
+      EXPECT_TRUE(messages.prompter.log().empty());
       EXPECT_EQ(memcmp(img.data(), patternImage().data(), 0x18A0), 0);
     } else {
-      EXPECT_EQ(shown, std::vector<int>{c.expected});
+      EXPECT_EQ(messages.prompter.log().size(), 1u);
       EXPECT_TRUE(img.equals(before));
     }
     if (c.expected == kQevModel || c.expected == kQevExtra || c.expected == kQevEtcData) {
@@ -251,6 +251,34 @@ TEST(QevRead, LineEndsAndMissingFiles) {
 
   EXPECT_EQ(qev.Read(dir.filePath("absent.qev")), kQevFileOpen);
   EXPECT_EQ(qev.Read(dir.path()), kQevFileOpen);  // a directory
+}
+
+// Every code's box: warning icon, one OK button, the title as caption, "File error." above the
+// code's own text.
+TEST(QevMessages, ShowFileErrorWordsEachCode) {
+  const char* texts[] = {nullptr,
+                         "Cannot open the file.",
+                         "Cannot access the file.",
+                         "Illegal data.",
+                         "Illegal data.",
+                         "Incompatible data.",
+                         "Illegal data.",
+                         "There is not enough data.",
+                         "Illegal data.",
+                         "Please update to the latest version.",
+                         "Incompatible data."};
+  MessageHarness m;
+  cmcQevFile qev;
+  qev.setMessages(&m.prompter, &m.text);
+  for (int code = -1; code <= 11; ++code) qev.ShowFileError(code);
+  ASSERT_EQ(m.prompter.log().size(), 10u);
+  for (int code = 1; code <= 10; ++code) {
+    const PromptMessage& box = m.prompter.log()[code - 1].message;
+    EXPECT_EQ(box.caption, "Kestrin");
+    EXPECT_EQ(box.text, QString("File error.\n\n") + texts[code]) << code;
+    EXPECT_EQ(box.icon, PromptIcon::Warning);
+    EXPECT_EQ(box.buttons, PromptButtons::Ok);
+  }
 }
 
 TEST(QevCoverage, WithoutLoadedDataOrImageNothingIsCovered) {

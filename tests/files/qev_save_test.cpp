@@ -52,14 +52,14 @@ TEST(QevSave, InjectedWriteFailureKeepsTheOldFile) {
   for (qint64 failAfter : {0, 10, 7000, 15000}) {
     SCOPED_TRACE(failAfter);
     writeAll(path, kOldContent);
-    std::vector<int> shown;
+    MessageHarness m;
     cmcEeprom img = patternImage();
     cmcQevFile qev;
     configureWriter(qev, img);
-    qev.setErrorSink([&](int code) { shown.push_back(code); });
+    qev.setMessages(&m.prompter, &m.text);
     qev.setWriteFailAfter(failAfter);
     EXPECT_EQ(qev.Write(path, qevCloneRanges()), kQevFileAccess);
-    EXPECT_EQ(shown, std::vector<int>{kQevFileAccess});
+    EXPECT_EQ(m.prompter.texts(), QStringList{"File error.\n\nCannot access the file."});
     EXPECT_EQ(readAll(path), kOldContent);
     EXPECT_EQ(entries(dir), QStringList{"kept.qev"});
   }

@@ -6,7 +6,9 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include "base/prompter.h"
 #include "files/cmcQevFile.h"
+#include "gtex/cmcGTex.h"
 #include "model/cmcEeprom.h"
 
 // Helpers shared by the QEV tests: the fixture's image and text, and a configured reader.
@@ -65,5 +67,64 @@ inline void configureReader(cmcQevFile& qev, cmcEeprom& image) {
   qev.setMapRevHook([](int v) { return v == 1; });
   qev.setEtcDataHook(testEtcHook);
 }
+
+// The messages of the file commands, as the resource text words them (a small stand-in text, so
+// that these tests do not depend on the whole resource text).
+inline const char* const kMessageText[] = {
+    "",
+    "#GI_Sys_AppTitle",
+    "Kestrin",
+    "#GI_Mess_FileErr_Headline",
+    "File error.",
+    "#GI_Mess_FileErr_FileOpen",
+    "Cannot open the file.",
+    "#GI_Mess_FileErr_FileAccess",
+    "Cannot access the file.",
+    "#GI_Mess_FileErr_Model",
+    "Illegal data.",
+    "#GI_Mess_FileErr_Extra",
+    "Illegal data.",
+    "#GI_Mess_FileErr_MapRev",
+    "Incompatible data.",
+    "#GI_Mess_FileErr_Format",
+    "Illegal data.",
+    "#GI_Mess_FileErr_Coverage",
+    "There is not enough data.",
+    "#GI_Mess_FileErr_Data",
+    "Illegal data.",
+    "#GI_Mess_FileErr_Newer",
+    "Please update to the latest version.",
+    "#GI_Mess_FileErr_EtcData",
+    "Incompatible data.",
+    "#GI_Mess_Import_OpenErr",
+    "File error.",
+    "",
+    "Cannot open the file.",
+    "#GI_Mess_Import_TitleErr",
+    "File error.",
+    "",
+    "Illegal data.",
+    "#GI_Mess_Import_NoData",
+    "No channel data was found.",
+    "#GI_Mess_Import_NoChSpace",
+    "Channel overflow.",
+    "Some channels are not imported.",
+    "#GI_Mess_Import_Discard",
+    "Some channels are read as blank due to invalid value/setting.",
+    "#GI_Mess_Import_Correct",
+    "Some settings are changed to the valid value.",
+    "#GI_Mess_Confirm_ImportFile",
+    "Import from the file.",
+    "Current sheet will be cleared.",
+    "Are you sure?",
+    "#End_Of_Ovl",
+};
+
+// A reader over kMessageText and a prompter that records what was shown.
+struct MessageHarness {
+  MessageHarness() { text.setSource(kMessageText, int(std::size(kMessageText))); }
+  cmcGTex text;
+  ScriptedPrompter prompter;
+};
 
 }  // namespace qevtest
