@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QRect>
 #include <cstdint>
 #include <functional>
@@ -80,6 +81,13 @@ constexpr uint8_t kSignificantAll = 255;
 constexpr uint8_t kMultiSelectActive = 1;  // input: rows are multiply selected
 constexpr uint8_t kMultiSelectApplied = 2;  // result: the command applies to the whole range
 
+// What the grid is to open for the cell when the dispatcher answers kDispatchListOpened.
+enum PopupKind : int {
+  kPopupNone = 0,
+  kPopupList = 1,      // the selection list `listName` (or the built `cellLines`) on `value`
+  kPopupFlagBits = 2,  // the flag-bits dialog on the word `value`, positions first..last
+};
+
 // Decorations a link asks the painter to draw (the catalogue itself never paints).
 enum CellDecoration : int {
   kDecorationNone = 0,
@@ -139,6 +147,19 @@ struct cmcCellCapsule {
 
   std::function<void(int rules)> repaint;  // called after an edit with RepaintRule bits
   std::function<void()> reopenEditor;       // lets a handler open the in-place editor again
+
+  // Result with kDispatchListOpened. The catalogue never opens windows itself: it describes
+  // here the list or dialog the grid is to open for this cell.
+  struct PopupRequest {
+    int kind = kPopupNone;
+    QByteArray listName;          // list: the GI_Sheet_Sel_<name> stem of its description
+    int keyLink = CL_None;        // list: the link of its choices
+    int value = 0;                // list: the choice made current; flag bits: the value word
+    QList<QByteArray> cellLines;  // a list built for the occasion: the lines of its _Cells
+    int first = 0;                // flag bits: first and last position numbers, label type
+    int last = 0;
+    int labelType = 0;
+  } popup;
 
   bool forPainting() const { return grid == nullptr && editGrid == nullptr; }
 };
