@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "base/textcodec.h"
+#include "model/numbering.h"
 
 namespace {
 
@@ -146,13 +147,8 @@ int64_t stepNumber(int64_t value, int64_t min, int64_t max, int64_t step, int di
 }
 
 QByteArray channelChooserText(int64_t value, int64_t shownOffset) {
-  if (value >= 200 && value <= 206) {
-    const int pair = static_cast<int>((value - 200) / 2);
-    QByteArray text;
-    text.append(pair / 10 == 0 ? ' ' : static_cast<char>('0' + pair / 10));
-    text.append(static_cast<char>('0' + pair % 10));
-    text.append(value % 2 == 0 ? 'A' : 'B');
-    return text;
+  if (value >= numbering::kFirstScanEdge && value <= numbering::kCallChannel) {
+    return numbering::displayChannelLabel(static_cast<int>(value));
   }
   return QByteArray::number(static_cast<qlonglong>(value + shownOffset));
 }
@@ -173,26 +169,11 @@ std::optional<int64_t> parseChannelChooserText(const QByteArray& typed, int64_t 
   return std::clamp(v, min, std::max(min, max));
 }
 
-QByteArray emergencyText(int value) {
-  if (value == kEmergencyVfo) return "VFO";
-  if (value == kEmergencyCall) return "CALL";
-  if (value >= 1 && value <= 200) return QByteArray::number(value - 1);
-  if (value >= 201 && value <= 206) {
-    return QByteArray::number((value - 201) / 2 + 1) + ((value - 201) % 2 == 0 ? "A" : "B");
-  }
-  return QByteArray();
-}
-
-int emergencyChannelIndex(int value) {
-  if (value >= 1 && value <= 206) return value - 1;
-  return -1;
-}
-
 std::optional<int> parseEmergencyText(const QByteArray& typed, bool offerVfoAndCall,
                                       const std::function<bool(int index)>& channelInUse) {
   const QByteArray text = singleByteChars(trimmed(typed)).toUpper();
-  if (offerVfoAndCall && text.startsWith('V')) return kEmergencyVfo;
-  if (offerVfoAndCall && text.startsWith('C')) return kEmergencyCall;
+  if (offerVfoAndCall && text.startsWith('V')) return numbering::kEmergencyVFO;
+  if (offerVfoAndCall && text.startsWith('C')) return numbering::kEmergencyCall;
   QByteArray kept;
   for (char c : text) {
     if (isDigit(c) || c == '-' || c == 'A' || c == 'B') kept.append(c);
@@ -213,7 +194,7 @@ std::optional<int> parseEmergencyText(const QByteArray& typed, bool offerVfoAndC
     index = static_cast<int>(i);
   }
   if (!channelInUse || !channelInUse(index)) return std::nullopt;
-  return index + 1;
+  return numbering::emergencyValueOf(index);
 }
 
 int bitPatternWidth(int first, int last) { return std::clamp(last - first + 1, 0, 26); }

@@ -51,12 +51,7 @@ std::optional<int64_t> parseChannelChooserText(const QByteArray& typed, int64_t 
                                                int64_t shownOffset);
 
 // --- the emergency channel -------------------------------------------------------------------
-// Values: 0 VFO, 1..200 memory channel value - 1, 201..206 scan edges 1A..3B, 207 CALL.
-constexpr int kEmergencyVfo = 0;
-constexpr int kEmergencyCall = 207;
-QByteArray emergencyText(int value);
-// The channel index (0..205) a value names, or -1 for VFO, CALL and anything else.
-int emergencyChannelIndex(int value);
+// Values (numbering::emergencyLabel shows them): 0 VFO, 1..206 channel index + 1, 207 CALL.
 // A typed emergency channel: "V"/"C" for VFO and CALL when offered, "12" for memory channel 12,
 // "2B" for scan edge 203. Taken only when the named channel is in use; nullopt leaves the value.
 std::optional<int> parseEmergencyText(const QByteArray& typed, bool offerVfoAndCall,

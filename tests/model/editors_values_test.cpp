@@ -132,13 +132,6 @@ TEST(EditorValues, EmergencyChannel) {
       {"200", false, std::nullopt},  {"-1", false, std::nullopt},
   };
   for (const Case& c : cases) EXPECT_EQ(parseEmergencyText(c.typed, c.offer, inUse), c.value) << c.typed.constData();
-  EXPECT_EQ(emergencyText(0), "VFO");
-  EXPECT_EQ(emergencyText(1), "0");
-  EXPECT_EQ(emergencyText(201), "1A");
-  EXPECT_EQ(emergencyText(206), "3B");
-  EXPECT_EQ(emergencyText(207), "CALL");
-  EXPECT_EQ(emergencyChannelIndex(201), 200);
-  EXPECT_EQ(emergencyChannelIndex(207), -1);
 }
 
 TEST(EditorValues, NearestToneAndPatternText) {
