@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "gtex/cmcCellObj.h"
+#include "gtex/cmcFCache.h"
 #include "gtex/cmcGTex.h"
 #include "model/editor_values.h"
 #include "model/numbering.h"
@@ -83,6 +84,12 @@ bool stepChoice(const SelectionList* list, int& value, int direction) {
 QByteArray trimmedText(const QByteArray& t) { return t.trimmed(); }
 
 }  // namespace
+
+ValueEditors::ValueEditors(cmcFCache& cache, cmcGTex& text)
+    : lists_([&cache](const QByteArray& name, int keyLink) {
+        return &cache.list(name.constData(), keyLink);
+      }),
+      text_(&text) {}
 
 const SelectionList* ValueEditors::list(const QByteArray& name, int keyLink) const {
   return lists_ ? lists_(name, keyLink) : nullptr;

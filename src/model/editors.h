@@ -9,6 +9,7 @@
 #include "gtex/selectionlist.h"
 #include "model/cmcCellCapsule.h"
 
+class cmcFCache;
 class cmcGTex;
 
 // The value editors. A field handler of the catalogue hands the current value to one of them;
@@ -50,6 +51,8 @@ class ValueEditors {
  public:
   // `text` is the main resource text (for the lines of lists built at run time).
   ValueEditors(SelectionListLookup lists, cmcGTex* text) : lists_(std::move(lists)), text_(text) {}
+  // The application's shape: lists from its selection-list cache over the same text.
+  ValueEditors(cmcFCache& cache, cmcGTex& text);
 
   // A value chosen from `listName` (items linked to `itemLink`: Flex0, or FlexMarking_Mode).
   EditResult selection(cmcCellCapsule& req, const QByteArray& listName, int& value,

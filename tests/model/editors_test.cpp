@@ -4,6 +4,7 @@
 #include <random>
 
 #include "gtex/cmcCellObj.h"
+#include "gtex/cmcFCache.h"
 #include "gtex/cmcGTex.h"
 #include "model/ChannelView.h"
 #include "model/cmcEeprom.h"
@@ -531,4 +532,28 @@ TEST_F(EditorsTest, HostileTypedTextKeepsEveryValueInsideItsField) {
     ASSERT_LE(guard[2 + 15], 24);
     ASSERT_EQ(guard[18], 0x7F);
   }
+}
+
+TEST(EditorsWithCache, ListsComeFromTheirDescriptionInTheResourceText) {
+  static const char* const kLines[] = {
+      "",
+      "#GI_Sheet_Sel_Mch_Dup_Cells",
+      "{S(%Flex0[0]:)}OFF  \\_",
+      "{S(%Flex0[1])}-DUP",
+      "{S(%Flex0[2])}+DUP",
+      "#",
+      "#End_Of_Ovl",
+  };
+  cmcGTex text;
+  text.setSource(kLines, sizeof kLines / sizeof *kLines);
+  cmcFCache cache(text);
+  const ValueEditors e(cache, text);
+  int value = 0;
+  cmcCellCapsule display;
+  e.selection(display, "GI_Sheet_Sel_Mch_Dup", value);
+  EXPECT_EQ(display.resultText, "");  // OFF carries an empty argument
+  cmcCellCapsule back = keyRequest(kKeyBackspace);
+  EXPECT_TRUE(e.selection(back, "GI_Sheet_Sel_Mch_Dup", value).changed);
+  EXPECT_EQ(value, 2);
+  EXPECT_EQ(back.resultText, "+DUP");
 }
