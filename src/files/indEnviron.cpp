@@ -1,0 +1,278 @@
+#include "files/indEnviron.h"
+
+#include <QDir>
+#include <QSettings>
+#include <QStandardPaths>
+#include <algorithm>
+#include <climits>
+
+#include "files/etcdata.h"
+
+namespace {
+const QString kGlobal = QStringLiteral("Global");
+const QString kRecentList = QStringLiteral("Recent File List");
+const QString kViewOption = QStringLiteral("View Option");
+const QString kWindowPosition = QStringLiteral("Window Position");
+const QString kSetup = QStringLiteral("Setup");
+
+QStringList keyParts(const QString& keyPath) {
+  return QString(keyPath)
+      .replace(QLatin1Char('\\'), QLatin1Char('/'))
+      .split(QLatin1Char('/'), Qt::SkipEmptyParts);
+}
+
+// Reads one group of the store; the first missing or non-integer value fails the whole load.
+class GroupReader {
+ public:
+  GroupReader(QSettings& s, const QString& group, bool& ok) : s_(s), ok_(ok) {
+    if (!ok_) return;
+    if (!s_.childGroups().contains(group)) {
+      ok_ = false;
+      return;
+    }
+    s_.beginGroup(group);
+    open_ = true;
+  }
+  ~GroupReader() {
+    if (open_) s_.endGroup();
+  }
+  GroupReader(const GroupReader&) = delete;
+  GroupReader& operator=(const GroupReader&) = delete;
+
+  int integer(const QString& name, int lo = INT_MIN, int hi = INT_MAX) {
+    if (!ok_) return 0;
+    bool converted = false;
+    const QVariant v = s_.value(name);
+    const int value = v.isValid() ? v.toInt(&converted) : 0;
+    if (!converted) {
+      ok_ = false;
+      return 0;
+    }
+    return std::clamp(value, lo, hi);
+  }
+  // A missing text reads as empty, as registry string reads do.
+  QString text(const QString& name) {
+    if (!ok_) return {};
+    return s_.value(name).toString();
+  }
+
+ private:
+  QSettings& s_;
+  bool& ok_;
+  bool open_ = false;
+};
+}  // namespace
+
+WindowRect defaultWindowRect(const ScreenSize& screen) {
+  // Integer arithmetic: exactly the truncated products of 0.9 and 0.3.
+  WindowRect r;
+  r.width = std::min(800, screen.width * 9 / 10);
+  r.height = std::min(600, screen.height * 9 / 10);
+  r.left = (screen.width - r.width) / 2;
+  r.top = (screen.height - r.height) * 3 / 10;
+  return r;
+}
+
+WindowRect pullIntoWorkArea(WindowRect r, const WorkArea& area) {
+  if (r.left > area.right - 16) r.left = area.right - 16;
+  if (r.top > area.bottom - 16) r.top = area.bottom - 16;
+  if (r.left + r.width < area.left + 16) r.left = area.left - r.width + 16;
+  if (r.top < area.top) r.top = area.top;
+  return r;
+}
+
+indEnviron::indEnviron(const QString& mutexName, const QString& userKeyPath,
+                       const QString& machineKeyPath, const QStringList& arguments,
+                       const ScreenSize& screen, const EnvironPlace& place)
+    : lock_(mutexName, place.lockDirectory),
+      userKey_(userKeyPath),
+      machineKey_(machineKeyPath),
+      screen_(screen) {
+  const QStringList parts = keyParts(userKeyPath);
+  const QString app = parts.isEmpty() ? QStringLiteral("Kestrin") : parts.last();
+  if (!place.settingsDirectory.isEmpty()) {
+    iniPath_ = QDir(place.settingsDirectory).filePath(app + QStringLiteral(".ini"));
+  } else {
+#ifndef Q_OS_WIN
+    // Software\Zelk\Kestrin -> <config>/Zelk/Kestrin.ini
+    QStringList rest = parts;
+    if (!rest.isEmpty() &&
+        rest.first().compare(QStringLiteral("Software"), Qt::CaseInsensitive) == 0) {
+      rest.removeFirst();
+    }
+    const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    iniPath_ = QDir(config).filePath(rest.join(QLatin1Char('/')) + QStringLiteral(".ini"));
+#endif
+  }
+  applyDefaults();
+  if (!isFirstInstance()) return;  // a second instance ends at once and touches nothing
+  if (!load(arguments) || marker_ != kMarker) applyDefaults();
+}
+
+indEnviron::~indEnviron() {
+  if (isFirstInstance() && marker_ == kMarker) save();
+  lock_.release();
+}
+
+std::unique_ptr<QSettings> indEnviron::open() const {
+  if (iniPath_.isEmpty()) {
+    return std::make_unique<QSettings>(QStringLiteral("HKEY_CURRENT_USER\\") + userKey_,
+                                       QSettings::NativeFormat);
+  }
+  return std::make_unique<QSettings>(iniPath_, QSettings::IniFormat);
+}
+
+void indEnviron::applyDefaults() {
+  marker_ = kMarker;
+  comPort_ = 0;
+  comSpeedHigh_ = 1;
+  transType_ = 0;
+  currentDirectory_.clear();
+  recent_.clear();
+  fontSizePercentage_ = 100;
+  toolbarVisible_ = 1;
+  fontSizePrinter_ = 10;
+  window_ = defaultWindowRect(screen_);
+  splitterV_ = 200;
+  modelType_ = 0;
+  destination_ = 16;
+  flagA_ = flagB_ = flagC_ = flagD_ = false;
+  setupState_ = kSetupNeeded;
+  adjustFlag_ = 0;
+}
+
+bool indEnviron::load(const QStringList& arguments) {
+  auto s = open();
+  bool ok = s->status() == QSettings::NoError;
+  {
+    GroupReader g(*s, kGlobal, ok);
+    marker_ = g.integer(QStringLiteral("BBT"));
+    comPort_ = g.integer(QStringLiteral("ComPort"), 1, 256);
+    comSpeedHigh_ = g.integer(QStringLiteral("ComSpeedHigh"), 0, 1);
+    transType_ = g.integer(QStringLiteral("TransType"), 0, 4);
+    currentDirectory_ = g.text(QStringLiteral("Current Directory"));
+  }
+  {
+    GroupReader g(*s, kRecentList, ok);
+    for (int i = 0; i < 10; ++i) recent_.append(g.text(QStringLiteral("Recent%1").arg(i)));
+  }
+  {
+    GroupReader g(*s, kViewOption, ok);
+    fontSizePercentage_ = g.integer(QStringLiteral("FontSize Percentage"), 25, 1000);
+    toolbarVisible_ = g.integer(QStringLiteral("Toolbar Visible")) != 0 ? 1 : 0;
+    fontSizePrinter_ = g.integer(QStringLiteral("FontSize Printer"), 8, 12);
+  }
+  {
+    GroupReader g(*s, kWindowPosition, ok);
+    window_.left = g.integer(QStringLiteral("Left"));
+    window_.top = g.integer(QStringLiteral("Top"));
+    window_.width = g.integer(QStringLiteral("Width"));
+    window_.height = g.integer(QStringLiteral("Height"));
+    splitterV_ = g.integer(QStringLiteral("SplitterV"));
+  }
+  uint32_t etc = 0;
+  {
+    GroupReader g(*s, kSetup, ok);
+    modelType_ = g.integer(QStringLiteral("ModelType"));
+    etc = static_cast<uint32_t>(g.integer(QStringLiteral("Etc Data")));
+  }
+  if (!ok) return false;
+
+  const EtcData unpacked = unpackEtcData(etc);
+  if (unpacked.valid) {
+    destination_ = unpacked.code;
+    setFlags(unpacked.a, unpacked.b, unpacked.c, unpacked.d);
+  } else {
+    destination_ = 16;
+    setFlags(false, false, false, false);
+  }
+  recomputeSetupState();
+  for (const QString& arg : arguments) {
+    if (arg.compare(QStringLiteral("/setup"), Qt::CaseInsensitive) == 0) setupState_ = kSetupForced;
+  }
+  adjustFlag_ = 0;
+  return true;
+}
+
+bool indEnviron::save() {
+  auto s = open();
+  s->beginGroup(kGlobal);
+  s->setValue(QStringLiteral("BBT"), marker_);
+  s->setValue(QStringLiteral("ComPort"), comPort_);
+  s->setValue(QStringLiteral("ComSpeedHigh"), comSpeedHigh_);
+  s->setValue(QStringLiteral("TransType"), transType_);
+  s->setValue(QStringLiteral("Current Directory"), currentDirectory_);
+  s->endGroup();
+  s->beginGroup(kRecentList);
+  for (int i = 0; i < 10; ++i) s->setValue(QStringLiteral("Recent%1").arg(i), recent_.path(i));
+  s->endGroup();
+  s->beginGroup(kViewOption);
+  s->setValue(QStringLiteral("FontSize Percentage"), fontSizePercentage_);
+  s->setValue(QStringLiteral("Toolbar Visible"), toolbarVisible_);
+  s->setValue(QStringLiteral("FontSize Printer"), fontSizePrinter_);
+  s->endGroup();
+  s->beginGroup(kWindowPosition);
+  s->setValue(QStringLiteral("Left"), window_.left);
+  s->setValue(QStringLiteral("Top"), window_.top);
+  s->setValue(QStringLiteral("Width"), window_.width);
+  s->setValue(QStringLiteral("Height"), window_.height);
+  s->setValue(QStringLiteral("SplitterV"), splitterV_);
+  s->endGroup();
+  s->beginGroup(kSetup);
+  s->setValue(QStringLiteral("ModelType"), modelType_);
+  s->setValue(QStringLiteral("Etc Data"), static_cast<int>(etcData()));
+  s->endGroup();
+  s->sync();
+  return s->status() == QSettings::NoError;
+}
+
+void indEnviron::setFlags(bool a, bool b, bool c, bool d) {
+  flagA_ = a;
+  flagB_ = b;
+  flagC_ = c;
+  flagD_ = d;
+}
+
+uint32_t indEnviron::etcData() const {
+  return packEtcData(destination_, flagA_, flagB_, flagC_, flagD_);
+}
+
+void indEnviron::recomputeSetupState() {
+  if (setupState_ == kSetupForced) return;
+  setupState_ = destination_ > 15 ? kSetupNeeded : kSetupReady;
+}
+
+QString indEnviron::groupFor(const QString& keyPath) const {
+  const QStringList root = keyParts(userKey_);
+  QStringList parts = keyParts(keyPath);
+  bool under = parts.size() >= root.size();
+  for (int i = 0; under && i < root.size(); ++i) {
+    under = parts.at(i).compare(root.at(i), Qt::CaseInsensitive) == 0;
+  }
+  if (under) parts = parts.mid(root.size());
+  return parts.join(QLatin1Char('/'));
+}
+
+int indEnviron::readInteger(const QString& keyPath, const QString& name) const {
+  auto s = open();
+  const QString group = groupFor(keyPath);
+  if (!group.isEmpty()) s->beginGroup(group);
+  const QVariant v = s->value(name);
+  bool ok = false;
+  const int value = v.isValid() ? v.toInt(&ok) : 0;
+  return ok ? value : -1;
+}
+
+void indEnviron::writeInteger(const QString& keyPath, const QString& name, int value) {
+  auto s = open();
+  const QString group = groupFor(keyPath);
+  if (!group.isEmpty()) s->beginGroup(group);
+  s->setValue(name, value);
+}
+
+void indEnviron::deleteKey(const QString& keyPath, const QString& subkey) {
+  auto s = open();
+  const QString group = groupFor(keyPath);
+  if (!group.isEmpty()) s->beginGroup(group);
+  s->remove(subkey);
+}

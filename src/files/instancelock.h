@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+#include <memory>
+
+class QLockFile;
+
+// Single-instance rule: the first process to take the lock named after the program's mutex name
+// is the first instance. The lock is a file in a per-user directory; a lock left behind by a run
+// that crashed is taken over. Released on destruction.
+class InstanceLock {
+ public:
+  // `directory` empty: the per-user runtime directory (the temporary directory when there is
+  // none).
+  explicit InstanceLock(const QString& name, const QString& directory = {});
+  ~InstanceLock();
+  InstanceLock(const InstanceLock&) = delete;
+  InstanceLock& operator=(const InstanceLock&) = delete;
+
+  // True when this process holds the lock, or when no lock could be made at all (an unwritable
+  // directory must not keep the program from starting).
+  bool isFirstInstance() const { return first_; }
+  bool holdsLock() const;
+  QString filePath() const { return path_; }
+  void release();
+
+ private:
+  QString path_;
+  std::unique_ptr<QLockFile> lock_;
+  bool first_ = false;
+};
