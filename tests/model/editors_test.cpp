@@ -12,6 +12,7 @@
 #include "model/editor_values.h"
 #include "model/editors.h"
 #include "model/memorymap.h"
+#include "resources/embedded_text.h"
 
 namespace {
 
@@ -556,4 +557,59 @@ TEST(EditorsWithCache, ListsComeFromTheirDescriptionInTheResourceText) {
   EXPECT_TRUE(e.selection(back, "GI_Sheet_Sel_Mch_Dup", value).changed);
   EXPECT_EQ(value, 2);
   EXPECT_EQ(back.resultText, "+DUP");
+}
+
+// The editors over the program's own resource text: the lists and the run-time emergency list
+// come out as the sheets will show them.
+TEST(EditorsWithMainText, ListsAndEmergencyLinesOfTheProgramsText) {
+  const EmbeddedText main = mainResourceText();
+  cmcGTex text;
+  text.setSource(main.lines, main.count);
+  cmcFCache cache(text);
+  const ValueEditors e(cache, text);
+
+  struct Case {
+    const char* list;
+    int link;
+    QByteArray typed;  // empty: display only
+    int value;
+    int after;
+    const char* shown;
+  };
+  const Case cases[] = {
+      {"GI_Sheet_Sel_Mch_TFreq", Flex0, "88", 0, 8, "88.5"},
+      {"GI_Sheet_Sel_Mch_TFreq", Flex0, "90", 0, 9, "91.5"},
+      {"GI_Sheet_Sel_Mch_DTCS", Flex0, "754", 0, 103, "754"},
+      {"GI_Sheet_Sel_Mch_DTCS", Flex0, "30", 0, 3, "031"},
+      {"GI_Sheet_Sel_Mch_TS_Pitch", Flex0, "", 3, 3, "12.5k"},
+      {"GI_Sheet_Sel_Mch_Mode", FlexMarking_Mode, "", 1, 1, "FM-N"},
+      {"GI_Sheet_Sel_Mch_Dup", Flex0, "", 0, 0, ""},
+      {"GI_Sheet_Sel_Mch_Bank_Group", Flex0, "", 10, 10, ""},
+      {"GI_Sheet_Sel_Mch_Bank_Group", Flex0, "", 2, 2, "C"},
+  };
+  for (const Case& c : cases) {
+    cmcCellCapsule r;
+    if (!c.typed.isEmpty()) {
+      r.operation = kOpTextEntered;
+      r.typedText = c.typed;
+    }
+    int value = c.value;
+    e.selectionTyped(r, c.list, value, kMatchNearestNumber, c.link);
+    EXPECT_EQ(value, c.after) << c.list << " " << c.typed.constData();
+    EXPECT_EQ(r.resultText, c.shown) << c.list;
+  }
+  // Backspace from the first tone wraps to the last.
+  cmcCellCapsule back = keyRequest(kKeyBackspace);
+  int tone = 0;
+  e.selection(back, "GI_Sheet_Sel_Mch_TFreq", tone);
+  EXPECT_EQ(tone, 49);
+  EXPECT_EQ(back.resultText, "254.1");
+
+  EmergencyContext context;
+  context.channelInUse = [](int index) { return index == 0; };
+  const QList<QByteArray> lines = e.emergencyListLines(0, context);
+  ASSERT_EQ(lines.size(), 6);
+  EXPECT_EQ(lines[1], "{($iCG2)}\\_Emergency CH\\_");
+  EXPECT_EQ(lines[4], "{S(%FlexVMCCh[0])}CALL");
+  EXPECT_EQ(lines[5], "{S(%FlexVMCCh[1])}CALL");
 }

@@ -42,6 +42,9 @@ TEST(TextRules, FoldingDropsKanaAndKeepsDoubleByteCharactersWhole) {
   // 0xBF is a trail byte here, not half-width katakana: the pair survives.
   EXPECT_EQ(foldTypedText(QByteArray("\x8A\xBF", 2)), QByteArray("\x8A\xBF", 2));
   EXPECT_EQ(foldTypedText(cp932("　！")), " !");  // ideographic space and full-width '!'
+  QByteArray ascii;  // comments keep every printable ASCII byte as it is
+  for (char c = 0x20; c < 0x7F; ++c) ascii.append(c);
+  EXPECT_EQ(foldTypedText(ascii), ascii);
 }
 
 TEST(TextRules, FixedFieldsNeverSplitADoubleByteCharacter) {
