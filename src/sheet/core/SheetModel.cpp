@@ -134,6 +134,8 @@ void SheetModel::build(const SheetBuildOptions& options) {
   buildBasicCell();
   countLayout();
   fillLayout();
+  // After the variants' steps, so that a hidden column never counts as the start.
+  findSelectableStart();
   applyWidths();
   built_ = true;
 }
@@ -292,17 +294,20 @@ void SheetModel::fillLayout() {
         cellHook(c, r);
       }
     }
-    for (int c = 0; c < columnCount_; ++c) {
-      SheetCell& cell = at(c, r);
-      if (cell.cell.selectable()) {
-        if (minSelectableColumn_ < 0 || c < minSelectableColumn_) minSelectableColumn_ = c;
-        if (minSelectableRow_ < 0) minSelectableRow_ = r;
-      }
-      cell.inMultiSelectRow = multi && rows_[r].multiSelect;
-    }
+    for (int c = 0; c < columnCount_; ++c) at(c, r).inMultiSelectRow = multi && rows_[r].multiSelect;
     rowHook(r);
   }
   applyIndexOffset();
+}
+
+void SheetModel::findSelectableStart() {
+  minSelectableColumn_ = minSelectableRow_ = -1;
+  for (int r = 0; r < rowCount(); ++r)
+    for (int c = 0; c < columnCount_; ++c) {
+      if (!at(c, r).cell.selectable()) continue;
+      if (minSelectableColumn_ < 0 || c < minSelectableColumn_) minSelectableColumn_ = c;
+      if (minSelectableRow_ < 0) minSelectableRow_ = r;
+    }
 }
 
 void SheetModel::applyIndexOffset() {

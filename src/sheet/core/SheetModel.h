@@ -224,6 +224,7 @@ class SheetModel {
   void reset();
   void readStyle();
   void applyIndexOffset();
+  void findSelectableStart();
   void applyWidths();
   SheetCell& at(int column, int row);
   const SheetCell& at(int column, int row) const;
