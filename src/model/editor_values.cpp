@@ -180,8 +180,9 @@ std::optional<int> parseEmergencyText(const QByteArray& typed, bool offerVfoAndC
   }
   // A text without any digit names no channel (not channel 0).
   if (std::none_of(kept.begin(), kept.end(), isDigit)) return std::nullopt;
-  const int letter = static_cast<int>(std::min(kept.indexOf('A') < 0 ? kept.size() : kept.indexOf('A'),
-                                               kept.indexOf('B') < 0 ? kept.size() : kept.indexOf('B')));
+  const int letter =
+      static_cast<int>(std::min(kept.indexOf('A') < 0 ? kept.size() : kept.indexOf('A'),
+                                kept.indexOf('B') < 0 ? kept.size() : kept.indexOf('B')));
   int index;
   if (letter < kept.size()) {
     const int64_t pair = readScaledNumber(kept.left(letter), 1);

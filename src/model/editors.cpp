@@ -34,8 +34,7 @@ std::optional<int> choiceOf(const cmcCellCapsule& req, int itemLink) {
   return req.parent->cell->index;
 }
 
-EditResult openEditor(cmcCellCapsule& req, const QByteArray& text, int maxLength,
-                      int caret = -1) {
+EditResult openEditor(cmcCellCapsule& req, const QByteArray& text, int maxLength, int caret = -1) {
   req.resultText = text;
   req.maxLength = maxLength;
   req.caretStart = caret < 0 ? static_cast<int>(text.size()) : caret;
@@ -56,9 +55,8 @@ EditResult openList(cmcCellCapsule& req, const QByteArray& listName, int keyLink
 
 QByteArray choiceText(const SelectionList* list, int value) {
   if (!list) return QByteArray();
-  const auto it = std::lower_bound(
-      list->byValue.begin(), list->byValue.end(), value,
-      [](const SelectionChoice& c, int v) { return c.value < v; });
+  const auto it = std::lower_bound(list->byValue.begin(), list->byValue.end(), value,
+                                   [](const SelectionChoice& c, int v) { return c.value < v; });
   if (it == list->byValue.end() || it->value != value) return QByteArray();
   return it->text;
 }
@@ -114,8 +112,8 @@ EditResult ValueEditors::selection(cmcCellCapsule& req, const QByteArray& listNa
   return result;
 }
 
-EditResult ValueEditors::selectionTyped(cmcCellCapsule& req, const QByteArray& listName,
-                                        int& value, int matchMode, int itemLink) const {
+EditResult ValueEditors::selectionTyped(cmcCellCapsule& req, const QByteArray& listName, int& value,
+                                        int matchMode, int itemLink) const {
   if (textEntered(req)) {
     const SelectionList* choices = list(listName, itemLink);
     EditResult result;
@@ -164,8 +162,8 @@ EditResult ValueEditors::attribute(cmcCellCapsule& req, const QByteArray& listNa
   return result;
 }
 
-EditResult ValueEditors::frequency(cmcCellCapsule& req, int64_t& hz, int64_t minHz,
-                                   int64_t maxHz, bool emptyStart) {
+EditResult ValueEditors::frequency(cmcCellCapsule& req, int64_t& hz, int64_t minHz, int64_t maxHz,
+                                   bool emptyStart) {
   const QByteArray current = frequencyText(hz);
   if (textEntered(req)) {
     EditResult result;
@@ -196,7 +194,9 @@ EditResult ValueEditors::frequency(cmcCellCapsule& req, int64_t& hz, int64_t min
 
 EditResult ValueEditors::number(cmcCellCapsule& req, int64_t& value, int64_t min, int64_t max,
                                 int64_t shownOffset, int64_t step) {
-  const auto shown = [&] { return QByteArray::number(static_cast<qlonglong>(value + shownOffset)); };
+  const auto shown = [&] {
+    return QByteArray::number(static_cast<qlonglong>(value + shownOffset));
+  };
   EditResult result;
   if (textEntered(req)) {
     if (const auto typed = parseNumberText(req.typedText, min, max, shownOffset, step)) {
@@ -256,7 +256,8 @@ EditResult ValueEditors::emergency(cmcCellCapsule& req, int& value,
     }
   } else if (keyPending(req)) {
     const int key = req.key;
-    if (key == kKeyEdit) return openEditor(req, numbering::emergencyLabel(value), kEmergencyEditLength);
+    if (key == kKeyEdit)
+      return openEditor(req, numbering::emergencyLabel(value), kEmergencyEditLength);
     if (isDigitKey(key) || key == 'V' || key == 'v' || key == 'C' || key == 'c') {
       return openEditor(req, QByteArray(1, static_cast<char>(key)), kEmergencyEditLength);
     }
@@ -281,7 +282,8 @@ QList<QByteArray> ValueEditors::emergencyListLines(int value,
     if (v == numbering::kEmergencyVFO || v == numbering::kEmergencyCall) {
       offered = offered || context.offerVfoAndCall;
     } else {
-      offered = offered || (context.channelInUse && context.channelInUse(numbering::emergencyChannelOf(v)));
+      offered = offered ||
+                (context.channelInUse && context.channelInUse(numbering::emergencyChannelOf(v)));
     }
     if (offered) lines.append(fillTemplateLine(templ, v));
   }
@@ -375,7 +377,8 @@ EditResult ValueEditors::bitPattern(cmcCellCapsule& req, uint32_t& value, int fi
 }
 
 bool emergencyCaution(int value, const EmergencyContext& context) {
-  if (value == numbering::kEmergencyVFO || value == numbering::kEmergencyCall) return context.offerVfoAndCall;
+  if (value == numbering::kEmergencyVFO || value == numbering::kEmergencyCall)
+    return context.offerVfoAndCall;
   const int index = numbering::emergencyChannelOf(value);
   if (index < 0) return false;
   return !(context.channelInUse && context.channelInUse(index));

@@ -43,14 +43,29 @@ class RowEdit {
   void run(int command) {
     if (current_ < range_.first || current_ > range_.last) return;
     switch (command) {
-      case CL_PMenu_Copy: copy(); break;
-      case CL_PMenu_Paste: paste(); break;
-      case CL_PMenu_CarryUp: carry(-1); break;
-      case CL_PMenu_CarryDown: carry(+1); break;
-      case CL_PMenu_Clear: clear(); break;
-      case CL_PMenu_Delete: remove(); break;
-      case CL_PMenu_Insert: insert(); break;
-      default: break;
+      case CL_PMenu_Copy:
+        copy();
+        break;
+      case CL_PMenu_Paste:
+        paste();
+        break;
+      case CL_PMenu_CarryUp:
+        carry(-1);
+        break;
+      case CL_PMenu_CarryDown:
+        carry(+1);
+        break;
+      case CL_PMenu_Clear:
+        clear();
+        break;
+      case CL_PMenu_Delete:
+        remove();
+        break;
+      case CL_PMenu_Insert:
+        insert();
+        break;
+      default:
+        break;
     }
   }
 
@@ -102,7 +117,8 @@ class RowEdit {
     req_.multipleSelection.last = last;
   }
   void dropSelection() {
-    req_.multipleSelection.bits &= static_cast<uint8_t>(~(kMultiSelectActive | kMultiSelectApplied));
+    req_.multipleSelection.bits &=
+        static_cast<uint8_t>(~(kMultiSelectActive | kMultiSelectApplied));
     req_.multipleSelection.first = req_.multipleSelection.last = current_;
   }
   void moveCursor(int index) {
@@ -208,15 +224,16 @@ class RowEdit {
 };
 
 int functionDisplayMode(const cmcEeprom& image, int index) {
-  const int address = (index == 0 ? memmap::kF1State : memmap::kF2State) + memmap::state::kDisplayMode;
+  const int address =
+      (index == 0 ? memmap::kF1State : memmap::kF2State) + memmap::state::kDisplayMode;
   if (!image.isValid(address)) return memmap::kDisplayVFO;
   return memmap::displayMode(image.getByte(address));
 }
 
 }  // namespace
 
-int rowEdit(int command, cmcCellCapsule& request, ChannelView& view, int rangeFirst,
-            int rangeLast, RowEditContext& context) {
+int rowEdit(int command, cmcCellCapsule& request, ChannelView& view, int rangeFirst, int rangeLast,
+            RowEditContext& context) {
   const int kind = view.kind();
   const int index = view.index();
   RowEdit(request, view, rangeFirst, rangeLast, context).run(command);

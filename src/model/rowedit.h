@@ -35,8 +35,8 @@ struct RowEditContext {
 // link on that row (index), with no key to replay.
 //
 // Returns the dispatcher result (always kDispatchDone).
-int rowEdit(int command, cmcCellCapsule& request, ChannelView& view, int rangeFirst,
-            int rangeLast, RowEditContext& context);
+int rowEdit(int command, cmcCellCapsule& request, ChannelView& view, int rangeFirst, int rangeLast,
+            RowEditContext& context);
 
 // Whether the popup-menu command is disabled on the row (kind, index), as the dispatcher works it
 // out each time the popup menu is shown. `working` gives the function memories' display mode.

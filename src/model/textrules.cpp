@@ -43,7 +43,8 @@ const icu::Transliterator* japaneseFolding() {
 QString foldUnicode(const QString& text) {
   const icu::Transliterator* t = japaneseFolding();
   if (!t) return text;
-  icu::UnicodeString u(reinterpret_cast<const UChar*>(text.utf16()), static_cast<int32_t>(text.size()));
+  icu::UnicodeString u(reinterpret_cast<const UChar*>(text.utf16()),
+                       static_cast<int32_t>(text.size()));
   t->transliterate(u);
   return QString(reinterpret_cast<const QChar*>(u.getBuffer()), u.length());
 }

@@ -1,3 +1,5 @@
+#include "model/editors.h"
+
 #include <gtest/gtest.h>
 
 #include <map>
@@ -10,7 +12,6 @@
 #include "model/cmcEeprom.h"
 #include "model/editor_channel.h"
 #include "model/editor_values.h"
-#include "model/editors.h"
 #include "model/memorymap.h"
 #include "resources/embedded_text.h"
 
@@ -56,8 +57,9 @@ SelectionList makeList(const std::vector<std::pair<int, QByteArray>>& inReadingO
   SelectionList list;
   for (const auto& [value, text] : inReadingOrder) list.byPosition.push_back({0, 0, value, text});
   list.byValue = list.byPosition;
-  std::stable_sort(list.byValue.begin(), list.byValue.end(),
-                   [](const SelectionChoice& a, const SelectionChoice& b) { return a.value < b.value; });
+  std::stable_sort(
+      list.byValue.begin(), list.byValue.end(),
+      [](const SelectionChoice& a, const SelectionChoice& b) { return a.value < b.value; });
   return list;
 }
 
@@ -117,8 +119,8 @@ TEST_F(EditorsTest, SelectionShowsStepsInReadingOrderAndOpensItsList) {
   };
   const Case cases[] = {
       {"GI_Sheet_Sel_Mch_Dup", 2, kKeyNone, 2, "+DUP"},
-      {"GI_Sheet_Sel_Mch_Dup", 0, kKeyNone, 0, ""},  // OFF shows empty in data cells
-      {"GI_Sheet_Sel_Mch_Dup", 7, kKeyNone, 7, ""},  // not a choice
+      {"GI_Sheet_Sel_Mch_Dup", 0, kKeyNone, 0, ""},   // OFF shows empty in data cells
+      {"GI_Sheet_Sel_Mch_Dup", 7, kKeyNone, 7, ""},   // not a choice
       {"GI_Sheet_Sel_Mch_Dup", 2, kKeySpace, 0, ""},  // past the last comes the first
       {"GI_Sheet_Sel_Mch_Dup", 0, kKeyBackspace, 2, "+DUP"},
       {"GI_Sheet_Sel_Mch_Dup", 7, kKeySpace, 0, ""},  // unknown: first, or last
@@ -179,16 +181,19 @@ TEST_F(EditorsTest, TypedTonesMatchTheNearestNumber) {
   EXPECT_FALSE(e.selectionTyped(typed, "GI_Sheet_Sel_Mch_Dup", value, kMatchNone).changed);
   EXPECT_EQ(value, 1);
   cmcCellCapsule digit = keyRequest('5');
-  EXPECT_EQ(e.selectionTyped(digit, "GI_Sheet_Sel_Mch_Dup", value, kMatchNone).dispatch, kDispatchDone);
+  EXPECT_EQ(e.selectionTyped(digit, "GI_Sheet_Sel_Mch_Dup", value, kMatchNone).dispatch,
+            kDispatchDone);
 
   // Mode 0: a digit or the edit key opens the in-place editor.
   digit = keyRequest('5');
   value = 8;
-  EXPECT_EQ(e.selectionTyped(digit, "GI_Sheet_Sel_Mch_TFreq", value, 0).dispatch, kDispatchOpenEditor);
+  EXPECT_EQ(e.selectionTyped(digit, "GI_Sheet_Sel_Mch_TFreq", value, 0).dispatch,
+            kDispatchOpenEditor);
   EXPECT_EQ(digit.resultText, "5");
   EXPECT_EQ(digit.caretStart, 1);
   cmcCellCapsule edit = keyRequest(kKeyEdit);
-  EXPECT_EQ(e.selectionTyped(edit, "GI_Sheet_Sel_Mch_TFreq", value, 0).dispatch, kDispatchOpenEditor);
+  EXPECT_EQ(e.selectionTyped(edit, "GI_Sheet_Sel_Mch_TFreq", value, 0).dispatch,
+            kDispatchOpenEditor);
   EXPECT_EQ(edit.resultText, "88.5");
   EXPECT_EQ(edit.maxLength, kTypedListTextLimit);
   cmcCellCapsule space = keyRequest(kKeySpace);  // other keys step as usual
@@ -241,7 +246,8 @@ TEST_F(EditorsTest, FrequencyEntryKeys) {
   for (const Case& c : cases) {
     cmcCellCapsule r = keyRequest(c.key);
     int64_t hz = 146010000;
-    const EditResult result = ValueEditors::frequency(r, hz, kRangeLowHz, kRangeHighHz, c.emptyStart);
+    const EditResult result =
+        ValueEditors::frequency(r, hz, kRangeLowHz, kRangeHighHz, c.emptyStart);
     EXPECT_EQ(result.dispatch, c.dispatch) << c.key;
     EXPECT_FALSE(result.changed);
     EXPECT_EQ(r.resultText, c.text) << c.key;
@@ -305,8 +311,12 @@ TEST_F(EditorsTest, EmergencyChooserBuildsItsListFromTheResourceText) {
   EXPECT_EQ(enter.popup.kind, kPopupList);
   EXPECT_EQ(enter.popup.keyLink, FlexVMCCh);
   EXPECT_EQ(enter.popup.listName, "GI_Sheet_Sel_VMC");
-  const QList<QByteArray> expected = {"", "{($iCG2)}\\_Emergency CH\\_", "{($iSp)}", "",
-                                      "{S(%FlexVMCCh[1])}CALL", "{S(%FlexVMCCh[4])}CALL",
+  const QList<QByteArray> expected = {"",
+                                      "{($iCG2)}\\_Emergency CH\\_",
+                                      "{($iSp)}",
+                                      "",
+                                      "{S(%FlexVMCCh[1])}CALL",
+                                      "{S(%FlexVMCCh[4])}CALL",
                                       "{S(%FlexVMCCh[202])}CALL"};
   EXPECT_EQ(enter.popup.cellLines, expected);
 
@@ -333,9 +343,9 @@ TEST_F(EditorsTest, EmergencyChooserBuildsItsListFromTheResourceText) {
   EXPECT_EQ(e.emergency(v, value, context).dispatch, kDispatchOpenEditor);
   EXPECT_EQ(v.resultText, "v");
 
-  EXPECT_TRUE(emergencyCaution(0, context));    // VFO while offered
-  EXPECT_FALSE(emergencyCaution(4, context));   // channel 3 in use
-  EXPECT_TRUE(emergencyCaution(6, context));    // channel 5 empty
+  EXPECT_TRUE(emergencyCaution(0, context));   // VFO while offered
+  EXPECT_FALSE(emergencyCaution(4, context));  // channel 3 in use
+  EXPECT_TRUE(emergencyCaution(6, context));   // channel 5 empty
   context.offerVfoAndCall = false;
   EXPECT_FALSE(emergencyCaution(207, context));
 }

@@ -26,14 +26,15 @@ TEST(TextRules, TypedNamesFollowTheTransceiversCharacterSet) {
   const Case cases[] = {
       {"ab_c?", "AB C? "},
       {"", "      "},
-      {"1234567", "123456"},         // cut to the field
-      {"x`{|}~", "X     "},          // 0x60 and 0x7B..0x7E are not in the set
-      {"[\\]^@:", "[\\]^@:"},        // punctuation that stays
-      {cp932("ＡＢｃ１"), "ABC1  "},  // full-width forms become half-width
-      {cp932("あア漢Z"), "  Z   "},   // kana dropped; the kanji's two bytes become spaces
+      {"1234567", "123456"},               // cut to the field
+      {"x`{|}~", "X     "},                // 0x60 and 0x7B..0x7E are not in the set
+      {"[\\]^@:", "[\\]^@:"},              // punctuation that stays
+      {cp932("ＡＢｃ１"), "ABC1  "},       // full-width forms become half-width
+      {cp932("あア漢Z"), "  Z   "},        // kana dropped; the kanji's two bytes become spaces
       {QByteArray("A\x81", 2), "A     "},  // a lead byte without its second byte
   };
-  for (const Case& c : cases) EXPECT_EQ(typedName(c.typed), c.stored) << c.typed.toHex().constData();
+  for (const Case& c : cases)
+    EXPECT_EQ(typedName(c.typed), c.stored) << c.typed.toHex().constData();
 }
 
 TEST(TextRules, FoldingDropsKanaAndKeepsDoubleByteCharactersWhole) {

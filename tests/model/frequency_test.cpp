@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "model/frequency.h"
+
+#include <gtest/gtest.h>
 
 TEST(Frequency, SnapsToTheNearerGridAndTheFiveKilohertzGridWinsATie) {
   struct Case {
@@ -76,7 +76,7 @@ TEST(Frequency, TransmitCheck) {
       {4, 146500000, true, 0},   // receive expansion suppresses it
       {4, 146000000, false, 0},  // band ends are inclusive
       {4, 143999999, false, 1},
-      {4, 135000000, true, 2},   // outside the receive range, expansion or not
+      {4, 135000000, true, 2},  // outside the receive range, expansion or not
       {4, 255000000, true, 2},
       {4, 200000000, true, 0},
       {15, 174000001, true, 2},  // Japan ends at 174 MHz

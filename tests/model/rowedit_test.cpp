@@ -1,3 +1,5 @@
+#include "model/rowedit.h"
+
 #include <gtest/gtest.h>
 
 #include "base/cmcEvMan.h"
@@ -8,7 +10,6 @@
 #include "model/cmcClipCh.h"
 #include "model/cmcEeprom.h"
 #include "model/memorymap.h"
-#include "model/rowedit.h"
 #include "resources/embedded_text.h"
 
 namespace {
@@ -223,7 +224,11 @@ TEST_F(RowEditTest, CarryDownSwapsTheNeighbourToTheTop) {
   EXPECT_EQ(up.jump.index, 10);
 
   // No room: the block's end row and the one-row call range stay as they are.
-  const cmcEeprom before = [&] { cmcEeprom c; c.assign(working_); return c; }();
+  const cmcEeprom before = [&] {
+    cmcEeprom c;
+    c.assign(working_);
+    return c;
+  }();
   run(CL_PMenu_CarryDown, 99, 99, 99);
   run(CL_PMenu_CarryUp, 0, 0, 0);
   run(CL_PMenu_CarryDown, 206, 206, 206, 206, 206);
@@ -231,7 +236,11 @@ TEST_F(RowEditTest, CarryDownSwapsTheNeighbourToTheTop) {
 }
 
 TEST_F(RowEditTest, ClearAsksOnlyWhenSomethingIsInUse) {
-  const cmcEeprom before = [&] { cmcEeprom c; c.assign(working_); return c; }();
+  const cmcEeprom before = [&] {
+    cmcEeprom c;
+    c.assign(working_);
+    return c;
+  }();
   run(CL_PMenu_Clear, 7, 7, 7);
   EXPECT_TRUE(asked().isEmpty());
   EXPECT_TRUE(working_.equals(before));
