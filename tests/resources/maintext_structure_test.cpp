@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "gtex/cmcGTex.h"
+#include "print_util.h"
 #include "resources/embedded_text.h"
 
 namespace {
