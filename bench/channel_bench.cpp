@@ -37,9 +37,8 @@ cmcEeprom filledImage(const DestinationOptions& options) {
 }
 
 void setCounters(benchmark::State& state, int channels) {
-  state.counters["time_per_channel"] =
-      benchmark::Counter(channels, benchmark::Counter::kIsIterationInvariantRate |
-                                       benchmark::Counter::kInvert);
+  state.counters["time_per_channel"] = benchmark::Counter(
+      channels, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
   state.counters["ratio_to_1us_limit"] =
       benchmark::Counter(channels * kLimitSeconds, benchmark::Counter::kIsIterationInvariantRate |
                                                        benchmark::Counter::kInvert);

@@ -88,7 +88,8 @@ uint32_t megahertz(const std::string& text) {
   return uint32_t(std::stoul(whole) * 1000000u + std::stoul(fraction));
 }
 
-int pick(const std::string& key, const std::string& value, std::initializer_list<const char*> names) {
+int pick(const std::string& key, const std::string& value,
+         std::initializer_list<const char*> names) {
   int i = 0;
   for (const char* n : names) {
     if (value == n) return i;

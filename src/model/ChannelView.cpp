@@ -156,8 +156,7 @@ ChannelUnits chooseUnits(uint32_t frequency, uint32_t offset) {
   return {!fits5k(frequency) && fits625(frequency), !fits5k(offset) && fits625(offset)};
 }
 
-ChannelView::ChannelView(cmcEeprom& image, const DestinationOptions& options)
-    : options_(options) {
+ChannelView::ChannelView(cmcEeprom& image, const DestinationOptions& options) : options_(options) {
   bind(image);
 }
 

@@ -95,8 +95,8 @@ class ChannelView : public ChannelFields {
                                 const DestinationOptions& options);
 
  private:
-  static bool decode(const cmcEeprom& image, int kind, int index,
-                     const DestinationOptions& options, ChannelFields& out);
+  static bool decode(const cmcEeprom& image, int kind, int index, const DestinationOptions& options,
+                     ChannelFields& out);
   cmcEeprom* image_ = nullptr;
   int kind_ = kKindNone;
   int index_ = 0;

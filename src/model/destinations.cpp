@@ -16,8 +16,8 @@ using namespace memmap;
 namespace {
 
 constexpr const char* kNames[kDestinationCount] = {
-    "USA_A_0000", "USA_B_0001", "AUS_0010", "SEA_A_0011", "EUR_A_0100", "EUR_B_0101",
-    "THA_A_0110", "THA_B_0111", "CHI_A_1000", "CHI_B_1001", "KOR_1010",  "TPE_1011",
+    "USA_A_0000", "USA_B_0001", "AUS_0010",   "SEA_A_0011", "EUR_A_0100", "EUR_B_0101",
+    "THA_A_0110", "THA_B_0111", "CHI_A_1000", "CHI_B_1001", "KOR_1010",   "TPE_1011",
     "EXP_A_1100", "EXP_B_1101", "SEA_B_1110", "JPN_1111"};
 
 void copyBytes(cmcEeprom& image, const cmcEeprom& from, int address, int n) {
@@ -81,7 +81,8 @@ void normaliseImage(cmcEeprom& image, const cmcEeprom& defaultImage,
     }
   }
   if (!options.marineAvailable()) {
-    for (int block : kSettingsBlocks) copyBytes(image, defaultImage, block + settings::kSpSelect, 1);
+    for (int block : kSettingsBlocks)
+      copyBytes(image, defaultImage, block + settings::kSpSelect, 1);
     for (int stateBlock : kStateBlocks) {
       if (stateDisplayMode(image, stateBlock) == kDisplayMemoryAlt) {
         copyBytes(image, defaultImage, stateBlock, kStateBlockSize);
@@ -167,14 +168,22 @@ QByteArray cloneInfoOptionText(bool set) { return set ? "Expand" : "Inhibit"; }
 QByteArray cloneInfoText(int link, const CloneInfo& info) {
   const DestinationOptions o = info.options();
   switch (link) {
-    case CL_CloneInfo_Esn: return cloneInfoSerialText(info);
-    case CL_CloneInfo_Comment: return cloneInfoCommentText(info);
-    case CL_CloneInfo_Destination: return cloneInfoDestinationText(info);
-    case CL_CloneInfo_Marine: return cloneInfoOptionText(o.marine);
-    case CL_CloneInfo_FmNarrow: return cloneInfoOptionText(o.fmNarrow);
-    case CL_CloneInfo_RxExpand: return cloneInfoOptionText(o.rxExpansion);
-    case CL_CloneInfo_HighPower: return cloneInfoOptionText(o.highPower);
-    default: return {};
+    case CL_CloneInfo_Esn:
+      return cloneInfoSerialText(info);
+    case CL_CloneInfo_Comment:
+      return cloneInfoCommentText(info);
+    case CL_CloneInfo_Destination:
+      return cloneInfoDestinationText(info);
+    case CL_CloneInfo_Marine:
+      return cloneInfoOptionText(o.marine);
+    case CL_CloneInfo_FmNarrow:
+      return cloneInfoOptionText(o.fmNarrow);
+    case CL_CloneInfo_RxExpand:
+      return cloneInfoOptionText(o.rxExpansion);
+    case CL_CloneInfo_HighPower:
+      return cloneInfoOptionText(o.highPower);
+    default:
+      return {};
   }
 }
 

@@ -13,7 +13,7 @@ constexpr int kCloneSize = kCloneLast + 1;  // 6304
 
 // Channel records: 16 bytes at 16 × index for 0..206; marine records sit 16 bytes further on.
 constexpr int kChannelRecordSize = 16;
-constexpr int kMemoryChannels = 0x0000;   // indexes 0..199
+constexpr int kMemoryChannels = 0x0000;    // indexes 0..199
 constexpr int kScanEdgeChannels = 0x0C80;  // indexes 200..205
 constexpr int kCallChannel = 0x0CE0;       // index 206
 constexpr int kMarineChannels = 0x0D00;    // indexes 207..306, 100 records
@@ -125,7 +125,9 @@ constexpr int kDisplayCall = 1;
 constexpr int kDisplayMemory = 2;
 constexpr int kDisplayMemoryAlt = 3;
 constexpr int kDisplayVFO = 4;
-constexpr int displayMode(unsigned byte26) { return (byte26 & 0x04) ? kDisplayVFO : int(byte26 & 0x03); }
+constexpr int displayMode(unsigned byte26) {
+  return (byte26 & 0x04) ? kDisplayVFO : int(byte26 & 0x03);
+}
 
 // Settings block offsets.
 namespace settings {

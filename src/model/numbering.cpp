@@ -49,13 +49,29 @@ IndexRange checkRange(int link, int* kind) {
   int k = kKindConventional;
   IndexRange r = kEmpty;
   switch (link) {
-    case CL_Check_MemoryCH0: r = {0, 99}; break;
-    case CL_Check_MemoryCH1: r = {100, 199}; break;
-    case CL_Check_MemoryCHS: r = {kFirstScanEdge, kLastScanEdge}; break;
-    case CL_Check_MemoryCHC: r = {kCallChannel, kCallChannel}; break;
-    case CL_Check_F1DispCH: k = kKindFunction; r = {0, 0}; break;
-    case CL_Check_F2DispCH: k = kKindFunction; r = {1, 1}; break;
-    default: k = kKindNone; break;
+    case CL_Check_MemoryCH0:
+      r = {0, 99};
+      break;
+    case CL_Check_MemoryCH1:
+      r = {100, 199};
+      break;
+    case CL_Check_MemoryCHS:
+      r = {kFirstScanEdge, kLastScanEdge};
+      break;
+    case CL_Check_MemoryCHC:
+      r = {kCallChannel, kCallChannel};
+      break;
+    case CL_Check_F1DispCH:
+      k = kKindFunction;
+      r = {0, 0};
+      break;
+    case CL_Check_F2DispCH:
+      k = kKindFunction;
+      r = {1, 1};
+      break;
+    default:
+      k = kKindNone;
+      break;
   }
   if (kind) *kind = k;
   return r;
@@ -69,9 +85,7 @@ QByteArray scanEdgeLabel(int edge) {
   return QByteArray::number(edge / 2 + 1) + (edge % 2 == 0 ? "A" : "B");
 }
 
-QByteArray dtmfLabel(int memory) {
-  return "d" + QByteArray::number(memory, 16).toUpper();
-}
+QByteArray dtmfLabel(int memory) { return "d" + QByteArray::number(memory, 16).toUpper(); }
 
 QByteArray emergencyLabel(int value) {
   if (value == kEmergencyVFO) return "VFO";

@@ -63,17 +63,19 @@ constexpr int kEmergencyVFO = 0;
 constexpr int kEmergencyCall = 207;
 constexpr int emergencyValueOf(int index) { return index + 1; }  // for indexes 0..205
 // The channel index of an emergency value 1..206, or -1 for VFO, CALL and anything else.
-constexpr int emergencyChannelOf(int value) { return (value >= 1 && value <= 206) ? value - 1 : -1; }
+constexpr int emergencyChannelOf(int value) {
+  return (value >= 1 && value <= 206) ? value - 1 : -1;
+}
 
 // Labels (ASCII, so also valid code page 932).
-QByteArray labelZeroBased(int index);                      // CL_Misc_ChNo_0Base
-QByteArray labelOneBased(int index);                       // CL_Misc_ChNo_1Base
-QByteArray bankLetter(int bank);                           // CL_Misc_BankNm: "A".."J"
-QByteArray scanEdgeLabel(int edge);                        // CL_Misc_ChNo_Edge, 0..5: 1A..3B
-QByteArray dtmfLabel(int memory);                          // CL_DTMF_ChNo: d0..dF
-QByteArray emergencyLabel(int value);                      // VFO, 0..199, 1A..3B, CALL
-QByteArray displayChannelLabel(int channel);               // CL_Disp_ChNo: 200 is " 0A"
-QByteArray weatherChannelLabel(int weather);               // 1..10
-QByteArray marineLabel(const char* name6);                 // a marine row shows its name
+QByteArray labelZeroBased(int index);         // CL_Misc_ChNo_0Base
+QByteArray labelOneBased(int index);          // CL_Misc_ChNo_1Base
+QByteArray bankLetter(int bank);              // CL_Misc_BankNm: "A".."J"
+QByteArray scanEdgeLabel(int edge);           // CL_Misc_ChNo_Edge, 0..5: 1A..3B
+QByteArray dtmfLabel(int memory);             // CL_DTMF_ChNo: d0..dF
+QByteArray emergencyLabel(int value);         // VFO, 0..199, 1A..3B, CALL
+QByteArray displayChannelLabel(int channel);  // CL_Disp_ChNo: 200 is " 0A"
+QByteArray weatherChannelLabel(int weather);  // 1..10
+QByteArray marineLabel(const char* name6);    // a marine row shows its name
 
 }  // namespace numbering

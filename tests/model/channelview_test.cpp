@@ -1,6 +1,7 @@
+#include "model/ChannelView.h"
+
 #include <gtest/gtest.h>
 
-#include "model/ChannelView.h"
 #include "model/cmcEeprom.h"
 #include "model/memorymap.h"
 
@@ -49,14 +50,13 @@ TEST_P(UnitChoice, StoresCountsInTheChosenUnitsAndReadsTheValuesBack) {
   EXPECT_EQ(bool(img.getByte(kF1State + 18) & 0x40), c.offset6250);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    ChannelView, UnitChoice,
-    ::testing::Values(UnitCase{146010000, 0, 29202, false, 0, false},
-                      UnitCase{145006250, 0, 23201, true, 0, true},
-                      // both are multiples of 6250: both in 6.25 kHz units
-                      UnitCase{145012500, 600000, 23202, true, 96, true},
-                      // neither unit fits both: each value by itself
-                      UnitCase{145006250, 605000, 23201, true, 121, false}));
+INSTANTIATE_TEST_SUITE_P(ChannelView, UnitChoice,
+                         ::testing::Values(UnitCase{146010000, 0, 29202, false, 0, false},
+                                           UnitCase{145006250, 0, 23201, true, 0, true},
+                                           // both are multiples of 6250: both in 6.25 kHz units
+                                           UnitCase{145012500, 600000, 23202, true, 96, true},
+                                           // neither unit fits both: each value by itself
+                                           UnitCase{145006250, 605000, 23201, true, 121, false}));
 
 TEST(ChannelView, AllFieldsSurviveCommitAndOpaqueBitsStay) {
   cmcEeprom img(kImageSize);

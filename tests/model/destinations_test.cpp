@@ -1,3 +1,5 @@
+#include "model/destinations.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -5,7 +7,6 @@
 #include "gtex/celllinks.h"
 #include "model/ChannelView.h"
 #include "model/cmcEeprom.h"
-#include "model/destinations.h"
 #include "model/memorymap.h"
 #include "resources/factory/factory_images.h"
 
@@ -34,11 +35,19 @@ QByteArray bytesAt(const cmcEeprom& img, int address, int n) {
 
 uint32_t channel0Frequency(int code) {
   switch (code) {
-    case 3: case 14: return 146520000;
-    case 8: return 136000000;
-    case 9: return 150000000;
-    case 0: case 1: case 12: return 146010000;
-    default: return 145000000;
+    case 3:
+    case 14:
+      return 146520000;
+    case 8:
+      return 136000000;
+    case 9:
+      return 150000000;
+    case 0:
+    case 1:
+    case 12:
+      return 146010000;
+    default:
+      return 145000000;
   }
 }
 
@@ -125,7 +134,7 @@ TEST(Destinations, NamesAndOptionTests) {
   const Case cases[] = {
       {0, 0x0, true, false, false, false},  {1, 0xF, true, true, true, true},
       {2, 0x8, false, false, false, false},  // marine without receive expansion
-      {2, 0x9, false, true, false, false},   {16, 0x4, false, false, true, false},
+      {2, 0x9, false, true, false, false},  {16, 0x4, false, false, true, false},
       {15, 0x2, false, false, false, true},
   };
   cmcEeprom defaults;
@@ -207,8 +216,9 @@ TEST(Destinations, NormalisationFitsStatesAndSettingsToTheDestination) {
   usa.setByte(kF1State + 26, kDisplayMemoryAlt);
   usa.setByte(kMainSettings + settings::kWxAlert, 1);
   usa.setByte(kMainSettings + settings::kSpSelect, 2);
-  normaliseImage(usa, factory(0), optionsFor(0, DestinationOptions::kMarineBit |
-                                                   DestinationOptions::kRxExpansionBit));
+  normaliseImage(
+      usa, factory(0),
+      optionsFor(0, DestinationOptions::kMarineBit | DestinationOptions::kRxExpansionBit));
   EXPECT_EQ(usa.getByte(kMainState + 26), kDisplayWX);
   EXPECT_EQ(usa.getByte(kF1State + 26), kDisplayMemoryAlt);
   EXPECT_EQ(usa.getByte(kMainSettings + settings::kWxAlert), 1);
@@ -236,9 +246,9 @@ TEST(Destinations, RepairReplacesChannelsTheDestinationCannotUse) {
 
   cmcEeprom expanded;
   expanded.assign(img);
-  repairChannels(expanded, defaults,
-                 optionsFor(kEUR_A, DestinationOptions::kRxExpansionBit |
-                                        DestinationOptions::kFmNarrowBit));
+  repairChannels(
+      expanded, defaults,
+      optionsFor(kEUR_A, DestinationOptions::kRxExpansionBit | DestinationOptions::kFmNarrowBit));
   view.bind(expanded);
   view.load(kKindConventional, 5);
   EXPECT_TRUE(view.inUse);  // receive expansion allows it

@@ -1,8 +1,9 @@
+#include "model/numbering.h"
+
 #include <gtest/gtest.h>
 
 #include "gtex/celllinks.h"
 #include "model/ChannelView.h"
-#include "model/numbering.h"
 
 namespace {
 
