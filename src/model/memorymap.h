@@ -13,10 +13,10 @@ constexpr int kCloneSize = kCloneLast + 1;  // 6304
 
 // Channel records: 16 bytes at 16 × index for 0..206; marine records sit 16 bytes further on.
 constexpr int kChannelRecordSize = 16;
-constexpr int kMemoryChannels = 0x0000;    // indexes 0..199
-constexpr int kScanEdgeChannels = 0x0C80;  // indexes 200..205
-constexpr int kCallChannel = 0x0CE0;       // index 206
-constexpr int kMarineChannels = 0x0D00;    // indexes 207..306, 100 records
+constexpr int kMemoryRecords = 0x0000;    // indexes 0..199
+constexpr int kScanEdgeRecords = 0x0C80;  // indexes 200..205
+constexpr int kCallRecord = 0x0CE0;       // index 206
+constexpr int kMarineRecords = 0x0D00;    // indexes 207..306, 100 records
 constexpr int kMarineRecordShift = 16;
 
 // Channel flag bytes: 0x1340 + i for 0..205 (the call channel has none), 0x1341 + i for marine.
@@ -184,9 +184,9 @@ constexpr int flagByteAddress(int index) {
   return kFlagBytes + index + (index >= 207 ? kMarineFlagShift : 0);
 }
 
-static_assert(channelRecordAddress(200) == kScanEdgeChannels);
-static_assert(channelRecordAddress(206) == kCallChannel);
-static_assert(channelRecordAddress(207) == kMarineChannels);
+static_assert(channelRecordAddress(200) == kScanEdgeRecords);
+static_assert(channelRecordAddress(206) == kCallRecord);
+static_assert(channelRecordAddress(207) == kMarineRecords);
 static_assert(flagByteAddress(207) == kMarineFlagBytes);
 static_assert(channelRecordAddress(306) + kChannelRecordSize == 0x1340);
 
