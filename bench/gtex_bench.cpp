@@ -37,11 +37,13 @@ struct GeneratedText {
       store.push_back("Second line.");
       store.push_back("#");
     }
-    const char* models[][2] = {{"eWh", "S<_WHB"},
-                               {"Basic", "<-(Color=clWindow)(Font=DEFAULT_CHARSET,,clWindowText,-17,,,)(PopupMenu=GI_PMenu_Edit)"},
-                               {"iChN", ">-WHB(Color=clOlive)(Font=,,clWhite,,,fsBold,)"},
-                               {"tipsM", "-!SWHT(Font=,,clMaroon,,,,)"},
-                               {"iQp", "(%CT_Null.CL_Misc_QuarterPillar)"}};
+    const char* models[][2] = {
+        {"eWh", "S<_WHB"},
+        {"Basic",
+         "<-(Color=clWindow)(Font=DEFAULT_CHARSET,,clWindowText,-17,,,)(PopupMenu=GI_PMenu_Edit)"},
+        {"iChN", ">-WHB(Color=clOlive)(Font=,,clWhite,,,fsBold,)"},
+        {"tipsM", "-!SWHT(Font=,,clMaroon,,,,)"},
+        {"iQp", "(%CT_Null.CL_Misc_QuarterPillar)"}};
     for (const auto& m : models) {
       store.push_back(std::string("#CellModel_") + m[0]);
       store.push_back(m[1]);
@@ -64,7 +66,8 @@ struct GeneratedText {
       store.push_back("|{($iChN)}CH|{($iChN)}Frequency|{($iChN)}Mode|{($iChN)}Name");
       for (int row = 0; row < 20; ++row)
         store.push_back(
-            "|{($iChN)^(%CL_Misc_ChNo_0Base[@ch0])}999|{($eWh)>Q(%CL_Mch_Freq[@ch0])}999.999999|{($iQp)}"
+            "|{($iChN)^(%CL_Misc_ChNo_0Base[@ch0])}999|{($eWh)>Q(%CL_Mch_Freq[@ch0])}999.999999|{($"
+            "iQp)}"
             "|{($eWh)<Q(%CL_Mch_Mode[@ch0])}FM-N|{($eWh)<Q(%CL_Mch_Name[@ch0])(@ch0++)}WWWWWW\\_");
       store.push_back("#");
     }
@@ -128,13 +131,13 @@ bool endsWith(const std::string& s, const char* tail) {
 }
 
 void perItem(benchmark::State& state, const char* name, double items) {
-  state.counters[name] =
-      benchmark::Counter(items, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+  state.counters[name] = benchmark::Counter(
+      items, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 void perFrame(benchmark::State& state) {
-  state.counters["ratio_to_frame"] =
-      benchmark::Counter(kFrameSeconds, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+  state.counters["ratio_to_frame"] = benchmark::Counter(
+      kFrameSeconds, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 // A fresh reader looks up every section and reads each of its lines once.
@@ -165,7 +168,9 @@ void BM_ParseEveryCell(benchmark::State& state) {
   g.setSource(t.lines, t.count);
   std::vector<std::pair<std::string, std::vector<QByteArray>>> work;  // section, its mark-up lines
   for (const auto& s : sections) {
-    if (!endsWith(s.name, "_Cells") && !endsWith(s.name, "_Body") && !endsWith(s.name, "_BasicCell")) continue;
+    if (!endsWith(s.name, "_Cells") && !endsWith(s.name, "_Body") &&
+        !endsWith(s.name, "_BasicCell"))
+      continue;
     std::vector<QByteArray> lines;
     for (int n = 0; n < s.lines; ++n) {
       QByteArray line = g.getLine(s.name.c_str(), n);
@@ -211,7 +216,8 @@ void BM_ParseEveryCell(benchmark::State& state) {
 void BM_SequentialLinesAt(benchmark::State& state) {
   static const std::vector<std::string> store = [] {
     std::vector<std::string> s{"", "#GI_Before", "x", "#GI_Long"};
-    for (int i = 0; i < 200000; ++i) s.push_back("{($eWh)>Q(%CL_Mch_Freq[@ch0])}999.999999|line " + std::to_string(i));
+    for (int i = 0; i < 200000; ++i)
+      s.push_back("{($eWh)>Q(%CL_Mch_Freq[@ch0])}999.999999|line " + std::to_string(i));
     s.push_back("#");
     return s;
   }();
@@ -234,6 +240,12 @@ void BM_SequentialLinesAt(benchmark::State& state) {
 
 BENCHMARK(BM_ReadEverySection)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ParseEveryCell)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_SequentialLinesAt)->Arg(0)->Arg(1000)->Arg(10000)->Arg(100000)->Arg(199000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SequentialLinesAt)
+    ->Arg(0)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Arg(199000)
+    ->Unit(benchmark::kMicrosecond);
 
 BENCHMARK_MAIN();

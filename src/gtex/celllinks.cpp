@@ -6,7 +6,8 @@
 
 namespace {
 
-const char* const kCategoryNames[kCategoryCount] = {"CT_Null", "CT_PopupMenu", "CT_Conv", "CT_Func"};
+const char* const kCategoryNames[kCategoryCount] = {"CT_Null", "CT_PopupMenu", "CT_Conv",
+                                                    "CT_Func"};
 
 const char* const kLinkNames[kLinkCount] = {
     "CL_Null",
@@ -216,7 +217,8 @@ int categoryOf(const QByteArray& name) {
 int linkOf(const QByteArray& name) {
   if (name.isEmpty()) return CL_None;
   const int value = lookUp(name, kLinkNames, kLinkCount);
-  if (value < 0) fatalError(QStringLiteral("Cannot use the specified cell.\n'%1'").arg(fromCp932(name)));
+  if (value < 0)
+    fatalError(QStringLiteral("Cannot use the specified cell.\n'%1'").arg(fromCp932(name)));
   return value;
 }
 

@@ -1,14 +1,15 @@
 #include "gtex/cellmarkup.h"
 
+#include <QString>
+#include <cstring>
+
 #include "base/fatal.h"
 #include "base/textcodec.h"
 #include "gtex/cmcGTex.h"
 #include "gtex/cmcHash.h"
 
-#include <QString>
-#include <cstring>
-
-const char* const kJapaneseDefaultFace = "\x82\x6C\x82\x72 \x82\x6F\x83\x53\x83\x56\x83\x62\x83\x4E";
+const char* const kJapaneseDefaultFace =
+    "\x82\x6C\x82\x72 \x82\x6F\x83\x53\x83\x56\x83\x62\x83\x4E";
 const char* const kOtherDefaultFace = "MS Sans Serif";
 
 namespace {
@@ -22,18 +23,44 @@ struct NamedColour {
 };
 
 const NamedColour kColours[] = {
-    {"clAqua", 0xFFFF00},     {"clBlack", 0x000000},  {"clBlue", 0xFF0000},   {"clDkGray", 0x808080},
-    {"clFuchsia", 0xFF00FF},  {"clGray", 0x808080},   {"clGreen", 0x008000},  {"clLime", 0x00FF00},
-    {"clLtGray", 0xC0C0C0},   {"clMaroon", 0x000080}, {"clNavy", 0x800000},   {"clOlive", 0x008080},
-    {"clPurple", 0x800080},   {"clRed", 0x0000FF},    {"clSilver", 0xC0C0C0}, {"clTeal", 0x808000},
-    {"clWhite", 0xFFFFFF},    {"clYellow", 0x00FFFF},
-    {"clBackground", 0xFF000001}, {"clActiveCaption", 0xFF000002}, {"clInactiveCaption", 0xFF000003},
-    {"clMenu", 0xFF000004},       {"clWindow", 0xFF000005},        {"clWindowFrame", 0xFF000006},
-    {"clMenuText", 0xFF000007},   {"clWindowText", 0xFF000008},    {"clCaptionText", 0xFF000009},
-    {"clActiveBorder", 0xFF00000A}, {"clInactiveBorder", 0xFF00000B}, {"clAppWorkSpace", 0xFF00000C},
-    {"clHighlight", 0xFF00000D},  {"clHightlightText", 0xFF00000E}, {"clBtnFace", 0xFF00000F},
-    {"clBtnShadow", 0xFF000010},  {"clGrayText", 0xFF000011},      {"clBtnText", 0xFF000012},
-    {"clInactiveCaptionText", 0xFF000013}, {"clBtnHighlight", 0xFF000014},
+    {"clAqua", 0xFFFF00},
+    {"clBlack", 0x000000},
+    {"clBlue", 0xFF0000},
+    {"clDkGray", 0x808080},
+    {"clFuchsia", 0xFF00FF},
+    {"clGray", 0x808080},
+    {"clGreen", 0x008000},
+    {"clLime", 0x00FF00},
+    {"clLtGray", 0xC0C0C0},
+    {"clMaroon", 0x000080},
+    {"clNavy", 0x800000},
+    {"clOlive", 0x008080},
+    {"clPurple", 0x800080},
+    {"clRed", 0x0000FF},
+    {"clSilver", 0xC0C0C0},
+    {"clTeal", 0x808000},
+    {"clWhite", 0xFFFFFF},
+    {"clYellow", 0x00FFFF},
+    {"clBackground", 0xFF000001},
+    {"clActiveCaption", 0xFF000002},
+    {"clInactiveCaption", 0xFF000003},
+    {"clMenu", 0xFF000004},
+    {"clWindow", 0xFF000005},
+    {"clWindowFrame", 0xFF000006},
+    {"clMenuText", 0xFF000007},
+    {"clWindowText", 0xFF000008},
+    {"clCaptionText", 0xFF000009},
+    {"clActiveBorder", 0xFF00000A},
+    {"clInactiveBorder", 0xFF00000B},
+    {"clAppWorkSpace", 0xFF00000C},
+    {"clHighlight", 0xFF00000D},
+    {"clHightlightText", 0xFF00000E},
+    {"clBtnFace", 0xFF00000F},
+    {"clBtnShadow", 0xFF000010},
+    {"clGrayText", 0xFF000011},
+    {"clBtnText", 0xFF000012},
+    {"clInactiveCaptionText", 0xFF000013},
+    {"clBtnHighlight", 0xFF000014},
 };
 
 struct NamedCharset {
@@ -42,12 +69,12 @@ struct NamedCharset {
 };
 
 const NamedCharset kCharsets[] = {
-    {"ANSI_CHARSET", 0},          {"DEFAULT_CHARSET", 1},     {"SYMBOL_CHARSET", 2},
-    {"MAC_CHARSET", 77},          {"SHIFTJIS_CHARSET", 128},  {"HANGEUL_CHARSET", 129},
-    {"JOHAB_CHARSET", 130},       {"GB2312_CHARSET", 134},    {"CHINESEBIG5_CHARSET", 136},
-    {"GREEK_CHARSET", 161},       {"TURKISH_CHARSET", 162},   {"VIETNAMESE_CHARSET", 163},
-    {"HEBREW_CHARSET", 177},      {"ARABIC_CHARSET", 178},    {"BALTIC_CHARSET", 186},
-    {"RUSSIAN_CHARSET", 204},     {"THAI_CHARSET", 222},      {"EASTEUROPE_CHARSET", 238},
+    {"ANSI_CHARSET", 0},      {"DEFAULT_CHARSET", 1},    {"SYMBOL_CHARSET", 2},
+    {"MAC_CHARSET", 77},      {"SHIFTJIS_CHARSET", 128}, {"HANGEUL_CHARSET", 129},
+    {"JOHAB_CHARSET", 130},   {"GB2312_CHARSET", 134},   {"CHINESEBIG5_CHARSET", 136},
+    {"GREEK_CHARSET", 161},   {"TURKISH_CHARSET", 162},  {"VIETNAMESE_CHARSET", 163},
+    {"HEBREW_CHARSET", 177},  {"ARABIC_CHARSET", 178},   {"BALTIC_CHARSET", 186},
+    {"RUSSIAN_CHARSET", 204}, {"THAI_CHARSET", 222},     {"EASTEUROPE_CHARSET", 238},
     {"OEM_CHARSET", 255},
 };
 
@@ -63,10 +90,14 @@ const cmcHash& colourTable() {
 bool isLead(char c) { return isCp932LeadByte(static_cast<unsigned char>(c)); }
 
 // Width of the character at i: 2 for a lead byte with its second half, else 1.
-qsizetype charWidth(QByteArrayView s, qsizetype i) { return (isLead(s[i]) && i + 1 < s.size()) ? 2 : 1; }
+qsizetype charWidth(QByteArrayView s, qsizetype i) {
+  return (isLead(s[i]) && i + 1 < s.size()) ? 2 : 1;
+}
 
 // Width of an escape at i: the '\' and the whole character after it.
-qsizetype escapeWidth(QByteArrayView s, qsizetype i) { return i + 1 < s.size() ? 1 + charWidth(s, i + 1) : 1; }
+qsizetype escapeWidth(QByteArrayView s, qsizetype i) {
+  return i + 1 < s.size() ? 1 + charWidth(s, i + 1) : 1;
+}
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -177,7 +208,8 @@ bool charsetByName(QByteArrayView name, int& charset) {
   return false;
 }
 
-cmcCellParser::cmcCellParser(cmcGTex& modelText) : models_(modelText), defaultFace_(kOtherDefaultFace) {}
+cmcCellParser::cmcCellParser(cmcGTex& modelText)
+    : models_(modelText), defaultFace_(kOtherDefaultFace) {}
 
 void cmcCellParser::setJapaneseFace(bool japanese) {
   defaultFace_ = japanese ? kJapaneseDefaultFace : kOtherDefaultFace;
@@ -215,8 +247,8 @@ int cmcCellParser::countCells(QByteArrayView line) {
   return n;
 }
 
-QByteArrayView cmcCellParser::parseCell(cmcCellObj& style, QByteArrayView line, const cmcCellObj* base,
-                                        CellVariables* variables) {
+QByteArrayView cmcCellParser::parseCell(cmcCellObj& style, QByteArrayView line,
+                                        const cmcCellObj* base, CellVariables* variables) {
   QByteArrayView cell;
   const QByteArrayView rest = splitCell(line, &cell);
 
@@ -296,22 +328,53 @@ void cmcCellParser::applyAttributes(cmcCellObj& style, QByteArrayView a, int dep
       bits = static_cast<uint8_t>((bits & ~mask) | (negated ? 0 : (value << shift)));
     };
     switch (c) {
-      case '<': setField(style.layoutFlags, 0, 2, kAlignLeft); break;
-      case '^': setField(style.layoutFlags, 0, 2, kAlignCentre); break;
-      case '>': setField(style.layoutFlags, 0, 2, kAlignRight); break;
-      case '~': setField(style.layoutFlags, 2, 2, kAlignTop); break;
-      case '-': setField(style.layoutFlags, 2, 2, kAlignMiddle); break;
-      case '_': setField(style.layoutFlags, 2, 2, kAlignBottom); break;
-      case 'W': setField(style.layoutFlags, 4, 1, 1); break;
-      case 'H': setField(style.layoutFlags, 5, 1, 1); break;
-      case '=': setField(style.layoutFlags, 6, 1, 1); break;
-      case '+': setField(style.layoutFlags, 7, 1, 1); break;
-      case 'B': setField(style.behaviourFlags, 0, 1, 1); break;
-      case 'X': setField(style.behaviourFlags, 1, 2, kRuleFull); break;
-      case 'Q': setField(style.behaviourFlags, 1, 2, kRuleShort); break;
-      case 'S': setField(style.behaviourFlags, 3, 1, 1); break;
-      case 'T': setField(style.behaviourFlags, 4, 1, 1); break;
-      default: break;
+      case '<':
+        setField(style.layoutFlags, 0, 2, kAlignLeft);
+        break;
+      case '^':
+        setField(style.layoutFlags, 0, 2, kAlignCentre);
+        break;
+      case '>':
+        setField(style.layoutFlags, 0, 2, kAlignRight);
+        break;
+      case '~':
+        setField(style.layoutFlags, 2, 2, kAlignTop);
+        break;
+      case '-':
+        setField(style.layoutFlags, 2, 2, kAlignMiddle);
+        break;
+      case '_':
+        setField(style.layoutFlags, 2, 2, kAlignBottom);
+        break;
+      case 'W':
+        setField(style.layoutFlags, 4, 1, 1);
+        break;
+      case 'H':
+        setField(style.layoutFlags, 5, 1, 1);
+        break;
+      case '=':
+        setField(style.layoutFlags, 6, 1, 1);
+        break;
+      case '+':
+        setField(style.layoutFlags, 7, 1, 1);
+        break;
+      case 'B':
+        setField(style.behaviourFlags, 0, 1, 1);
+        break;
+      case 'X':
+        setField(style.behaviourFlags, 1, 2, kRuleFull);
+        break;
+      case 'Q':
+        setField(style.behaviourFlags, 1, 2, kRuleShort);
+        break;
+      case 'S':
+        setField(style.behaviourFlags, 3, 1, 1);
+        break;
+      case 'T':
+        setField(style.behaviourFlags, 4, 1, 1);
+        break;
+      default:
+        break;
     }
   }
 }
@@ -350,7 +413,8 @@ void cmcCellParser::applyGroup(cmcCellObj& style, QByteArrayView g, int depth) {
   } else if (startsWithName(g, "ColCut_PopupMenu=", &rest)) {
     style.colCutPopupMenu = rest.toByteArray();
   } else if (startsWithName(g, "Flag", &rest)) {
-    if (rest.size() == 3 && rest[0] >= '0' && rest[0] <= '7' && rest[1] == '=' && (rest[2] == '0' || rest[2] == '1'))
+    if (rest.size() == 3 && rest[0] >= '0' && rest[0] <= '7' && rest[1] == '=' &&
+        (rest[2] == '0' || rest[2] == '1'))
       style.setFlag(rest[0] - '0', rest[2] == '1');
   }
 }
@@ -379,7 +443,8 @@ void cmcCellParser::applyLink(cmcCellObj& style, QByteArrayView ref) {
   qsizetype i = nameEnd;
   if (i < ref.size() && ref[i] == '[') {
     qsizetype close = i + 1;
-    while (close < ref.size() && ref[close] != ']' && ref[close] != ':') close += charWidth(ref, close);
+    while (close < ref.size() && ref[close] != ']' && ref[close] != ':')
+      close += charWidth(ref, close);
     QByteArrayView inside = ref.sliced(i + 1, close - i - 1);
     QByteArrayView lead = trimmed(inside);
     if (lead.startsWith('@')) {
@@ -418,7 +483,9 @@ void cmcCellParser::parseFont(QByteArrayView spec, CellFont& font) const {
           static const struct {
             const char* name;
             uint8_t bit;
-          } styles[] = {{"fsBold", kFontBold}, {"fsItalic", kFontItalic}, {"fsUnderline", kFontUnderline},
+          } styles[] = {{"fsBold", kFontBold},
+                        {"fsItalic", kFontItalic},
+                        {"fsUnderline", kFontUnderline},
                         {"fsStrikeOut", kFontStrikeOut}};
           name = trimmed(name);
           for (const auto& s : styles) {
@@ -432,9 +499,12 @@ void cmcCellParser::parseFont(QByteArrayView spec, CellFont& font) const {
       }
       case 6: {
         const QByteArrayView name = trimmed(field);
-        if (name == "fpDefault") font.pitch = kPitchDefault;
-        else if (name == "fpVariable") font.pitch = kPitchVariable;
-        else if (name == "fpFixed") font.pitch = kPitchFixed;
+        if (name == "fpDefault")
+          font.pitch = kPitchDefault;
+        else if (name == "fpVariable")
+          font.pitch = kPitchVariable;
+        else if (name == "fpFixed")
+          font.pitch = kPitchFixed;
         break;
       }
       default:

@@ -14,7 +14,12 @@ constexpr CellColour kSystemColourBase = 0xFF000000;
 constexpr CellColour kClWindow = 0xFF000005;
 constexpr CellColour kClWindowText = 0xFF000008;
 
-enum CellFontStyle : uint8_t { kFontBold = 1, kFontItalic = 2, kFontUnderline = 4, kFontStrikeOut = 8 };
+enum CellFontStyle : uint8_t {
+  kFontBold = 1,
+  kFontItalic = 2,
+  kFontUnderline = 4,
+  kFontStrikeOut = 8
+};
 enum CellFontPitch : int { kPitchDefault = 0, kPitchVariable = 1, kPitchFixed = 2 };
 constexpr int kDefaultCharset = 1;
 
@@ -23,8 +28,8 @@ struct CellFont {
   int charset = kDefaultCharset;
   QByteArray face;  // code page 932
   CellColour colour = kClWindowText;
-  int height = -11;  // negative: character height in pixels; positive: cell height
-  int size = 8;      // points
+  int height = -11;   // negative: character height in pixels; positive: cell height
+  int size = 8;       // points
   uint8_t style = 0;  // CellFontStyle bits
   int pitch = kPitchDefault;
 

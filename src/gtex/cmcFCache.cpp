@@ -1,11 +1,11 @@
 #include "gtex/cmcFCache.h"
 
-#include "gtex/cmcGTex.h"
-
 #include <algorithm>
 
-std::unique_ptr<SelectionList> buildSelectionList(cmcCellParser& parser, const QList<QByteArray>& lines,
-                                                  int keyLink) {
+#include "gtex/cmcGTex.h"
+
+std::unique_ptr<SelectionList> buildSelectionList(cmcCellParser& parser,
+                                                  const QList<QByteArray>& lines, int keyLink) {
   auto list = std::make_unique<SelectionList>();
   list->lineCount = static_cast<int>(lines.size());
   CellVariables scratch{};
@@ -28,8 +28,9 @@ std::unique_ptr<SelectionList> buildSelectionList(cmcCellParser& parser, const Q
     list->widestRow = std::max(list->widestRow, cellNumber);
   }
   list->byPosition = list->byValue;
-  std::stable_sort(list->byValue.begin(), list->byValue.end(),
-                   [](const SelectionChoice& a, const SelectionChoice& b) { return a.value < b.value; });
+  std::stable_sort(
+      list->byValue.begin(), list->byValue.end(),
+      [](const SelectionChoice& a, const SelectionChoice& b) { return a.value < b.value; });
   const int64_t lineCount = list->lineCount;
   std::stable_sort(list->byPosition.begin(), list->byPosition.end(),
                    [lineCount](const SelectionChoice& a, const SelectionChoice& b) {
@@ -49,7 +50,8 @@ ListStep selectionStep(const SelectionList& list, int value, int step) {
   const auto& order = list.byPosition;
   const int n = static_cast<int>(order.size());
   if (n == 0) return {false, value};
-  const auto it = std::find_if(order.begin(), order.end(), [value](const SelectionChoice& c) { return c.value == value; });
+  const auto it = std::find_if(order.begin(), order.end(),
+                               [value](const SelectionChoice& c) { return c.value == value; });
   if (it == order.end()) return {false, order.front().value};
   const int64_t at = (static_cast<int64_t>(it - order.begin()) + step) % n;
   return {true, order[static_cast<size_t>(at < 0 ? at + n : at)].value};

@@ -15,8 +15,8 @@ class cmcGTex;
 // of GI_Sheet_Sel_<name>_Cells before its closing "#"). A choice is a cell linked to `keyLink`:
 // its index is the value, its argument (when present, even empty) or else its display text is
 // the text.
-std::unique_ptr<SelectionList> buildSelectionList(cmcCellParser& parser, const QList<QByteArray>& lines,
-                                                  int keyLink);
+std::unique_ptr<SelectionList> buildSelectionList(cmcCellParser& parser,
+                                                  const QList<QByteArray>& lines, int keyLink);
 
 struct ListStep {
   bool found = false;  // the current value was one of the choices

@@ -1,9 +1,9 @@
 #include "gtex/cmcGTex.h"
 
+#include <cstring>
+
 #include "base/fatal.h"
 #include "base/textcodec.h"
-
-#include <cstring>
 
 namespace {
 constexpr const char* kEndOfText = "End_Of_Ovl";
@@ -60,7 +60,8 @@ void cmcGTex::notFound(const char* name) {
 
 cmcGTex::SectionEntry* cmcGTex::find(const char* name) {
   int position = 0;
-  for (auto prev = index_.before_begin(), it = index_.begin(); it != index_.end(); prev = it++, ++position) {
+  for (auto prev = index_.before_begin(), it = index_.begin(); it != index_.end();
+       prev = it++, ++position) {
     if (!sameName(it->name, name)) continue;
     if (position > kMoveToFrontAfter) {
       // The index is searched linearly; names asked for often should not stay deep in it.
@@ -77,7 +78,8 @@ cmcGTex::SectionEntry* cmcGTex::find(const char* name) {
     }
     const char* line = rawLine(scanPosition_++);
     if (!isHeader(line)) continue;
-    tail_ = index_.insert_after(tail_, SectionEntry{headerName(line), scanPosition_, 0, scanPosition_});
+    tail_ =
+        index_.insert_after(tail_, SectionEntry{headerName(line), scanPosition_, 0, scanPosition_});
     ++sectionCount_;
     // The end marker stops scanning even when it is itself the name asked for.
     if (tail_->name == kEndOfText) scanning_ = false;

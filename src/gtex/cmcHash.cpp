@@ -1,9 +1,9 @@
 #include "gtex/cmcHash.h"
 
+#include <cstring>
+
 #include "base/fatal.h"
 #include "gtex/selectionlist.h"
-
-#include <cstring>
 
 uint32_t gtexHashBucket(const char* name, uint32_t size) {
   if (size == 0) return 0;
@@ -27,7 +27,8 @@ const Entry* findIn(const std::vector<Entry*>& buckets, const char* name) {
   const uint32_t b = gtexHashBucket(name, static_cast<uint32_t>(buckets.size()));
   const size_t length = std::strlen(name);
   for (const Entry* e = buckets[b]; e; e = e->next) {
-    if (static_cast<size_t>(e->name.size()) == length && std::memcmp(e->name.constData(), name, length) == 0)
+    if (static_cast<size_t>(e->name.size()) == length &&
+        std::memcmp(e->name.constData(), name, length) == 0)
       return e;
   }
   return nullptr;

@@ -14,8 +14,8 @@ struct SelectionChoice {
 
 // The value/text table of one selection list (one description sheet and key link).
 struct SelectionList {
-  int lineCount = 0;  // lines of the description before its closing "#"
-  int widestRow = 0;  // largest number of cells on one line
+  int lineCount = 0;                        // lines of the description before its closing "#"
+  int widestRow = 0;                        // largest number of cells on one line
   std::vector<SelectionChoice> byValue;     // ascending value
   std::vector<SelectionChoice> byPosition;  // down the first column, then down the next
 

@@ -22,7 +22,7 @@ enum CellKey : int {
   kKeyDoubleClick = 256,  // also a left click in dialog sheets; Enter inside popup lists
   kKeyLeftAtRowStart = 0x2500,
   kKeyRightAtRowEnd = 0x2700,
-  kKeyF1 = 0x7000,  // F1..F12 are 0x7000..0x7B00 (key code x 256)
+  kKeyF1 = 0x7000,    // F1..F12 are 0x7000..0x7B00 (key code x 256)
   kKeyEdit = 0x7100,  // F2
   kKeyF12 = 0x7B00,
   kKeyCompositionStart = 0x10007,  // an input-method composition started on the current cell
@@ -78,7 +78,7 @@ constexpr int kErrorImage = 5;
 constexpr uint8_t kSignificantAll = 255;
 
 // Bits of cmcCellCapsule::MultipleSelection::bits.
-constexpr uint8_t kMultiSelectActive = 1;  // input: rows are multiply selected
+constexpr uint8_t kMultiSelectActive = 1;   // input: rows are multiply selected
 constexpr uint8_t kMultiSelectApplied = 2;  // result: the command applies to the whole range
 
 // What the grid is to open for the cell when the dispatcher answers kDispatchListOpened.
@@ -109,8 +109,8 @@ struct cmcCellCapsule {
   struct Paint {
     bool active = false;
     QRect cellRect;
-    bool fontColourSet = false;  // result
-    uint32_t fontColour = 0;     // result, 0x00BBGGRR or a system colour
+    bool fontColourSet = false;        // result
+    uint32_t fontColour = 0;           // result, 0x00BBGGRR or a system colour
     int decoration = kDecorationNone;  // result
   } paint;
   const void* imageList = nullptr;  // the painter's images for the marks; opaque here
@@ -119,12 +119,13 @@ struct cmcCellCapsule {
   int caretLength = 0;
   int maxLength = 0;
   int key = kKeyNone;
-  int popupCommand = 0;  // link id of a popup-menu command applied to this cell, 0 none
+  int popupCommand = 0;   // link id of a popup-menu command applied to this cell, 0 none
   QByteArray typedText;   // input, code page 932
   QByteArray resultText;  // result: the display text, code page 932
   uint8_t significantLength = kSignificantAll;  // result: beyond this many, drawn in silver
-  QByteArray sheetName;       // call-string name of the sheet the cell belongs to
-  QByteArray sheetArguments;  // its argument text; the first comma-separated field is the sheet number
+  QByteArray sheetName;                         // call-string name of the sheet the cell belongs to
+  QByteArray
+      sheetArguments;  // its argument text; the first comma-separated field is the sheet number
   uint8_t marks = 0;
   int markPosition = kMarkByAlignment;
   int operation = kOpDisplayOrKey;
@@ -146,7 +147,7 @@ struct cmcCellCapsule {
   } multipleSelection;
 
   std::function<void(int rules)> repaint;  // called after an edit with RepaintRule bits
-  std::function<void()> reopenEditor;       // lets a handler open the in-place editor again
+  std::function<void()> reopenEditor;      // lets a handler open the in-place editor again
 
   // Result with kDispatchListOpened. The catalogue never opens windows itself: it describes
   // here the list or dialog the grid is to open for this cell.

@@ -1,7 +1,8 @@
+#include "gtex/cellmarkup.h"
+
 #include <gtest/gtest.h>
 
 #include "base/textcodec.h"
-#include "gtex/cellmarkup.h"
 #include "gtex/cmcGTex.h"
 #include "test_util.h"
 
@@ -78,12 +79,14 @@ TEST_F(CellMarkup, FlagLetters) {
     uint8_t layout;
     uint8_t behaviour;
   } cases[] = {
-      {"{<~}", 0x00, 0},          {"{^-}", 0x05, 0},  {"{>_}", 0x0A, 0},
-      {"{WH=+}", 0xF0, 0},        {"{BXST}", 0, 0x1B}, {"{Q}", 0, 0x04},
-      {"{XQ}", 0, 0x04},          {"{QX}", 0, 0x02},  {"{($eWh)!B}", 0x38, 0x08},
-      {"{($eWh)!S}", 0x38, 0x01}, {"{>!>}", 0x00, 0}, {"{!xB}", 0, 0x01},  // '!' binds to the next byte only
+      {"{<~}", 0x00, 0},          {"{^-}", 0x05, 0},
+      {"{>_}", 0x0A, 0},          {"{WH=+}", 0xF0, 0},
+      {"{BXST}", 0, 0x1B},        {"{Q}", 0, 0x04},
+      {"{XQ}", 0, 0x04},          {"{QX}", 0, 0x02},
+      {"{($eWh)!B}", 0x38, 0x08}, {"{($eWh)!S}", 0x38, 0x01},
+      {"{>!>}", 0x00, 0},         {"{!xB}", 0, 0x01},  // '!' binds to the next byte only
       {"{!(Flag0=1)B}", 0, 0x21}, {"{b\\BZ?}", 0, 0},  // unknown and escaped letters do nothing
-      {"{($tipsM)}", 0x34, 0x10},  // "-!SWHT": middle, not selectable, tail
+      {"{($tipsM)}", 0x34, 0x10},                      // "-!SWHT": middle, not selectable, tail
   };
   for (const auto& t : cases) {
     cmcCellObj c;
@@ -109,7 +112,7 @@ TEST_F(CellMarkup, SplittingAndDisplayText) {
       {"\\_\\_", "  ", ""},
       {"ch \\(@ch0)/\\( @ch0 + 1 )", "ch 9/10", ""},
       {"\\(@ch1)", "-12345", ""},  // cut to six characters
-      {"\\q\\\\\\{", "q\\", ""},  // braces cannot be escaped: "\{" opens attributes
+      {"\\q\\\\\\{", "q\\", ""},   // braces cannot be escaped: "\{" opens attributes
       {"a\tb\t", "a\tb\t", ""},
       {"pre{S}mid{B}post|", "premidpost", ""},
       {"trailing\\", "trailing", ""},
@@ -148,7 +151,7 @@ TEST_F(CellMarkup, LinkReferences) {
       {"{S(%Flex0[3]:DTCS\\(T\\))}DTCS(T)", CT_None, Flex0, 3, "DTCS(T)"},
       {"{(%Flex0[3 ])}", CT_None, Flex0, 3, nullptr},
       {"{(%Flex0[-2)}", CT_None, Flex0, -2, nullptr},  // missing ']' tolerated
-      {"{(%Flex0[1]:)}", CT_None, Flex0, 1, ""},        // present but empty
+      {"{(%Flex0[1]:)}", CT_None, Flex0, 1, ""},       // present but empty
       {"{(%Flex0[1]:6.25k)}", CT_None, Flex0, 1, "6.25k"},
       {"{(%CT_Conv.)}", CT_Conv, CL_None, 0, nullptr},
       {"{(%CT_Func.CL_Mch_Freq[ @ch2 ])}", CT_Func, CL_Mch_Freq, 42, nullptr},
@@ -170,7 +173,9 @@ TEST_F(CellMarkup, LinkReferences) {
 
 TEST_F(CellMarkup, GroupsAndDerivation) {
   cmcCellObj b;
-  parse(b, "{($Basic)(%CT_Conv.Flex0[5]:arg)(ImageIndex=3)(Flag2=1)(Flag7=1)(ColCut_PopupMenu=GI_PMenu_Col)}base");
+  parse(b,
+        "{($Basic)(%CT_Conv.Flex0[5]:arg)(ImageIndex=3)(Flag2=1)(Flag7=1)(ColCut_PopupMenu=GI_"
+        "PMenu_Col)}base");
   EXPECT_EQ(b.colour, kClWindow);
   EXPECT_TRUE(b.flag(2) && b.flag(7) && !b.flag(0));
   EXPECT_EQ(b.behaviourFlags, 0x80);
@@ -184,7 +189,7 @@ TEST_F(CellMarkup, GroupsAndDerivation) {
   EXPECT_EQ(c.index, 5);
   EXPECT_EQ(c.argument, "arg");
   EXPECT_EQ(c.imageIndex, 3);
-  EXPECT_EQ(c.colour, 0x0000FFu);  // an unknown name left clRed in place
+  EXPECT_EQ(c.colour, 0x0000FFu);     // an unknown name left clRed in place
   EXPECT_EQ(c.behaviourFlags, 0x00);  // Flag2 cleared; "Flag1=2" and "Flag1=1 " ignored
   EXPECT_EQ(c.spareFlags, 0x11);      // Flag3 set, Flag7 inherited, Flag8 ignored
   EXPECT_FALSE(c.text.has_value());
@@ -244,7 +249,7 @@ TEST_F(CellMarkup, Fonts) {
   parse(c, "{(Font=,Arial,clWhite,,,,)}", &b);
   EXPECT_EQ(c.font->face, "Arial");
   parse(c, "{(Font=,Arial,,,,,)(Font=,,clWhite,,,,)}", &b);
-  EXPECT_EQ(c.font->face, kOtherDefaultFace);  // an empty face resets to the default
+  EXPECT_EQ(c.font->face, kOtherDefaultFace);         // an empty face resets to the default
   EXPECT_EQ(c.font->style, kFontBold | kFontItalic);  // an empty style keeps the base's
   EXPECT_EQ(c.font->colour, 0xFFFFFFu);
 
@@ -268,7 +273,8 @@ TEST(CellFontSpec, Fields) {
   };
   EXPECT_EQ(apply(" ANSI_CHARSET ,Base,,,,,").charset, 0);
   EXPECT_EQ(apply("SHIFTJIS_CHARSET,Base").charset, 128);
-  EXPECT_EQ(apply("ANSI_CHARSETX,Base").charset, kDefaultCharset);  // must be followed by blanks only
+  EXPECT_EQ(apply("ANSI_CHARSETX,Base").charset,
+            kDefaultCharset);                    // must be followed by blanks only
   EXPECT_EQ(apply("OEM_CHARSET").face, "Base");  // a face field that is not there changes nothing
   EXPECT_EQ(apply(",Base,,-1,,,").height, -1);
   EXPECT_EQ(apply(",Base,,0,0,,").height, -17);
@@ -292,10 +298,17 @@ TEST(CellNames, ColoursAndCharsets) {
     const char* name;
     CellColour value;
   } colours[] = {
-      {"clAqua", 0xFFFF00},         {"clBlack", 0},          {"clGreen", 0x8000},
-      {"clMaroon", 0x80},           {"clTeal", 0x808000},    {"clYellow", 0xFFFF},
-      {"clBackground", 0xFF000001}, {"clWindow", 0xFF000005}, {"clHightlightText", 0xFF00000E},
-      {"clGrayText", 0xFF000011},   {"clBtnHighlight", 0xFF000014},
+      {"clAqua", 0xFFFF00},
+      {"clBlack", 0},
+      {"clGreen", 0x8000},
+      {"clMaroon", 0x80},
+      {"clTeal", 0x808000},
+      {"clYellow", 0xFFFF},
+      {"clBackground", 0xFF000001},
+      {"clWindow", 0xFF000005},
+      {"clHightlightText", 0xFF00000E},
+      {"clGrayText", 0xFF000011},
+      {"clBtnHighlight", 0xFF000014},
   };
   for (const auto& c : colours) {
     CellColour v = 1;
@@ -310,8 +323,11 @@ TEST(CellNames, ColoursAndCharsets) {
   const struct {
     const char* name;
     int value;
-  } charsets[] = {{"ANSI_CHARSET", 0}, {"MAC_CHARSET", 77}, {"CHINESEBIG5_CHARSET", 136},
-                  {"  THAI_CHARSET  ", 222}, {"OEM_CHARSET", 255}};
+  } charsets[] = {{"ANSI_CHARSET", 0},
+                  {"MAC_CHARSET", 77},
+                  {"CHINESEBIG5_CHARSET", 136},
+                  {"  THAI_CHARSET  ", 222},
+                  {"OEM_CHARSET", 255}};
   for (const auto& c : charsets) {
     int cs = -1;
     EXPECT_TRUE(charsetByName(c.name, cs)) << c.name;

@@ -65,12 +65,18 @@ TEST(GTex, ReadsLinesInAnyOrder) {
     int line;
     const char* text;
   } reads[] = {
-      {"GI_List", 2, "third"}, {"GI_List", 0, "first"},  {"GI_List", 1, ""},
-      {"GI_List", 2, "third"}, {"GI_List", 3, "#"},      {"GI_List", 5, "one"},
-      {"GI_List", 1, ""},      {"GI_Version_Default", 2, "#GI_List"},
+      {"GI_List", 2, "third"},
+      {"GI_List", 0, "first"},
+      {"GI_List", 1, ""},
+      {"GI_List", 2, "third"},
+      {"GI_List", 3, "#"},
+      {"GI_List", 5, "one"},
+      {"GI_List", 1, ""},
+      {"GI_Version_Default", 2, "#GI_List"},
       {"GI_Last", 1, "#End_Of_Ovl"},
   };
-  for (const auto& r : reads) EXPECT_EQ(g.getLine(r.section, r.line), r.text) << r.section << " " << r.line;
+  for (const auto& r : reads)
+    EXPECT_EQ(g.getLine(r.section, r.line), r.text) << r.section << " " << r.line;
 }
 
 TEST(GTex, SectionTextStopsAtTheClosingLineAndKeepsBlankLines) {
@@ -138,7 +144,9 @@ TEST(GTex, NamesFoundDeepInTheIndexMoveToTheFront) {
   EXPECT_EQ(g.getValue("S13"), "v13");  // the former tail moves too; the index stays whole
   EXPECT_EQ(g.indexPositionOf("S13"), 0);
   EXPECT_EQ(g.indexPositionOf("S12"), 13);
-  for (int i = 0; i < 14; ++i) EXPECT_EQ(g.getValue(("S" + std::to_string(i)).c_str()), QByteArray::fromStdString("v" + std::to_string(i)));
+  for (int i = 0; i < 14; ++i)
+    EXPECT_EQ(g.getValue(("S" + std::to_string(i)).c_str()),
+              QByteArray::fromStdString("v" + std::to_string(i)));
   EXPECT_EQ(g.sectionCount(), 14);
 }
 

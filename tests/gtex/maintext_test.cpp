@@ -28,12 +28,14 @@ TEST_F(MainText, EveryCellParses) {
     if (header.size() < 2 || header[0] != '#') continue;
     const QByteArray name = header.mid(1);
     ended = name == "End_Of_Ovl";
-    if (!name.endsWith("_Cells") && !name.endsWith("_Body") && !name.endsWith("_BasicCell")) continue;
+    if (!name.endsWith("_Cells") && !name.endsWith("_Body") && !name.endsWith("_BasicCell"))
+      continue;
     CellVariables vars{};
     for (int n = 0;; ++n) {
       const QByteArray line = text.getLine(name.constData(), n);
       if (line.startsWith('#')) break;
-      if (line.startsWith(':') || line.contains("%%")) continue;  // directives and run-time templates
+      if (line.startsWith(':') || line.contains("%%"))
+        continue;  // directives and run-time templates
       QByteArrayView rest = line;
       while (!rest.isEmpty()) {
         cmcCellObj cell;

@@ -48,13 +48,18 @@ TEST_F(SelectionLists, ValueToText) {
     int value;
     const char* text;
   } cases[] = {
-      {"GI_Sheet_Sel_Misc_OnOff_I", 1, "OFF"},   {"GI_Sheet_Sel_Misc_OnOff_I", 0, "ON"},
-      {"GI_Sheet_Sel_Mch_TS_Pitch", 3, "12.5k"}, {"GI_Sheet_Sel_Mch_TS_Pitch", 7, "error"},
-      {"GI_Sheet_Sel_Mch_TS_Pitch", -1, "error"}, {"GI_Sheet_Sel_Grid", 4, ""},
-      {"GI_Sheet_Sel_Grid", 1, "One"},           {"GI_Sheet_Sel_Grid", 9, "error"},
+      {"GI_Sheet_Sel_Misc_OnOff_I", 1, "OFF"},
+      {"GI_Sheet_Sel_Misc_OnOff_I", 0, "ON"},
+      {"GI_Sheet_Sel_Mch_TS_Pitch", 3, "12.5k"},
+      {"GI_Sheet_Sel_Mch_TS_Pitch", 7, "error"},
+      {"GI_Sheet_Sel_Mch_TS_Pitch", -1, "error"},
+      {"GI_Sheet_Sel_Grid", 4, ""},
+      {"GI_Sheet_Sel_Grid", 1, "One"},
+      {"GI_Sheet_Sel_Grid", 9, "error"},
       {"GI_Sheet_Sel_Empty", 0, "error"},
   };
-  for (const auto& c : cases) EXPECT_EQ(cache.listText(c.sheet, Flex0, c.value), c.text) << c.sheet << " " << c.value;
+  for (const auto& c : cases)
+    EXPECT_EQ(cache.listText(c.sheet, Flex0, c.value), c.text) << c.sheet << " " << c.value;
   EXPECT_EQ(cache.listText("GI_Sheet_Sel_Grid", FlexMarking_Mode, 9), "Other");
 }
 
@@ -109,7 +114,8 @@ TEST_F(SelectionLists, BuiltOnceAndKeptUnderSheetAndLink) {
 
 TEST_F(SelectionLists, ListsBuiltFromLinesAtRunTime) {
   cmcCellParser parser(text);
-  const QList<QByteArray> lines{"{S(%FlexVMCCh[-1])}VFO", "{S(%FlexVMCCh[206])}CALL", "{S(%FlexVMCCh[3])}4"};
+  const QList<QByteArray> lines{"{S(%FlexVMCCh[-1])}VFO", "{S(%FlexVMCCh[206])}CALL",
+                                "{S(%FlexVMCCh[3])}4"};
   const auto l = buildSelectionList(parser, lines, FlexVMCCh);
   EXPECT_EQ(selectionText(*l, 206), "CALL");
   EXPECT_EQ(selectionStep(*l, 3, 1).value, -1);
@@ -118,5 +124,6 @@ TEST_F(SelectionLists, ListsBuiltFromLinesAtRunTime) {
 using SelectionListsDeathTest = SelectionLists;
 
 TEST_F(SelectionListsDeathTest, MissingDescriptionIsFatal) {
-  EXPECT_DEATH(cache.listText("GI_Sheet_Sel_Nowhere", Flex0, 0), "The index 'GI_Sheet_Sel_Nowhere_Cells' was not found");
+  EXPECT_DEATH(cache.listText("GI_Sheet_Sel_Nowhere", Flex0, 0),
+               "The index 'GI_Sheet_Sel_Nowhere_Cells' was not found");
 }

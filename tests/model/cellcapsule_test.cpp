@@ -6,8 +6,9 @@ static_assert(kRepaintSameLinkAndIndex == 1 && kRepaintSameCategory == 2 && kRep
               kRepaintSameIndex == 8 && kRepaintAdjacentIndex == 16 && kRepaintAllLinked == 32 &&
               kRepaintIndexFrom == 64 && kRepaintIndexUpTo == 128);
 static_assert(kDispatchDone == 0 && kDispatchListOpened == 1 && kDispatchOpenEditor == 2);
-static_assert(kKeyLeftAtRowStart == 0x2500 && kKeyRightAtRowEnd == 0x2700 && functionKey(2) == kKeyEdit &&
-              functionKey(12) == kKeyF12 && kKeyCompositionStart == 0x10007 && kKeyDoubleClick == 256);
+static_assert(kKeyLeftAtRowStart == 0x2500 && kKeyRightAtRowEnd == 0x2700 &&
+              functionKey(2) == kKeyEdit && functionKey(12) == kKeyF12 &&
+              kKeyCompositionStart == 0x10007 && kKeyDoubleClick == 256);
 
 TEST(CellCapsule, FreshRequestOnlyAsksForDisplay) {
   cmcCellCapsule c;
@@ -24,11 +25,18 @@ TEST(CellCapsule, FreshRequestOnlyAsksForDisplay) {
 
 TEST(CellCapsule, FieldsKeepTheirDeclaredOrder) {
   cmcCellCapsule c;
-  const void* fields[] = {&c.parent, &c.grid, &c.editGrid, &c.cell, &c.paint, &c.imageList,
-                          &c.caretStart, &c.caretLength, &c.maxLength, &c.key, &c.popupCommand,
-                          &c.typedText, &c.resultText, &c.significantLength, &c.sheetName,
-                          &c.sheetArguments, &c.marks, &c.markPosition, &c.operation, &c.jump,
-                          &c.sheet, &c.multipleSelection, &c.repaint, &c.reopenEditor};
+  const void* fields[] = {&c.parent,       &c.grid,
+                          &c.editGrid,     &c.cell,
+                          &c.paint,        &c.imageList,
+                          &c.caretStart,   &c.caretLength,
+                          &c.maxLength,    &c.key,
+                          &c.popupCommand, &c.typedText,
+                          &c.resultText,   &c.significantLength,
+                          &c.sheetName,    &c.sheetArguments,
+                          &c.marks,        &c.markPosition,
+                          &c.operation,    &c.jump,
+                          &c.sheet,        &c.multipleSelection,
+                          &c.repaint,      &c.reopenEditor};
   for (size_t i = 1; i < std::size(fields); ++i)
     EXPECT_LT(static_cast<const char*>(fields[i - 1]), static_cast<const char*>(fields[i])) << i;
 }
