@@ -1,0 +1,487 @@
+#include "files/channelcsv.h"
+
+#include <QFile>
+#include <QLocale>
+#include <array>
+
+#include "base/prompter.h"
+#include "base/textcodec.h"
+#include "files/messages.h"
+#include "gtex/cmcGTex.h"
+#include "files/savefile.h"
+#include "model/ChannelView.h"
+#include "model/cmcEeprom.h"
+#include "model/frequency.h"
+#include "model/numbering.h"
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
+namespace {
+
+using namespace csvtext;
+
+constexpr char kNotFoundText[] = "NOT_FOUND";
+constexpr int64_t kImportLowHz = 136000000;
+constexpr int64_t kImportHighHz = 174000000;
+constexpr int64_t kOffsetMaxHz = 59999999;
+constexpr int kNameLength = 6;
+
+const char* const kColumnNames[kColumnCount] = {
+    "CH No", "Frequency", "Dup", "Dup Reverse", "Offset", "TX Inhibit", "TS", "Mode", "Name Disp",
+    "Name", "SKIP", "RF Power", "TONE", "Repeater Tone", "TSQL Frequency", "DTCS Code",
+    "DTCS Polarity", "DTMF"};
+
+struct Entry {
+  QByteArray text;
+  int value;
+};
+using Table = std::vector<Entry>;
+
+Table fixedTable(std::initializer_list<Entry> entries) { return Table(entries); }
+
+const Table& offOn() {
+  static const Table t = fixedTable({{"OFF", 0}, {"ON", 1}});
+  return t;
+}
+
+// The column's table; every "." in the step texts stands for the decimal character on export.
+const Table& tableOf(int column) {
+  static const Table empty;
+  static const Table dup = fixedTable({{"OFF", 0}, {"DUP-", 1}, {"DUP+", 2}});
+  static const Table step = fixedTable({{"5kHz", 0}, {"6.25kHz", 1}, {"10kHz", 2},
+                                        {"12.5kHz", 3}, {"15kHz", 4}, {"20kHz", 5},
+                                        {"25kHz", 6}, {"30kHz", 7}, {"50kHz", 8}});
+  static const Table mode = fixedTable({{"FM", 0}, {"FM-N", 1}, {"Auto", 2}});
+  static const Table skip = fixedTable({{"OFF", 0}, {"SKIP", 1}, {"PSKIP", 3}});
+  static const Table power = fixedTable({{"High", 0}, {"Mid-H", 3}, {"Mid", 2}, {"Low", 1}});
+  static const Table tone = fixedTable({{"OFF", 0}, {"TONE", 1}, {"TSQL", 2}, {"DTCS", 4},
+                                        {"DTCS(T)", 3}, {"TSQL-R", 5}, {"DTCS-R", 6},
+                                        {"TSQL R", 5}, {"DTCS R", 6}});
+  static const Table polarity =
+      fixedTable({{"BOTH N", 0}, {"TN-RR", 1}, {"TR-RN", 2}, {"BOTH R", 3}});
+  static const Table dtmf = fixedTable({{"OFF", 0}, {"DTMF", 1}});
+  static const Table ctcss = [] {
+    Table t;
+    for (int i = 0; i < kToneCount; ++i) {
+      const int tenths = kCtcssTonesTenthHz[size_t(i)];
+      t.push_back({QByteArray::number(tenths / 10) + '.' + QByteArray::number(tenths % 10) + "Hz", i});
+    }
+    return t;
+  }();
+  static const Table dtcs = [] {
+    Table t;
+    for (int i = 0; i < kDtcsCount; ++i)
+      t.push_back({QByteArray::number(kDtcsCodes[size_t(i)]).rightJustified(3, '0'), i});
+    return t;
+  }();
+  switch (column) {
+    case kDup: return dup;
+    case kDupReverse:
+    case kTxInhibit:
+    case kNameDisp: return offOn();
+    case kStep: return step;
+    case kMode: return mode;
+    case kSkip: return skip;
+    case kPower: return power;
+    case kToneMode: return tone;
+    case kRepeaterTone:
+    case kTsqlFrequency: return ctcss;
+    case kDtcsCode: return dtcs;
+    case kDtcsPolarity: return polarity;
+    case kDtmf: return dtmf;
+    default: return empty;
+  }
+}
+
+bool sameTextNoCase(const QByteArray& a, const QByteArray& b) {
+  if (a.size() != b.size()) return false;
+  for (qsizetype i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'a' && x <= 'z') x = char(x - 32);
+    if (y >= 'a' && y <= 'z') y = char(y - 32);
+    if (x != y) return false;
+  }
+  return true;
+}
+
+// Name bytes as the radio accepts them: letters upper-cased, digits, upper-case letters and
+// the punctuation 0x21-0x2F, 0x3A-0x40, 0x5B-0x5E kept, every other byte a space.
+void filterNameBytes(QByteArray& bytes) {
+  for (char& c : bytes) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (u >= 'a' && u <= 'z') c = char(u - 32);
+    else if (!((u >= 0x21 && u <= 0x5A) || (u >= 0x5B && u <= 0x5E))) c = ' ';
+  }
+}
+
+// The character rules for typed names: full-width forms become half-width, kana (which only
+// have half-width katakana forms, not allowed in names) disappear, then the name filter.
+QByteArray normaliseName(const QByteArray& field) {
+  bool ascii = true;
+  for (char c : field) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+  QByteArray bytes;
+  if (ascii) {
+    bytes = field;
+  } else {
+    QString out;
+    for (QChar ch : fromCp932(field)) {
+      const char16_t u = ch.unicode();
+      if (u == 0x3000) out += QChar(' ');
+      else if (u >= 0xFF01 && u <= 0xFF5E) out += QChar(char16_t(u - 0xFEE0));
+      else if ((u >= 0x3041 && u <= 0x3096) || (u >= 0x309B && u <= 0x309C) ||
+               (u >= 0x30A1 && u <= 0x30FC) || u == 0x3001 || u == 0x3002 || u == 0x300C ||
+               u == 0x300D || (u >= 0xFF61 && u <= 0xFF9F))
+        continue;
+      else out += ch;
+    }
+    bytes = toCp932(out);
+  }
+  filterNameBytes(bytes);
+  return bytes;
+}
+
+QList<QByteArray> splitFields(const QByteArray& line, char separator) {
+  return line.split(separator);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+
+ChannelGroupRange groupRange(ChannelGroup group) {
+  switch (group) {
+    case ChannelGroup::Memory0: return {numbering::kFirstMemory, numbering::kMemoryBlockSize};
+    case ChannelGroup::Memory1:
+      return {numbering::kFirstMemory + numbering::kMemoryBlockSize, numbering::kMemoryBlockSize};
+    case ChannelGroup::ScanEdges:
+      return {numbering::kFirstScanEdge, numbering::kLastScanEdge - numbering::kFirstScanEdge + 1};
+    case ChannelGroup::Call: return {numbering::kCallChannel, 1};
+  }
+  return {0, 0};
+}
+
+CsvSeparators CsvSeparators::resolve(const QString& systemDecimal, const QString& systemList) {
+  CsvSeparators s;
+  s.decimal = (systemDecimal == "." || systemDecimal == ",") ? systemDecimal[0].toLatin1() : '.';
+  s.list = (systemList == "," || systemList == ";") ? systemList[0].toLatin1() : ',';
+  if (s.list == s.decimal) s.list = ';';
+  return s;
+}
+
+CsvSeparators CsvSeparators::fromSystem() {
+  QString list = QStringLiteral(",");
+#ifdef Q_OS_WIN
+  wchar_t buffer[8] = {};
+  if (GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SLIST, buffer, 8) > 0)
+    list = QString::fromWCharArray(buffer);
+#endif
+  // Elsewhere there is no list separator setting; the decimal character decides (";" beside ",").
+  return resolve(QLocale::system().decimalPoint(), list);
+}
+
+const char* csvtext::columnName(int column) {
+  return column >= 0 && column < kColumnCount ? kColumnNames[column] : "";
+}
+
+QByteArray csvtext::frequencyText(uint32_t hz, char decimal) {
+  return QByteArray::number(hz / 1000000) + decimal +
+         QByteArray::number(hz % 1000000).rightJustified(6, '0');
+}
+
+int64_t csvtext::frequencyValue(const QByteArray& raw, char decimal) {
+  const QByteArray text = raw.trimmed();
+  if (text.isEmpty()) return -1;
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (!((c >= '0' && c <= '9') || c == decimal || (c == '-' && i == 0))) return -1;
+  }
+  // Read as a number: digits, one decimal character, digits; a second decimal character ends
+  // the number as it would end any numeric reading.
+  qsizetype i = 0;
+  const bool negative = text[0] == '-';
+  if (negative) ++i;
+  int64_t whole = 0;
+  bool digits = false;
+  bool tooLarge = false;
+  for (; i < text.size() && text[i] != decimal; ++i) {
+    digits = true;
+    whole = whole * 10 + (text[i] - '0');
+    if (whole > 4294) tooLarge = true, whole = 4295;
+  }
+  int64_t micro = 0;
+  int fractionDigits = 0;
+  bool roundUp = false;
+  if (i < text.size()) {
+    for (++i; i < text.size() && text[i] != decimal; ++i) {
+      digits = true;
+      if (fractionDigits < 6) micro = micro * 10 + (text[i] - '0');
+      else if (fractionDigits == 6) roundUp = text[i] >= '5';
+      ++fractionDigits;
+    }
+  }
+  if (!digits) return -1;
+  for (; fractionDigits < 6; ++fractionDigits) micro *= 10;
+  const int64_t hz = whole * 1000000 + micro + (roundUp ? 1 : 0);
+  if (tooLarge || hz > 4294967295LL) return 0;
+  // Any negative amount is below the range; rounding half up keeps -0.0000004 at 0 as well.
+  if (negative) return 0;
+  return hz;
+}
+
+QByteArray csvtext::tableText(int column, int value, char decimal) {
+  for (const Entry& e : tableOf(column)) {
+    if (e.value != value) continue;
+    if (column != kStep) return e.text;
+    QByteArray t = e.text;
+    return t.replace('.', decimal);
+  }
+  return kNotFoundText;
+}
+
+int csvtext::tableValue(int column, const QByteArray& raw) {
+  QByteArray text = raw.trimmed();
+  if (column == kStep || column == kRepeaterTone || column == kTsqlFrequency) text.replace(',', '.');
+  for (const Entry& e : tableOf(column))
+    if (sameTextNoCase(text, e.text)) return e.value;
+  return kNotFound;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+ChannelCsv::ChannelCsv(cmcEeprom& working, const cmcEeprom& defaults,
+                       const DestinationOptions& options, const CsvSeparators& separators)
+    : working_(working), defaults_(defaults), options_(options), separators_(separators) {}
+
+QByteArray ChannelCsv::exportText(ChannelGroup group) const {
+  const char sep = separators_.list;
+  const char dec = separators_.decimal;
+  QByteArray out;
+  for (int c = 0; c < kColumnCount; ++c) {
+    if (c) out += sep;
+    out += kColumnNames[c];
+  }
+  out += "\r\n";
+
+  const ChannelGroupRange range = groupRange(group);
+  ChannelView view(working_, options_);
+  for (int i = 0; i < range.size; ++i) {
+    view.load(kKindConventional, range.first + i);
+    out += QByteArray::number(i).rightJustified(2, '0');
+    if (!view.inUse) {
+      out += QByteArray(kColumnCount - 1, sep) + "\r\n";
+      continue;
+    }
+    QByteArray name(view.name.data(), kNameLength);
+    for (char& ch : name)
+      if (ch == ',' || ch == ';' || ch == '\r' || ch == '\n') ch = ' ';
+    while (name.endsWith(' ')) name.chop(1);
+    const QByteArray fields[kColumnCount] = {
+        {},
+        frequencyText(view.frequency, dec),
+        tableText(kDup, view.duplex, dec),
+        tableText(kDupReverse, view.reverse, dec),
+        frequencyText(view.offset, dec),
+        tableText(kTxInhibit, view.txInhibit, dec),
+        tableText(kStep, view.step, dec),
+        tableText(kMode, view.mode, dec),
+        tableText(kNameDisp, view.nameDisplay, dec),
+        name,
+        tableText(kSkip, view.scanSkip, dec),
+        tableText(kPower, view.power, dec),
+        tableText(kToneMode, view.toneMode, dec),
+        tableText(kRepeaterTone, view.tone, dec),
+        tableText(kTsqlFrequency, view.toneSquelch, dec),
+        tableText(kDtcsCode, view.dtcs, dec),
+        tableText(kDtcsPolarity, view.dtcsPolarity, dec),
+        tableText(kDtmf, view.dtmf, dec),
+    };
+    for (int c = 1; c < kColumnCount; ++c) out += sep + fields[c];
+    out += "\r\n";
+  }
+  return out;
+}
+
+CsvImportResult ChannelCsv::importText(const QByteArray& input, ChannelGroup group) {
+  CsvImportResult result;
+  QByteArray text = input;
+  if (text.startsWith("\xEF\xBB\xBF")) text.remove(0, 3);  // a spreadsheet's UTF-8 mark
+  QList<QByteArray> lines = text.split('\n');
+  for (QByteArray& l : lines)
+    if (l.endsWith('\r')) l.chop(1);
+  if (lines.isEmpty()) return result;
+
+  // Header: which field holds each column.
+  int at[kColumnCount];
+  std::fill(std::begin(at), std::end(at), -1);
+  const QList<QByteArray> names = splitFields(lines[0], separators_.list);
+  for (int c = 0; c < kColumnCount; ++c)
+    for (int f = 0; f < names.size() && at[c] < 0; ++f)
+      if (sameTextNoCase(names[f].trimmed(), kColumnNames[c])) at[c] = f;
+  if (at[kChNo] < 0 || at[kFrequency] < 0) return result;
+  result.headerOk = true;
+
+  const ChannelGroupRange range = groupRange(group);
+  const bool callGroup = group == ChannelGroup::Call;
+  const bool scanEdges = group == ChannelGroup::ScanEdges;
+  ChannelView view(working_, options_);
+
+  // Clear the group: channels not in use, the call channel back to its default.
+  for (int i = 0; i < range.size; ++i) {
+    view.load(kKindConventional, range.first + i);
+    if (callGroup) view.loadFrom(defaults_, kKindConventional, numbering::kCallChannel);
+    else view.inUse = false;
+    view.store();
+  }
+
+  for (qsizetype n = 1; n < lines.size(); ++n) {
+    const QByteArray& line = lines[n];
+    if (line.isEmpty()) continue;
+    const QList<QByteArray> fields = splitFields(line, separators_.list);
+    auto field = [&](int column, bool* present = nullptr) -> QByteArray {
+      const bool there = at[column] >= 0 && at[column] < fields.size();
+      if (present) *present = there;
+      return there ? fields[at[column]] : QByteArray();
+    };
+
+    bool numberOk = false;
+    const int number = field(kChNo).trimmed().toInt(&numberOk, 10);
+    if (!numberOk || number < 0 || number >= range.size) continue;
+    view.load(kKindConventional, range.first + number);
+
+    const QByteArray freqText = field(kFrequency).trimmed();
+    if (freqText.isEmpty() && !callGroup) {
+      view.inUse = false;  // a blank line of the list: nothing to count
+      view.store();
+      continue;
+    }
+    const int64_t hz = frequencyValue(freqText, separators_.decimal);
+    if (hz < kImportLowHz || hz > kImportHighHz) {
+      if (callGroup) {
+        view.loadFrom(defaults_, kKindConventional, numbering::kCallChannel);
+        ++result.corrected;
+      } else {
+        view.inUse = false;
+        ++result.discarded;
+      }
+      view.store();
+      ++result.imported;
+      continue;
+    }
+
+    bool corrected = false;
+    const int64_t snapped = snapFrequency(hz, false);
+    corrected |= snapped != hz;
+    ChannelView tmpl(options_);
+    tmpl.loadFrom(defaults_, scanEdges ? kKindEdgeTemplate : kKindTemplate, 0);
+    view.setFields(tmpl.fields());
+    view.inUse = true;
+    view.frequency = uint32_t(snapped);
+
+    // Table columns: a missing column or a text not in the table takes the template's value.
+    struct Target {
+      int column;
+      int ChannelFields::*member;
+    };
+    static const Target targets[] = {
+        {kDup, &ChannelFields::duplex},          {kDupReverse, &ChannelFields::reverse},
+        {kTxInhibit, &ChannelFields::txInhibit}, {kStep, &ChannelFields::step},
+        {kMode, &ChannelFields::mode},           {kNameDisp, &ChannelFields::nameDisplay},
+        {kSkip, &ChannelFields::scanSkip},       {kPower, &ChannelFields::power},
+        {kToneMode, &ChannelFields::toneMode},   {kRepeaterTone, &ChannelFields::tone},
+        {kTsqlFrequency, &ChannelFields::toneSquelch}, {kDtcsCode, &ChannelFields::dtcs},
+        {kDtcsPolarity, &ChannelFields::dtcsPolarity}, {kDtmf, &ChannelFields::dtmf},
+    };
+    for (const Target& t : targets) {
+      if (t.column == kSkip && callGroup) continue;  // the call channel has no skip
+      bool present = false;
+      const QByteArray value = field(t.column, &present);
+      const int v = present ? tableValue(t.column, value) : kNotFound;
+      if (v == kNotFound) {
+        corrected = true;  // keeps the template's value
+        continue;
+      }
+      view.*(t.member) = v;
+    }
+    if (!callGroup && view.scanSkip == 3) {  // PSKIP is not kept in a channel: plain skip
+      view.scanSkip = 1;
+      corrected = true;
+    }
+
+    bool present = false;
+    const QByteArray offsetText = field(kOffset, &present);
+    const int64_t offset = present ? frequencyValue(offsetText, separators_.decimal) : -1;
+    if (offset < 0 || offset > kOffsetMaxHz) {
+      corrected = true;
+    } else {
+      view.offset = uint32_t(offset);
+    }
+    const int64_t snappedOffset = snapFrequency(view.offset, true);
+    corrected |= snappedOffset != int64_t(view.offset);
+    view.offset = uint32_t(snappedOffset);
+
+    const QByteArray nameField = field(kName, &present);
+    if (!present) {
+      corrected = true;
+    } else {
+      const QByteArray name = normaliseName(nameField);
+      corrected |= name.size() != nameField.size() || nameField.size() > kNameLength;
+      view.setName(name.constData(), int(std::min<qsizetype>(name.size(), kNameLength)));
+    }
+
+    view.store();
+    ++result.imported;
+    if (corrected) ++result.corrected;
+  }
+  return result;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+bool ChannelCsv::ExportChannels(const QString& path, ChannelGroup group) {
+  SafeFileWriter out(path);
+  out.setFailAfter(writeFailAfter_);
+  const char* failure = nullptr;
+  if (!out.open()) failure = "GI_Mess_FileErr_FileOpen";
+  else if (!out.write(exportText(group)) || !out.commit()) failure = "GI_Mess_FileErr_FileAccess";
+  if (!failure) return true;
+  out.cancel();
+  if (prompter_ && text_) showFileErrorBox(*prompter_, *text_, failure);
+  return false;
+}
+
+bool ChannelCsv::ConfirmImport() {
+  if (!prompter_ || !text_) return true;
+  return prompter_->ask(PromptMessage{fromCp932(text_->getValue("GI_Sys_AppTitle")),
+                                      messageText(*text_, "GI_Mess_Confirm_ImportFile"),
+                                      PromptButtons::OkCancel, PromptIcon::Warning,
+                                      PromptAnswer::Ok}) == PromptAnswer::Ok;
+}
+
+bool ChannelCsv::ImportChannels(const QString& path, ChannelGroup group,
+                                const std::function<void()>& refresh) {
+  const bool show = prompter_ && text_;
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) {
+    if (show) showWarning(*prompter_, *text_, "GI_Mess_Import_OpenErr");
+    return false;
+  }
+  const QByteArray contents = file.readAll();
+  if (file.error() != QFileDevice::NoError) {
+    if (show) showWarning(*prompter_, *text_, "GI_Mess_Import_OpenErr");
+    return false;
+  }
+  const CsvImportResult r = importText(contents, group);
+  if (!r.headerOk) {
+    if (show) showWarning(*prompter_, *text_, "GI_Mess_Import_TitleErr");
+    return false;
+  }
+  if (refresh) refresh();
+  if (show) {
+    if (r.imported == 0) showWarning(*prompter_, *text_, "GI_Mess_Import_NoData");
+    if (r.imported > 0 && r.discarded > 0) showWarning(*prompter_, *text_, "GI_Mess_Import_Discard");
+    if (r.imported > 0 && r.corrected > 0) showWarning(*prompter_, *text_, "GI_Mess_Import_Correct");
+  }
+  return true;
+}
