@@ -67,7 +67,9 @@ TEST(CsvFuzz, MutatedListsStayInsideTheGroupAndInRange) {
   QElapsedTimer clock;
   clock.start();
   int runs = 0;
-  for (; runs < 3000 && clock.elapsed() < 2500; ++runs) {
+  // A fixed number of runs keeps the result independent of the machine's load; the clock only
+  // guards against a pathological slowdown.
+  for (; runs < 300 && clock.elapsed() < 60000; ++runs) {
     const QByteArray text = mutate(seed, rng);
     CsvWorld w;
     w.working.assign(source.working);
@@ -92,5 +94,5 @@ TEST(CsvFuzz, MutatedListsStayInsideTheGroupAndInRange) {
         << "run " << runs;
   }
   RecordProperty("runs", runs);
-  EXPECT_GT(runs, 100);
+  EXPECT_EQ(runs, 300);
 }
