@@ -13,6 +13,7 @@
 #include "model/cmcEeprom.h"
 #include "model/frequency.h"
 #include "model/numbering.h"
+#include "model/textrules.h"
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -106,40 +107,13 @@ bool sameTextNoCase(const QByteArray& a, const QByteArray& b) {
   return true;
 }
 
-// Name bytes as the radio accepts them: letters upper-cased, digits, upper-case letters and
-// the punctuation 0x21-0x2F, 0x3A-0x40, 0x5B-0x5E kept, every other byte a space.
-void filterNameBytes(QByteArray& bytes) {
-  for (char& c : bytes) {
-    const unsigned char u = static_cast<unsigned char>(c);
-    if (u >= 'a' && u <= 'z') c = char(u - 32);
-    else if (!((u >= 0x21 && u <= 0x5A) || (u >= 0x5B && u <= 0x5E))) c = ' ';
-  }
-}
-
-// The character rules for typed names: full-width forms become half-width, kana (which only
-// have half-width katakana forms, not allowed in names) disappear, then the name filter.
+// The character rules for typed names: full-width forms folded to half-width, kana (whose
+// half-width forms names cannot hold) dropped, then the name filter. Plain ASCII needs no
+// folding.
 QByteArray normaliseName(const QByteArray& field) {
   bool ascii = true;
   for (char c : field) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
-  QByteArray bytes;
-  if (ascii) {
-    bytes = field;
-  } else {
-    QString out;
-    for (QChar ch : fromCp932(field)) {
-      const char16_t u = ch.unicode();
-      if (u == 0x3000) out += QChar(' ');
-      else if (u >= 0xFF01 && u <= 0xFF5E) out += QChar(char16_t(u - 0xFEE0));
-      else if ((u >= 0x3041 && u <= 0x3096) || (u >= 0x309B && u <= 0x309C) ||
-               (u >= 0x30A1 && u <= 0x30FC) || u == 0x3001 || u == 0x3002 || u == 0x300C ||
-               u == 0x300D || (u >= 0xFF61 && u <= 0xFF9F))
-        continue;
-      else out += ch;
-    }
-    bytes = toCp932(out);
-  }
-  filterNameBytes(bytes);
-  return bytes;
+  return nameFilter(ascii ? field : foldTypedText(field));
 }
 
 QList<QByteArray> splitFields(const QByteArray& line, char separator) {
