@@ -6,17 +6,8 @@
 
 #include "model/cmcEeprom.h"
 
-#if __has_include("files/cmcQevFile.h")
+// AddressRange and AddressRanges: inclusive address pairs, shared with the clone data file.
 #include "files/cmcQevFile.h"
-#else
-// An inclusive pair of image addresses. A range list ends at its end or at the first pair whose
-// first exceeds its last.
-struct AddressRange {
-  int first;
-  int last;
-};
-using AddressRanges = std::vector<AddressRange>;
-#endif
 
 // Status numbers of a clone operation. The clone manager shows line <status> of the clone error
 // texts, so the values are fixed.
