@@ -459,8 +459,8 @@ void cmcCellParser::applyLink(cmcCellObj& style, QByteArrayView ref) {
   if (i < ref.size()) style.argument = unescaped(ref.sliced(i + 1));
 }
 
-void cmcCellParser::parseFont(QByteArrayView spec, CellFont& font) const {
-  forEachField(spec, ',', [&](int n, QByteArrayView field) {
+void cmcCellParser::parseFont(QByteArrayView fontText, CellFont& font) const {
+  forEachField(fontText, ',', [&](int n, QByteArrayView field) {
     switch (n) {
       case 0:
         charsetByName(field, font.charset);

@@ -39,8 +39,8 @@ class cmcCellParser {
 
   // Applies an attribute string (brace contents or a cell model's text) to `style`.
   void parseAttributes(cmcCellObj& style, QByteArrayView attributes);
-  // Applies a seven-field font specification "charset,face,colour,height,size,style,pitch".
-  void parseFont(QByteArrayView spec, CellFont& font) const;
+  // Applies a seven-field font description "charset,face,colour,height,size,style,pitch".
+  void parseFont(QByteArrayView fontText, CellFont& font) const;
 
   // The face an empty face field resets to; MS Sans Serif until the application says
   // Japanese is displayed.

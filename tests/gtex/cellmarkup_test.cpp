@@ -266,9 +266,9 @@ TEST(CellFontSpec, Fields) {
   base.height = -17;
   base.size = 10;
   base.style = kFontBold;
-  const auto apply = [&](const char* spec) {
+  const auto apply = [&](const char* fontText) {
     CellFont f = base;
-    parser.parseFont(spec, f);
+    parser.parseFont(fontText, f);
     return f;
   };
   EXPECT_EQ(apply(" ANSI_CHARSET ,Base,,,,,").charset, 0);
