@@ -101,7 +101,9 @@ struct SheetBuildOptions {
 
 // One page built from its GI_Sheet_<name>_Style, _BasicCell and _Cells sections: the headless
 // half of cuiSheet. The variants (iuiSh_Common, iuiSh_ColCut, iuiSh_ColCut_A) override the
-// steps below; create() picks the variant from the call string's state.
+// steps below; create() picks the variant from the call string's state. On screen the cuiSheet
+// widget owns one model made by create(), draws its cells and asks it for everything that is
+// not drawing; className() names the variant it stands for.
 //
 // Faults of the description end the program: a missing section, "Illegal Cell assign" when the
 // layout yields no column or no row, "Illegal Cell selection" for a cell outside the grid (or
