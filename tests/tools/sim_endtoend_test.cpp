@@ -183,3 +183,21 @@ TEST(SimEndToEnd, PacedReadTakesTheLineTime) {
   EXPECT_GE(t.elapsed(), static_cast<qint64>(lineSeconds * 1000));
   EXPECT_LT(t.elapsed(), static_cast<qint64>(lineSeconds * 1000) + 2000);
 }
+
+TEST(SimEndToEnd, TransceiverGoneMidReadEndsWithNoAnswer) {
+  // The line disappears (simulator ended, cable pulled) while a paced read runs.
+  auto sim = std::make_unique<SimProcess>(QStringList{"--pace", "--speeds", "9600"});
+  ASSERT_FALSE(sim->device().isEmpty());
+  Driver d(sim->device(), 3);
+  d.settings.highSpeed = false;
+  std::optional<CloneResult>& result = d.result;
+  cloneconfig::configure(d.engine, kCloneModeRead, d.settings);
+  ASSERT_TRUE(d.engine.StartRead(cloneconfig::readRanges(), [&](void*, CloneResult& r) { result = std::move(r); }));
+  ASSERT_TRUE(waitUntil([&] { return d.engine.FrameCount() >= 10; }, 10000));
+  sim.reset();
+  QElapsedTimer t;
+  t.start();
+  ASSERT_TRUE(waitUntil([&] { return result.has_value(); }, 10000));
+  EXPECT_EQ(result->status, kCloneNoAnswer);
+  EXPECT_LT(t.elapsed(), 3000);
+}
