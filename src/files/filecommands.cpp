@@ -1,0 +1,256 @@
+#include "files/filecommands.h"
+
+#include <QFileInfo>
+
+#include "base/cmcEvMan.h"
+#include "base/textcodec.h"
+#include "files/cmcQevFile.h"
+#include "files/etcdata.h"
+#include "files/indEnviron.h"
+#include "files/messages.h"
+#include "gtex/cmcGTex.h"
+#include "model/destinations.h"
+#include "model/document.h"
+
+namespace {
+
+constexpr int kOpenFailed = 1;
+constexpr int kCancelled = -1;
+
+// Hourglass for the length of a file operation, restored on every way out.
+class BusyCursor {
+ public:
+  explicit BusyCursor(const std::function<void(bool)>& busy) : busy_(busy) {
+    if (busy_) busy_(true);
+  }
+  ~BusyCursor() {
+    if (busy_) busy_(false);
+  }
+
+ private:
+  const std::function<void(bool)>& busy_;
+};
+
+QString directoryOf(const QString& path) { return QFileInfo(path).absolutePath(); }
+
+}  // namespace
+
+FileCommands::FileCommands(Document& document, Prompter& prompter, cmcGTex& text,
+                           indEnviron* settings, cmcEvMan* bus)
+    : document_(document), prompter_(prompter), text_(text), settings_(settings), bus_(bus) {}
+
+QString FileCommands::appTitle() const { return fromCp932(text_.getValue("GI_Sys_AppTitle")); }
+
+void FileCommands::commitEditor() {
+  if (bus_) bus_->send(ev::kCommitEditor);
+}
+
+void FileCommands::documentChanged() {
+  if (hooks_.closeSheet) hooks_.closeSheet();
+  if (bus_) bus_->send(ev::kDataOrSheetChanged);
+}
+
+void FileCommands::rememberFile(const QString& path) {
+  const QString dir = directoryOf(path);
+  document_.setCurrentDirectory(dir);
+  if (settings_) {
+    settings_->setCurrentDirectory(dir);
+    settings_->recent().addFirst(path);
+  }
+}
+
+PromptAnswer FileCommands::savePrompt(bool generic) {
+  commitEditor();
+  QString question;
+  if (generic) {
+    question = fromCp932(text_.getValue("GI_Mess_Confirm_WriteAnother"));
+  } else {
+    question = fromCp932(text_.getValue("GI_Mess_Confirm_WriteFile"));
+    const int at = int(question.indexOf(QLatin1String("%s")));
+    if (at >= 0) question.replace(at, 2, QFileInfo(document_.documentName()).fileName());
+  }
+  if (!document_.isModified()) return PromptAnswer::Yes;
+
+  const PromptAnswer answer = prompter_.ask(PromptMessage{appTitle(), question,
+                                                          PromptButtons::YesNoCancel,
+                                                          PromptIcon::Warning, PromptAnswer::Yes});
+  if (answer == PromptAnswer::No) return PromptAnswer::No;
+  if (answer != PromptAnswer::Yes) return PromptAnswer::Cancel;
+  // Opening the very file that is open asks generically: its changes go to another name rather
+  // than silently over the file about to be read.
+  const int saved = document_.isUntitled() || generic ? saveAsDialog()
+                                                      : saveFile(document_.documentName());
+  return saved == 0 ? PromptAnswer::Yes : PromptAnswer::Cancel;
+}
+
+bool FileCommands::newDocument() {
+  if (savePrompt(false) == PromptAnswer::Cancel) return false;
+  document_.newDocument();
+  documentChanged();
+  return true;
+}
+
+int FileCommands::openDialog() {
+  commitEditor();
+  if (!chooser_) return kOpenFailed;
+  FileDialogRequest request;
+  request.defaultExtension = fromCp932(text_.getLine("GI_Sys_Dialog_FOpen", 0));
+  request.filter = fromCp932(text_.getLine("GI_Sys_Dialog_FOpen", 1));
+  request.initialDirectory = document_.currentDirectory();
+  const QString path = chooser_->chooseOpenPath(request);
+  if (path.isEmpty()) {
+    lastResult_ = kCancelled;
+    return kOpenFailed;
+  }
+  return openFile(path);
+}
+
+FileCommands::Switch FileCommands::askDestinationSwitch() {
+  if (policy_ == DestinationPolicy::AdoptFile) return Switch::Adopt;
+  const PromptAnswer answer = prompter_.ask(
+      PromptMessage{appTitle(), fromCp932(text_.getSectionText("GI_AppMess_ChangeModel_QEV")),
+                    PromptButtons::YesNoCancel, PromptIcon::Warning, PromptAnswer::No});
+  switch (answer) {
+    case PromptAnswer::Yes:
+      return Switch::Adopt;
+    case PromptAnswer::No:
+      return Switch::Adapt;
+    default:
+      return Switch::Cancel;
+  }
+}
+
+int FileCommands::openFile(const QString& path) {
+  const bool generic = path.compare(document_.documentName(), Qt::CaseInsensitive) == 0;
+  if (savePrompt(generic) == PromptAnswer::Cancel) {
+    lastResult_ = kCancelled;
+    return kOpenFailed;
+  }
+
+  cmcEeprom scratch(document_.working().size());
+  BusyCursor busy(hooks_.busy);
+  cmcQevFile reader;
+  reader.Configure(scratch);
+  reader.setModelCode(kQevModelCode);
+  reader.setSubCode(kQevSubCode);
+  reader.setMapRevHook([](int value) { return value == kQevMapRevValue; });
+  reader.setEtcDataHook([](int value, int& destination) {
+    const EtcData etc = unpackEtcData(uint32_t(value));
+    destination = etc.code;
+    return etc.valid && etc.code >= 0 && etc.code <= DestinationOptions::kNone;
+  });
+  reader.setMessages(&prompter_, &text_);
+
+  lastResult_ = reader.Read(path);
+  lastFileDestination_ = reader.destination();
+  if (lastResult_ != kQevOk) return kOpenFailed;
+  if (!validateImage(scratch, true)) {
+    lastResult_ = kQevData;
+    reader.ShowFileError(lastResult_);
+    return kOpenFailed;
+  }
+  lastResult_ = reader.CheckCoverage(qevCloneRanges());
+  if (lastResult_ != kQevOk) {
+    reader.ShowFileError(lastResult_);
+    return kOpenFailed;
+  }
+
+  const int fileCode = reader.destination();
+  bool adapted = false;
+  if (fileCode != document_.destination()) {
+    switch (askDestinationSwitch()) {
+      case Switch::Cancel:
+        lastResult_ = kCancelled;
+        return kOpenFailed;
+      case Switch::Adopt:
+        // Open only runs with the main window shown.
+        document_.changeDestination(scratch, fileCode, true, true);
+        document_.clipboard().clear();
+        if (settings_) settings_->setDestinationCode(fileCode);
+        if (hooks_.modelDisplayChanged) hooks_.modelDisplayChanged();
+        documentChanged();
+        break;
+      case Switch::Adapt:
+        // The data is fitted to the program's destination; it is no longer the file's content,
+        // so the document stays untitled and modified.
+        adapted = true;
+        break;
+    }
+  }
+
+  rememberFile(path);
+  document_.takeOver(scratch, adapted ? QString() : path, adapted);
+  lastOpenAdapted_ = adapted;
+  documentChanged();
+  return 0;
+}
+
+int FileCommands::save() {
+  if (document_.isUntitled()) return saveAsDialog();
+  return saveFile(document_.currentFile());
+}
+
+int FileCommands::saveAsDialog() {
+  if (!chooser_) {
+    lastResult_ = kCancelled;
+    return kOpenFailed;
+  }
+  FileDialogRequest request;
+  request.defaultExtension = fromCp932(text_.getLine("GI_Sys_Dialog_FOpen", 0));
+  request.filter = fromCp932(text_.getLine("GI_Sys_Dialog_FOpen", 1));
+  request.proposedName = QFileInfo(document_.documentName()).fileName();
+  request.initialDirectory = document_.currentDirectory();
+  const QString path = chooser_->chooseSavePath(request);
+  if (path.isEmpty()) {
+    lastResult_ = kCancelled;
+    return kOpenFailed;
+  }
+  return saveFile(path);
+}
+
+int FileCommands::saveFile(const QString& path) {
+  commitEditor();
+  if (hooks_.warningCheck) hooks_.warningCheck();
+  document_.conform(document_.working());
+  document_.repair(document_.working());
+
+  cmcEeprom copy(document_.working().size());
+  copy.assign(document_.working());
+  BusyCursor busy(hooks_.busy);
+  cmcQevFile writer;
+  writer.Configure(copy);
+  writer.setModelCode(kQevModelCode);
+  writer.setSubCode(kQevSubCode);
+  writer.setDigestOn(true);
+  writer.setSalt(kQevSalt);
+  writer.setBytesPerLine(kQevBytesPerLine);
+  writer.setMapRev(kQevMapRevValue);
+  writer.setEtcData(int(packEtcData(document_.destination(), false, false, false, false)));
+  writer.setComment(QByteArray());
+  writer.setMessages(&prompter_, &text_);
+  writer.setWriteFailAfter(writeFailAfter_);
+
+  lastResult_ = writer.Write(path, qevCloneRanges());
+  if (lastResult_ != kQevOk) return lastResult_;
+  rememberFile(path);
+  document_.setCurrentFile(path);
+  document_.markSaved();
+  return 0;
+}
+
+RecentMenuItem FileCommands::recentItem(int n) const {
+  RecentMenuItem item;
+  QString entry;
+  if (settings_) entry = settings_->recent().entry(n, document_.currentDirectory());
+  entry.replace(QLatin1Char('&'), QLatin1String("&&"));
+  item.caption = QStringLiteral("&%1 %2").arg(QString::number(n + 1), entry);
+  item.enabled = !entry.isEmpty();
+  item.visible = item.enabled || n == 0;
+  return item;
+}
+
+int FileCommands::openRecent(int n) {
+  const QString path = settings_ ? settings_->recent().path(n) : QString();
+  if (path.isEmpty()) return kOpenFailed;
+  return openFile(path);
+}

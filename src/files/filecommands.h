@@ -1,0 +1,122 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+#include "base/prompter.h"
+
+class Document;
+class cmcEvMan;
+class cmcGTex;
+class indEnviron;
+
+// What a file dialog is opened with; the platform's dialog shows it as it likes.
+struct FileDialogRequest {
+  QString defaultExtension;  // "qev"
+  QString filter;            // "Data files (*.qev)|*.qev|All files (*.*)|*.*"
+  QString proposedName;      // save only: the file name offered
+  QString initialDirectory;
+};
+
+// The platform's open and save dialogs. An empty path means the user cancelled. The save dialog
+// asks before overwriting; the open dialog only returns files that exist.
+class FileChooser {
+ public:
+  virtual ~FileChooser() = default;
+  virtual QString chooseOpenPath(const FileDialogRequest& request) = 0;
+  virtual QString chooseSavePath(const FileDialogRequest& request) = 0;
+};
+
+// What the window around the document does when the commands change it. Any hook may be empty
+// (the command-line tool has no window).
+struct FileCommandHooks {
+  std::function<void()> closeSheet;
+  // After a destination change: rebuild the tree's model display.
+  std::function<void()> modelDisplayChanged;
+  // Before saving: mark the tree's warning nodes.
+  std::function<void()> warningCheck;
+  // Hourglass cursor on (true) and off (false).
+  std::function<void(bool)> busy;
+};
+
+// One File menu entry for a recent file.
+struct RecentMenuItem {
+  QString caption;  // "&1 name.qev", every "&" of the name doubled
+  bool enabled = false;
+  bool visible = false;
+};
+
+// The File commands on one document, without any window: New, Open, Save, Save As, the recent
+// files and the save prompt that guards them. Paths come in as arguments or from the FileChooser;
+// every question and message goes through the Prompter.
+//
+// With a settings store, successful opens and saves update its current directory and recent
+// list, and a destination switch is stored there. The command-line tool passes none, so a run
+// of it leaves the program's settings alone.
+class FileCommands {
+ public:
+  // When the destination of an opened file differs from the document's.
+  enum class DestinationPolicy {
+    Ask,         // the question of the program: Yes switches, No adapts the data, Cancel stops
+    AdoptFile,   // switch to the file's destination without asking (the command-line tool)
+  };
+
+  FileCommands(Document& document, Prompter& prompter, cmcGTex& text,
+               indEnviron* settings = nullptr, cmcEvMan* bus = nullptr);
+
+  void setChooser(FileChooser* chooser) { chooser_ = chooser; }
+  void setHooks(FileCommandHooks hooks) { hooks_ = std::move(hooks); }
+  void setDestinationPolicy(DestinationPolicy policy) { policy_ = policy; }
+  // Test seam: the file being saved fails once this many bytes are out (as a full disk).
+  void setWriteFailAfter(qint64 bytes) { writeFailAfter_ = bytes; }
+
+  // Guards a command that would drop unsaved changes. Yes when nothing needs saving or the save
+  // succeeded, No to drop the changes, Cancel to stop the command (also after a failed or
+  // cancelled save). `generic` asks without the file name and saves through Save As.
+  PromptAnswer savePrompt(bool generic);
+
+  // New: the factory image of the destination, untitled and saved. False when cancelled.
+  bool newDocument();
+  // Open with the chooser; 0 when a file was opened.
+  int openDialog();
+  // 0 when `path` was opened; 1 on failure (already shown) or cancel.
+  int openFile(const QString& path);
+  // Save to the current file, or Save As when untitled. 0 on success.
+  int save();
+  // 0 when saved; nonzero on failure or cancel.
+  int saveAsDialog();
+  // Writes the working image to `path`; the file result code (0 on success, failure shown).
+  int saveFile(const QString& path);
+
+  // The File menu's recent entry n (0..3) and its command.
+  RecentMenuItem recentItem(int n) const;
+  int openRecent(int n);
+
+  // The file result code of the last open or save: 0, a code 1..10, or -1 for a cancel.
+  int lastFileResult() const { return lastResult_; }
+  // The destination code written in the last file read (also when it was not taken over).
+  int lastFileDestination() const { return lastFileDestination_; }
+  // Whether the last successful open adapted the data to the document's destination.
+  bool lastOpenAdapted() const { return lastOpenAdapted_; }
+
+ private:
+  enum class Switch { Adopt, Adapt, Cancel };
+  Switch askDestinationSwitch();
+  void rememberFile(const QString& path);
+  void commitEditor();
+  void documentChanged();
+  QString appTitle() const;
+
+  Document& document_;
+  Prompter& prompter_;
+  cmcGTex& text_;
+  indEnviron* settings_;
+  cmcEvMan* bus_;
+  FileChooser* chooser_ = nullptr;
+  FileCommandHooks hooks_;
+  DestinationPolicy policy_ = DestinationPolicy::Ask;
+  qint64 writeFailAfter_ = -1;
+  int lastResult_ = 0;
+  int lastFileDestination_ = -1;
+  bool lastOpenAdapted_ = false;
+};
