@@ -71,15 +71,14 @@ PromptAnswer FileCommands::savePrompt(bool generic) {
   }
   if (!document_.isModified()) return PromptAnswer::Yes;
 
-  const PromptAnswer answer = prompter_.ask(PromptMessage{appTitle(), question,
-                                                          PromptButtons::YesNoCancel,
-                                                          PromptIcon::Warning, PromptAnswer::Yes});
+  const PromptAnswer answer = prompter_.ask(PromptMessage{
+      appTitle(), question, PromptButtons::YesNoCancel, PromptIcon::Warning, PromptAnswer::Yes});
   if (answer == PromptAnswer::No) return PromptAnswer::No;
   if (answer != PromptAnswer::Yes) return PromptAnswer::Cancel;
   // Opening the very file that is open asks generically: its changes go to another name rather
   // than silently over the file about to be read.
-  const int saved = document_.isUntitled() || generic ? saveAsDialog()
-                                                      : saveFile(document_.documentName());
+  const int saved =
+      document_.isUntitled() || generic ? saveAsDialog() : saveFile(document_.documentName());
   return saved == 0 ? PromptAnswer::Yes : PromptAnswer::Cancel;
 }
 

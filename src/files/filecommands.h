@@ -57,8 +57,8 @@ class FileCommands {
  public:
   // When the destination of an opened file differs from the document's.
   enum class DestinationPolicy {
-    Ask,         // the question of the program: Yes switches, No adapts the data, Cancel stops
-    AdoptFile,   // switch to the file's destination without asking (the command-line tool)
+    Ask,        // the question of the program: Yes switches, No adapts the data, Cancel stops
+    AdoptFile,  // switch to the file's destination without asking (the command-line tool)
   };
 
   FileCommands(Document& document, Prompter& prompter, cmcGTex& text,

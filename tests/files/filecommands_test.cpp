@@ -1,3 +1,5 @@
+#include "files/filecommands.h"
+
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -10,7 +12,6 @@
 #include "base/prompter.h"
 #include "files/cmcQevFile.h"
 #include "files/etcdata.h"
-#include "files/filecommands.h"
 #include "files/indEnviron.h"
 #include "gtex/cmcGTex.h"
 #include "model/ChannelView.h"
@@ -61,8 +62,8 @@ class FileCommandsTest : public ::testing::Test {
     const EmbeddedText main = mainResourceText();
     text.setSource(main.lines, main.count);
     settings = std::make_unique<indEnviron>(
-        indEnviron::kMutexName, indEnviron::kKeyPath, indEnviron::kKeyPath,
-        QStringList{"kestrin"}, ScreenSize{}, EnvironPlace{dir.filePath("cfg"), dir.filePath("lock")});
+        indEnviron::kMutexName, indEnviron::kKeyPath, indEnviron::kKeyPath, QStringList{"kestrin"},
+        ScreenSize{}, EnvironPlace{dir.filePath("cfg"), dir.filePath("lock")});
     settings->setDestinationCode(kEUR_A);
     doc.setDestination(kEUR_A);
     doc.newDocument();
@@ -80,7 +81,7 @@ class FileCommandsTest : public ::testing::Test {
 
   void edit(int channel = 7, uint32_t hz = 145500000) {
     ChannelView v(doc.working(), doc.options());
-    v.load(memmap::kKindConventional, channel);
+    v.load(kKindConventional, channel);
     v.inUse = true;
     v.frequency = hz;
     v.commit();
@@ -108,10 +109,14 @@ class FileCommandsTest : public ::testing::Test {
     int destination;
   };
   Snapshot snapshot() {
-    Snapshot s{QByteArray(reinterpret_cast<const char*>(doc.working().data()), doc.working().size()),
-               QByteArray(reinterpret_cast<const char*>(doc.savedImage().data()),
-                          doc.savedImage().size()),
-               doc.currentFile(), doc.currentDirectory(), doc.isModified(), {}, doc.destination()};
+    Snapshot s{
+        QByteArray(reinterpret_cast<const char*>(doc.working().data()), doc.working().size()),
+        QByteArray(reinterpret_cast<const char*>(doc.savedImage().data()), doc.savedImage().size()),
+        doc.currentFile(),
+        doc.currentDirectory(),
+        doc.isModified(),
+        {},
+        doc.destination()};
     for (int i = 0; i < settings->recent().count(); ++i) s.recent << settings->recent().path(i);
     return s;
   }
@@ -195,7 +200,7 @@ TEST_F(FileCommandsTest, SavingRepairsChannelsTheDestinationCannotTransmitOn) {
   edit(5, 146500000);
   ASSERT_EQ(commands->saveFile(path("repaired.qev")), 0);
   ChannelView v(doc.working(), doc.options());
-  v.load(memmap::kKindConventional, 5);
+  v.load(kKindConventional, 5);
   EXPECT_FALSE(v.inUse);
   EXPECT_FALSE(doc.isModified());
 }
@@ -223,7 +228,7 @@ TEST_F(FileCommandsTest, OpenOfAFileOfTheSameDestinationTakesItOverAsSaved) {
 
 TEST_F(FileCommandsTest, OpenOfAnotherDestinationAnsweredYesSwitchesTheProgram) {
   const QString file = foreignFile("usa.qev", kUSA_A);
-  doc.clipboard().capture(doc.working(), doc.options(), memmap::kKindConventional, 0, 2);
+  doc.clipboard().capture(doc.working(), doc.options(), kKindConventional, 0, 2);
   prompter.push(A::Yes);
 
   EXPECT_EQ(commands->openFile(file), 0);
@@ -241,7 +246,7 @@ TEST_F(FileCommandsTest, OpenOfAnotherDestinationAnsweredYesSwitchesTheProgram) 
   EXPECT_EQ(doc.destination(), kUSA_A);
   EXPECT_EQ(settings->destinationCode(), kUSA_A);
   EXPECT_EQ(modelDisplayChanges, 1);
-  EXPECT_FALSE(doc.clipboard().canPaste(memmap::kKindConventional));
+  EXPECT_FALSE(doc.clipboard().canPaste(kKindConventional));
   EXPECT_EQ(doc.currentFile(), file);
   EXPECT_FALSE(doc.isModified());
   // A USA setting survives because the program is now a USA one.
