@@ -3,10 +3,10 @@
 #include <benchmark/benchmark.h>
 
 #include <QDir>
-#include <algorithm>
-#include <chrono>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <algorithm>
+#include <chrono>
 
 #include "files/channelcsv.h"
 #include "files/cmcQevFile.h"

@@ -7,8 +7,8 @@
 #include "base/prompter.h"
 #include "base/textcodec.h"
 #include "files/messages.h"
-#include "gtex/cmcGTex.h"
 #include "files/savefile.h"
+#include "gtex/cmcGTex.h"
 #include "model/ChannelView.h"
 #include "model/cmcEeprom.h"
 #include "model/frequency.h"
@@ -29,10 +29,12 @@ constexpr int64_t kImportHighHz = 174000000;
 constexpr int64_t kOffsetMaxHz = 59999999;
 constexpr int kNameLength = 6;
 
-const char* const kColumnNames[kColumnCount] = {
-    "CH No", "Frequency", "Dup", "Dup Reverse", "Offset", "TX Inhibit", "TS", "Mode", "Name Disp",
-    "Name", "SKIP", "RF Power", "TONE", "Repeater Tone", "TSQL Frequency", "DTCS Code",
-    "DTCS Polarity", "DTMF"};
+const char* const kColumnNames[kColumnCount] = {"CH No",       "Frequency",     "Dup",
+                                                "Dup Reverse", "Offset",        "TX Inhibit",
+                                                "TS",          "Mode",          "Name Disp",
+                                                "Name",        "SKIP",          "RF Power",
+                                                "TONE",        "Repeater Tone", "TSQL Frequency",
+                                                "DTCS Code",   "DTCS Polarity", "DTMF"};
 
 struct Entry {
   QByteArray text;
@@ -51,15 +53,27 @@ const Table& offOn() {
 const Table& tableOf(int column) {
   static const Table empty;
   static const Table dup = fixedTable({{"OFF", 0}, {"DUP-", 1}, {"DUP+", 2}});
-  static const Table step = fixedTable({{"5kHz", 0}, {"6.25kHz", 1}, {"10kHz", 2},
-                                        {"12.5kHz", 3}, {"15kHz", 4}, {"20kHz", 5},
-                                        {"25kHz", 6}, {"30kHz", 7}, {"50kHz", 8}});
+  static const Table step = fixedTable({{"5kHz", 0},
+                                        {"6.25kHz", 1},
+                                        {"10kHz", 2},
+                                        {"12.5kHz", 3},
+                                        {"15kHz", 4},
+                                        {"20kHz", 5},
+                                        {"25kHz", 6},
+                                        {"30kHz", 7},
+                                        {"50kHz", 8}});
   static const Table mode = fixedTable({{"FM", 0}, {"FM-N", 1}, {"Auto", 2}});
   static const Table skip = fixedTable({{"OFF", 0}, {"SKIP", 1}, {"PSKIP", 3}});
   static const Table power = fixedTable({{"High", 0}, {"Mid-H", 3}, {"Mid", 2}, {"Low", 1}});
-  static const Table tone = fixedTable({{"OFF", 0}, {"TONE", 1}, {"TSQL", 2}, {"DTCS", 4},
-                                        {"DTCS(T)", 3}, {"TSQL-R", 5}, {"DTCS-R", 6},
-                                        {"TSQL R", 5}, {"DTCS R", 6}});
+  static const Table tone = fixedTable({{"OFF", 0},
+                                        {"TONE", 1},
+                                        {"TSQL", 2},
+                                        {"DTCS", 4},
+                                        {"DTCS(T)", 3},
+                                        {"TSQL-R", 5},
+                                        {"DTCS-R", 6},
+                                        {"TSQL R", 5},
+                                        {"DTCS R", 6}});
   static const Table polarity =
       fixedTable({{"BOTH N", 0}, {"TN-RR", 1}, {"TR-RN", 2}, {"BOTH R", 3}});
   static const Table dtmf = fixedTable({{"OFF", 0}, {"DTMF", 1}});
@@ -67,7 +81,8 @@ const Table& tableOf(int column) {
     Table t;
     for (int i = 0; i < kToneCount; ++i) {
       const int tenths = kCtcssTonesTenthHz[size_t(i)];
-      t.push_back({QByteArray::number(tenths / 10) + '.' + QByteArray::number(tenths % 10) + "Hz", i});
+      t.push_back(
+          {QByteArray::number(tenths / 10) + '.' + QByteArray::number(tenths % 10) + "Hz", i});
     }
     return t;
   }();
@@ -78,21 +93,33 @@ const Table& tableOf(int column) {
     return t;
   }();
   switch (column) {
-    case kDup: return dup;
+    case kDup:
+      return dup;
     case kDupReverse:
     case kTxInhibit:
-    case kNameDisp: return offOn();
-    case kStep: return step;
-    case kMode: return mode;
-    case kSkip: return skip;
-    case kPower: return power;
-    case kToneMode: return tone;
+    case kNameDisp:
+      return offOn();
+    case kStep:
+      return step;
+    case kMode:
+      return mode;
+    case kSkip:
+      return skip;
+    case kPower:
+      return power;
+    case kToneMode:
+      return tone;
     case kRepeaterTone:
-    case kTsqlFrequency: return ctcss;
-    case kDtcsCode: return dtcs;
-    case kDtcsPolarity: return polarity;
-    case kDtmf: return dtmf;
-    default: return empty;
+    case kTsqlFrequency:
+      return ctcss;
+    case kDtcsCode:
+      return dtcs;
+    case kDtcsPolarity:
+      return polarity;
+    case kDtmf:
+      return dtmf;
+    default:
+      return empty;
   }
 }
 
@@ -126,12 +153,14 @@ QList<QByteArray> splitFields(const QByteArray& line, char separator) {
 
 ChannelGroupRange groupRange(ChannelGroup group) {
   switch (group) {
-    case ChannelGroup::Memory0: return {numbering::kFirstMemory, numbering::kMemoryBlockSize};
+    case ChannelGroup::Memory0:
+      return {numbering::kFirstMemory, numbering::kMemoryBlockSize};
     case ChannelGroup::Memory1:
       return {numbering::kFirstMemory + numbering::kMemoryBlockSize, numbering::kMemoryBlockSize};
     case ChannelGroup::ScanEdges:
       return {numbering::kFirstScanEdge, numbering::kLastScanEdge - numbering::kFirstScanEdge + 1};
-    case ChannelGroup::Call: return {numbering::kCallChannel, 1};
+    case ChannelGroup::Call:
+      return {numbering::kCallChannel, 1};
   }
   return {0, 0};
 }
@@ -190,8 +219,10 @@ int64_t csvtext::frequencyValue(const QByteArray& raw, char decimal) {
   if (i < text.size()) {
     for (++i; i < text.size() && text[i] != decimal; ++i) {
       digits = true;
-      if (fractionDigits < 6) micro = micro * 10 + (text[i] - '0');
-      else if (fractionDigits == 6) roundUp = text[i] >= '5';
+      if (fractionDigits < 6)
+        micro = micro * 10 + (text[i] - '0');
+      else if (fractionDigits == 6)
+        roundUp = text[i] >= '5';
       ++fractionDigits;
     }
   }
@@ -216,7 +247,8 @@ QByteArray csvtext::tableText(int column, int value, char decimal) {
 
 int csvtext::tableValue(int column, const QByteArray& raw) {
   QByteArray text = raw.trimmed();
-  if (column == kStep || column == kRepeaterTone || column == kTsqlFrequency) text.replace(',', '.');
+  if (column == kStep || column == kRepeaterTone || column == kTsqlFrequency)
+    text.replace(',', '.');
   for (const Entry& e : tableOf(column))
     if (sameTextNoCase(text, e.text)) return e.value;
   return kNotFound;
@@ -304,8 +336,10 @@ CsvImportResult ChannelCsv::importText(const QByteArray& input, ChannelGroup gro
   // Clear the group: channels not in use, the call channel back to its default.
   for (int i = 0; i < range.size; ++i) {
     view.load(kKindConventional, range.first + i);
-    if (callGroup) view.loadFrom(defaults_, kKindConventional, numbering::kCallChannel);
-    else view.inUse = false;
+    if (callGroup)
+      view.loadFrom(defaults_, kKindConventional, numbering::kCallChannel);
+    else
+      view.inUse = false;
     view.store();
   }
 
@@ -359,13 +393,20 @@ CsvImportResult ChannelCsv::importText(const QByteArray& input, ChannelGroup gro
       int ChannelFields::*member;
     };
     static const Target targets[] = {
-        {kDup, &ChannelFields::duplex},          {kDupReverse, &ChannelFields::reverse},
-        {kTxInhibit, &ChannelFields::txInhibit}, {kStep, &ChannelFields::step},
-        {kMode, &ChannelFields::mode},           {kNameDisp, &ChannelFields::nameDisplay},
-        {kSkip, &ChannelFields::scanSkip},       {kPower, &ChannelFields::power},
-        {kToneMode, &ChannelFields::toneMode},   {kRepeaterTone, &ChannelFields::tone},
-        {kTsqlFrequency, &ChannelFields::toneSquelch}, {kDtcsCode, &ChannelFields::dtcs},
-        {kDtcsPolarity, &ChannelFields::dtcsPolarity}, {kDtmf, &ChannelFields::dtmf},
+        {kDup, &ChannelFields::duplex},
+        {kDupReverse, &ChannelFields::reverse},
+        {kTxInhibit, &ChannelFields::txInhibit},
+        {kStep, &ChannelFields::step},
+        {kMode, &ChannelFields::mode},
+        {kNameDisp, &ChannelFields::nameDisplay},
+        {kSkip, &ChannelFields::scanSkip},
+        {kPower, &ChannelFields::power},
+        {kToneMode, &ChannelFields::toneMode},
+        {kRepeaterTone, &ChannelFields::tone},
+        {kTsqlFrequency, &ChannelFields::toneSquelch},
+        {kDtcsCode, &ChannelFields::dtcs},
+        {kDtcsPolarity, &ChannelFields::dtcsPolarity},
+        {kDtmf, &ChannelFields::dtmf},
     };
     for (const Target& t : targets) {
       if (t.column == kSkip && callGroup) continue;  // the call channel has no skip
@@ -417,8 +458,10 @@ bool ChannelCsv::ExportChannels(const QString& path, ChannelGroup group) {
   SafeFileWriter out(path);
   out.setFailAfter(writeFailAfter_);
   const char* failure = nullptr;
-  if (!out.open()) failure = "GI_Mess_FileErr_FileOpen";
-  else if (!out.write(exportText(group)) || !out.commit()) failure = "GI_Mess_FileErr_FileAccess";
+  if (!out.open())
+    failure = "GI_Mess_FileErr_FileOpen";
+  else if (!out.write(exportText(group)) || !out.commit())
+    failure = "GI_Mess_FileErr_FileAccess";
   if (!failure) return true;
   out.cancel();
   if (prompter_ && text_) showFileErrorBox(*prompter_, *text_, failure);
@@ -454,8 +497,10 @@ bool ChannelCsv::ImportChannels(const QString& path, ChannelGroup group,
   if (refresh) refresh();
   if (show) {
     if (r.imported == 0) showWarning(*prompter_, *text_, "GI_Mess_Import_NoData");
-    if (r.imported > 0 && r.discarded > 0) showWarning(*prompter_, *text_, "GI_Mess_Import_Discard");
-    if (r.imported > 0 && r.corrected > 0) showWarning(*prompter_, *text_, "GI_Mess_Import_Correct");
+    if (r.imported > 0 && r.discarded > 0)
+      showWarning(*prompter_, *text_, "GI_Mess_Import_Discard");
+    if (r.imported > 0 && r.corrected > 0)
+      showWarning(*prompter_, *text_, "GI_Mess_Import_Correct");
   }
   return true;
 }

@@ -38,8 +38,24 @@ namespace csvtext {
 inline constexpr int kNotFound = 0xFFFF;
 
 enum Column {
-  kChNo, kFrequency, kDup, kDupReverse, kOffset, kTxInhibit, kStep, kMode, kNameDisp, kName,
-  kSkip, kPower, kToneMode, kRepeaterTone, kTsqlFrequency, kDtcsCode, kDtcsPolarity, kDtmf,
+  kChNo,
+  kFrequency,
+  kDup,
+  kDupReverse,
+  kOffset,
+  kTxInhibit,
+  kStep,
+  kMode,
+  kNameDisp,
+  kName,
+  kSkip,
+  kPower,
+  kToneMode,
+  kRepeaterTone,
+  kTsqlFrequency,
+  kDtcsCode,
+  kDtcsPolarity,
+  kDtmf,
   kColumnCount
 };
 // The exact header name of each column.

@@ -45,7 +45,8 @@ QByteArray decodeSalt(const QByteArray& salt) {
 
 void setBits(std::vector<uint8_t>& map, int64_t first, int64_t last) {
   if (first < 0 || last < first || last >= static_cast<int64_t>(map.size()) * 8) return;
-  for (int64_t a = first; a <= last; ++a) map[static_cast<size_t>(a >> 3)] |= uint8_t(1u << (a & 7));
+  for (int64_t a = first; a <= last; ++a)
+    map[static_cast<size_t>(a >> 3)] |= uint8_t(1u << (a & 7));
 }
 
 // The C library's reading of a decimal or hexadecimal number at the start of a text: leading
@@ -173,7 +174,10 @@ int cmcQevFile::Write(const QString& path, const AddressRanges& ranges) {
       const int n = std::min(perLine - a % perLine, ranges[r].last - a + 1);
       QByteArray raw;
       raw.reserve(5 + n);
-      raw.append(char(uint32_t(a) >> 24)).append(char(a >> 16)).append(char(a >> 8)).append(char(a));
+      raw.append(char(uint32_t(a) >> 24))
+          .append(char(a >> 16))
+          .append(char(a >> 8))
+          .append(char(a));
       raw.append(static_cast<char>(n));
       raw.append(reinterpret_cast<const char*>(image_->data() + a), n);
       digest.addData(raw);

@@ -46,10 +46,9 @@ QevOpenResult openQevFile(const QString& path, int imageSize, Prompter* prompter
     const cmcEeprom& img = result.image;
     const bool formatOk = img.isValid(memmap::kFormatByte) &&
                           img.getByte(memmap::kFormatByte) == memmap::kFormatValid;
-    const bool modelOk =
-        img.isValid(memmap::kModelCode + memmap::kModelCodeLength - 1) &&
-        std::memcmp(img.data() + memmap::kModelCode, memmap::kModelCodeText,
-                    memmap::kModelCodeLength) == 0;
+    const bool modelOk = img.isValid(memmap::kModelCode + memmap::kModelCodeLength - 1) &&
+                         std::memcmp(img.data() + memmap::kModelCode, memmap::kModelCodeText,
+                                     memmap::kModelCodeLength) == 0;
     if (!formatOk || !modelOk) {
       result.code = kQevData;
       reader.ShowFileError(result.code);

@@ -19,13 +19,13 @@ int saveQevFile(const QString& path, const cmcEeprom& image, int destination,
                 Prompter* prompter = nullptr, cmcGTex* text = nullptr);
 
 struct QevOpenResult {
-  int code = 0;          // file result code; 0 on success
-  int destination = 0;   // the destination code stored in the file (0..16)
-  cmcEeprom image;       // the file's image (imageSize bytes, zero outside the clone range)
+  int code = 0;         // file result code; 0 on success
+  int destination = 0;  // the destination code stored in the file (0..16)
+  cmcEeprom image;      // the file's image (imageSize bytes, zero outside the clone range)
 };
 
 // Reads `path` into a fresh zeroed image of `imageSize` bytes and checks it: the model line,
 // MapRev 1, an EtcData with correct check bits and a destination code 0..16, the image's
 // format byte and model code (else 8) and exact coverage of the clone range (7 or 8).
-QevOpenResult openQevFile(const QString& path, int imageSize = 0x3000,
-                          Prompter* prompter = nullptr, cmcGTex* text = nullptr);
+QevOpenResult openQevFile(const QString& path, int imageSize = 0x3000, Prompter* prompter = nullptr,
+                          cmcGTex* text = nullptr);

@@ -1,8 +1,8 @@
 #pragma once
 
 #include <QByteArray>
-#include <QString>
 #include <QSaveFile>
+#include <QString>
 
 // Writes a file so that the file already at the path survives any failure: everything goes to a
 // temporary file in the same directory, which replaces the target only in commit(), after the

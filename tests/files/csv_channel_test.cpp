@@ -63,11 +63,20 @@ TEST(CsvText, NumbersAndTables) {
     char decimal;
     int64_t hz;
   } numbers[] = {
-      {" 145.5 ", '.', 145500000}, {"145,0125", ',', 145012500}, {"145", '.', 145000000},
-      {"0.0000005", '.', 1},       {"0.0000004", '.', 0},        {"145,5", '.', -1},
-      {"abc", '.', -1},            {"", '.', -1},                {"1-2", '.', -1},
-      {"-5", '.', 0},              {"4294.967296", '.', 0},      {"4294.967295", '.', 4294967295},
-      {"99999999999", '.', 0},     {".", '.', -1},
+      {" 145.5 ", '.', 145500000},
+      {"145,0125", ',', 145012500},
+      {"145", '.', 145000000},
+      {"0.0000005", '.', 1},
+      {"0.0000004", '.', 0},
+      {"145,5", '.', -1},
+      {"abc", '.', -1},
+      {"", '.', -1},
+      {"1-2", '.', -1},
+      {"-5", '.', 0},
+      {"4294.967296", '.', 0},
+      {"4294.967295", '.', 4294967295},
+      {"99999999999", '.', 0},
+      {".", '.', -1},
   };
   for (const auto& n : numbers)
     EXPECT_EQ(csvtext::frequencyValue(n.text, n.decimal), n.hz) << n.text;
@@ -197,10 +206,15 @@ QByteArray busyWith(int column, const char* value, const char* number = "00") {
 
 TEST(CsvImport, LinesAreConvertedRepairedOrDiscardedAndReported) {
   const ImportCase cases[] = {
-      {"a full line imports silently", kComma, ChannelGroup::Memory0,
-       crlf({kHeader, kBusyLine}), {},
+      {"a full line imports silently",
+       kComma,
+       ChannelGroup::Memory0,
+       crlf({kHeader, kBusyLine}),
+       {},
        [](CsvWorld& w) { EXPECT_EQ(w.channel(0), busyImported()); }},
-      {"frequencies out of range or not numbers are discarded", kComma, ChannelGroup::Memory0,
+      {"frequencies out of range or not numbers are discarded",
+       kComma,
+       ChannelGroup::Memory0,
        crlf({kHeader, busyWith(1, "135.995", "01"), busyWith(1, "174.000001", "02"),
              busyWith(1, "abc", "03"), busyWith(1, "174.000000", "04")}),
        {kDiscard},
@@ -208,7 +222,8 @@ TEST(CsvImport, LinesAreConvertedRepairedOrDiscardedAndReported) {
          for (int i : {1, 2, 3}) EXPECT_FALSE(w.channel(i).inUse) << i;
          EXPECT_EQ(w.channel(4).frequency, 174000000u);
        }},
-      {"lower-case tone mode with a space, step with a decimal comma", kSemicolon,
+      {"lower-case tone mode with a space, step with a decimal comma",
+       kSemicolon,
        ChannelGroup::Memory0,
        crlf({QByteArray(kHeader).replace(',', ';'),
              busyWith(12, "tsql r").replace(',', ';').replace("12.5kHz", "12,5kHz")}),
@@ -217,29 +232,49 @@ TEST(CsvImport, LinesAreConvertedRepairedOrDiscardedAndReported) {
          EXPECT_EQ(w.channel(0).toneMode, 5);
          EXPECT_EQ(w.channel(0).step, 3);
        }},
-      {"seven-character name is cut and corrected", kComma, ChannelGroup::Memory0,
-       crlf({kHeader, busyWith(9, "abcdefg")}), {kCorrect},
+      {"seven-character name is cut and corrected",
+       kComma,
+       ChannelGroup::Memory0,
+       crlf({kHeader, busyWith(9, "abcdefg")}),
+       {kCorrect},
        [](CsvWorld& w) { EXPECT_EQ(QByteArray(w.channel(0).name.data(), 6), "ABCDEF"); }},
-      {"name characters follow the name rules without a correction", kComma,
-       ChannelGroup::Memory0, crlf({kHeader, busyWith(9, "a_b?")}), {},
+      {"name characters follow the name rules without a correction",
+       kComma,
+       ChannelGroup::Memory0,
+       crlf({kHeader, busyWith(9, "a_b?")}),
+       {},
        [](CsvWorld& w) { EXPECT_EQ(QByteArray(w.channel(0).name.data(), 6), "A B?  "); }},
-      {"full-width letters become half-width, kana vanish", kComma, ChannelGroup::Memory0,
+      {"full-width letters become half-width, kana vanish",
+       kComma,
+       ChannelGroup::Memory0,
        crlf({kHeader, busyWith(9, "\x82\x60\x82\x61\x83\x41")}),  // Ａ Ｂ ア
        {kCorrect},
        [](CsvWorld& w) { EXPECT_EQ(QByteArray(w.channel(0).name.data(), 6), "AB    "); }},
-      {"numbers outside the group are skipped without a message", kComma, ChannelGroup::Memory0,
+      {"numbers outside the group are skipped without a message",
+       kComma,
+       ChannelGroup::Memory0,
        crlf({kHeader, busyWith(1, "145.000000", "100"), busyWith(1, "145.000000", "-1"),
              busyWith(1, "145.000000", "x"), kBusyLine}),
        {},
        [](CsvWorld& w) { EXPECT_FALSE(w.channel(100).inUse); }},
       {"header only", kComma, ChannelGroup::Memory0, crlf({kHeader}), {kNoData}, {}},
-      {"empty frequencies are blank lines, not data", kComma, ChannelGroup::Memory0,
-       crlf({kHeader, "00,,,,,,,,,,,,,,,,,"}), {kNoData}, {}},
-      {"header without Frequency changes nothing", kComma, ChannelGroup::Memory0,
-       crlf({"CH No,Freq,Name", "00,145.000000,X"}), {kTitleErr},
+      {"empty frequencies are blank lines, not data",
+       kComma,
+       ChannelGroup::Memory0,
+       crlf({kHeader, "00,,,,,,,,,,,,,,,,,"}),
+       {kNoData},
+       {}},
+      {"header without Frequency changes nothing",
+       kComma,
+       ChannelGroup::Memory0,
+       crlf({"CH No,Freq,Name", "00,145.000000,X"}),
+       {kTitleErr},
        [](CsvWorld& w) { EXPECT_TRUE(w.channel(7).inUse); }},
-      {"missing columns and unknown texts take the template", kComma, ChannelGroup::Memory0,
-       crlf({"Frequency,CH No,TONE", "145.5,0,SQUELCH"}), {kCorrect},
+      {"missing columns and unknown texts take the template",
+       kComma,
+       ChannelGroup::Memory0,
+       crlf({"Frequency,CH No,TONE", "145.5,0,SQUELCH"}),
+       {kCorrect},
        [](CsvWorld& w) {
          ChannelView want(w.defaults, w.options);
          want.load(kKindTemplate, 0);
@@ -248,7 +283,9 @@ TEST(CsvImport, LinesAreConvertedRepairedOrDiscardedAndReported) {
          got.frequency = want.frequency;
          EXPECT_EQ(got, want.fields());
        }},
-      {"snapping, offset range and PSKIP are corrections", kComma, ChannelGroup::Memory0,
+      {"snapping, offset range and PSKIP are corrections",
+       kComma,
+       ChannelGroup::Memory0,
        crlf({kHeader, busyWith(1, "145.012345", "01"), busyWith(4, "60.000000", "02"),
              busyWith(10, "PSKIP", "03")}),
        {kCorrect},
@@ -257,18 +294,26 @@ TEST(CsvImport, LinesAreConvertedRepairedOrDiscardedAndReported) {
          EXPECT_EQ(w.channel(2).offset, templateFields().offset);
          EXPECT_EQ(w.channel(3).scanSkip, 1);
        }},
-      {"discards and corrections are both reported, in that order", kComma,
+      {"discards and corrections are both reported, in that order",
+       kComma,
        ChannelGroup::Memory0,
        crlf({kHeader, busyWith(1, "abc", "01"), busyWith(9, "TOOLONGNAME", "02")}),
-       {kDiscard, kCorrect}, {}},
-      {"a bad call channel frequency restores the default call channel", kComma,
-       ChannelGroup::Call, crlf({kHeader, busyWith(1, "abc")}), {kCorrect},
+       {kDiscard, kCorrect},
+       {}},
+      {"a bad call channel frequency restores the default call channel",
+       kComma,
+       ChannelGroup::Call,
+       crlf({kHeader, busyWith(1, "abc")}),
+       {kCorrect},
        [](CsvWorld& w) {
          EXPECT_EQ(w.channel(206).frequency, 146010000u);
          EXPECT_EQ(QByteArray(w.channel(206).name.data(), 6), "CALL  ");
        }},
-      {"the call channel ignores SKIP, even PSKIP", kComma, ChannelGroup::Call,
-       crlf({kHeader, busyWith(10, "PSKIP")}), {},
+      {"the call channel ignores SKIP, even PSKIP",
+       kComma,
+       ChannelGroup::Call,
+       crlf({kHeader, busyWith(10, "PSKIP")}),
+       {},
        [](CsvWorld& w) { EXPECT_EQ(w.channel(206).scanSkip, 0); }},
   };
   QTemporaryDir dir;

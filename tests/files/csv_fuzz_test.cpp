@@ -36,11 +36,20 @@ QByteArray mutate(QByteArray text, std::mt19937& rng) {
   for (int e = 0; e < edits && !text.isEmpty(); ++e) {
     const int at = pick(int(text.size()));
     switch (pick(5)) {
-      case 0: text[at] = alphabet[pick(sizeof alphabet - 1)]; break;
-      case 1: text.insert(at, alphabet[pick(sizeof alphabet - 1)]); break;
-      case 2: text.remove(at, 1 + pick(40)); break;
-      case 3: text.insert(at, text.mid(pick(int(text.size())), 1 + pick(120))); break;
-      default: text.truncate(at);
+      case 0:
+        text[at] = alphabet[pick(sizeof alphabet - 1)];
+        break;
+      case 1:
+        text.insert(at, alphabet[pick(sizeof alphabet - 1)]);
+        break;
+      case 2:
+        text.remove(at, 1 + pick(40));
+        break;
+      case 3:
+        text.insert(at, text.mid(pick(int(text.size())), 1 + pick(120)));
+        break;
+      default:
+        text.truncate(at);
     }
   }
   return text;

@@ -45,9 +45,8 @@ TEST(QevDocument, OpenRefusesForeignImagesAndHeaders) {
       {"other model text", savedWith(0x1888, '4'), kQevData, "Illegal data."},
       {"EtcData with a flipped bit", QByteArray(good).replace("#EtcData=0C0010", "#EtcData=0C0011"),
        kQevEtcData, "Incompatible data."},
-      {"EtcData for destination 17",
-       QByteArray(good).replace("#EtcData=0C0010", "#EtcData=440010"), kQevEtcData,
-       "Incompatible data."},
+      {"EtcData for destination 17", QByteArray(good).replace("#EtcData=0C0010", "#EtcData=440010"),
+       kQevEtcData, "Incompatible data."},
       {"a line missing", QByteArray(good).replace(good.mid(good.indexOf("0000010020"), 76), ""),
        kQevCoverage, "There is not enough data."},
   };

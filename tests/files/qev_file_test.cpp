@@ -16,7 +16,7 @@ namespace {
 QList<QByteArray> fixtureLines() {
   QByteArray text = readAll(fixturePath("pattern.qev"));
   QList<QByteArray> lines = text.split('\n');
-  lines.removeLast();  // after the final line end
+  lines.removeLast();                     // after the final line end
   for (QByteArray& l : lines) l.chop(1);  // CR
   return lines;
 }
@@ -96,8 +96,10 @@ TEST(QevWrite, CheckLineAgreesWithAnIndependentMd5) {
   QByteArray checkLine;
   for (int i = 1; i < lines.size(); ++i) {
     const QByteArray l = lines[i].trimmed();
-    if (l.startsWith("#CD=")) checkLine = l.mid(4);
-    else if (!l.isEmpty() && !l.startsWith('#')) fed += QByteArray::fromHex(l);
+    if (l.startsWith("#CD="))
+      checkLine = l.mid(4);
+    else if (!l.isEmpty() && !l.startsWith('#'))
+      fed += QByteArray::fromHex(l);
   }
   ASSERT_EQ(fed.size(), 6 + kDataLines * 5 + 0x18A0);
   writeAll(dir.filePath("fed.bin"), fed);
@@ -119,7 +121,8 @@ TEST(QevWrite, UnusableRangesEndTheListAndShortLinesKeepAlignment) {
   ASSERT_EQ(qev.Write(path, {{5, 20}, {40, 39}, {0, 1}}), kQevOk);
   EXPECT_EQ(readAll(path),
             "00000000\r\n#Comment=\r\n#MapRev=-1\r\n#EtcData=000000\r\n"
-            "000000050B0506070809" "0A0B0C0D0E0F\r\n"
+            "000000050B0506070809"
+            "0A0B0C0D0E0F\r\n"
             "00000010051011121314\r\n");
 }
 
@@ -182,8 +185,8 @@ TEST(QevRead, EveryCheckInOrderAndTheImageStaysOnRejection) {
       {"other sub code", [](auto& l) { l[0] = "32510005"; }, kQevExtra},
       {"no MapRev line", [](auto& l) { l.removeAt(2); }, kQevMapRev},
       {"MapRev 2", [](auto& l) { l[2] = "#MapRev=2"; }, kQevMapRev},
-      {"MapRev after the first data line",
-       [](auto& l) { l.insert(kFirstData + 1, l.takeAt(2)); }, kQevMapRev},
+      {"MapRev after the first data line", [](auto& l) { l.insert(kFirstData + 1, l.takeAt(2)); },
+       kQevMapRev},
       {"EtcData with destination 17", [](auto& l) { l[3] = "#EtcData=440000"; }, kQevEtcData},
       {"63 hex digits for 0x20 bytes", [](auto& l) { l[kFirstData + 1].chop(1); }, kQevFormat},
       {"non-hex character", [](auto& l) { l[kFirstData + 3][20] = 'G'; }, kQevFormat},
@@ -194,16 +197,16 @@ TEST(QevRead, EveryCheckInOrderAndTheImageStaysOnRejection) {
        [](auto& l) { l.insert(kFirstData, dataLine(0x2FF0, QByteArray(17, 1))); }, kQevData},
       {"address FFFFFFFF",
        [](auto& l) { l.insert(kFirstData, dataLine(0xFFFFFFFF, QByteArray(1, 1))); }, kQevData},
-      {"stops after 0x17FF",
-       [](auto& l) { l.erase(l.begin() + kLast - 3, l.begin() + kLast + 1); }, kQevCoverage},
-      {"extra byte at 0x18A0",
-       [](auto& l) { l.insert(kLast + 1, dataLine(0x18A0, "\x01")); }, kQevData},
+      {"stops after 0x17FF", [](auto& l) { l.erase(l.begin() + kLast - 3, l.begin() + kLast + 1); },
+       kQevCoverage},
+      {"extra byte at 0x18A0", [](auto& l) { l.insert(kLast + 1, dataLine(0x18A0, "\x01")); },
+       kQevData},
       {"last data line without line end", [](auto& l) { l.removeLast(); }, kQevFormat, false},
       {"wrong check line", [](auto& l) { l.last() = "#CD=00000000000000000000000000000000"; },
        kQevOk},
       {"no check line", [](auto& l) { l.removeLast(); }, kQevOk},
-      {"lower-case data digits",
-       [](auto& l) { l[kFirstData + 1] = l[kFirstData + 1].toLower(); }, kQevOk},
+      {"lower-case data digits", [](auto& l) { l[kFirstData + 1] = l[kFirstData + 1].toLower(); },
+       kQevOk},
       {"lines read twice, later wins",
        [](auto& l) { l.insert(kFirstData, dataLine(0x10, "\x07")); }, kQevOk},
   };

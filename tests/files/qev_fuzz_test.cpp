@@ -22,8 +22,8 @@ std::map<int, uint8_t> bytesOf(const QByteArray& text) {
     const QByteArray l = lines[i].endsWith('\r') ? lines[i].chopped(1) : lines[i];
     if (l.size() < 10 || l.startsWith('#')) continue;
     const QByteArray raw = QByteArray::fromHex(l);
-    const int address = (uint8_t(raw[0]) << 24) | (uint8_t(raw[1]) << 16) |
-                        (uint8_t(raw[2]) << 8) | uint8_t(raw[3]);
+    const int address = (uint8_t(raw[0]) << 24) | (uint8_t(raw[1]) << 16) | (uint8_t(raw[2]) << 8) |
+                        uint8_t(raw[3]);
     for (int k = 0; k < uint8_t(raw[4]); ++k) out[address + k] = uint8_t(raw[5 + k]);
   }
   return out;
@@ -36,19 +36,30 @@ QByteArray mutate(QByteArray text, std::mt19937& rng) {
   for (int e = 0; e < edits && !text.isEmpty(); ++e) {
     const int at = pick(int(text.size()));
     switch (pick(7)) {
-      case 0: text[at] = alphabet[pick(sizeof alphabet - 1)]; break;
-      case 1: text.insert(at, alphabet[pick(sizeof alphabet - 1)]); break;
-      case 2: text.remove(at, 1 + pick(80)); break;
-      case 3: text.truncate(at); break;
+      case 0:
+        text[at] = alphabet[pick(sizeof alphabet - 1)];
+        break;
+      case 1:
+        text.insert(at, alphabet[pick(sizeof alphabet - 1)]);
+        break;
+      case 2:
+        text.remove(at, 1 + pick(80));
+        break;
+      case 3:
+        text.truncate(at);
+        break;
       case 4: {  // duplicate a stretch elsewhere
         const QByteArray piece = text.mid(pick(int(text.size())), 1 + pick(200));
         text.insert(at, piece);
         break;
       }
-      case 5: text[at] = char(text[at] ^ (1 << pick(8))); break;
+      case 5:
+        text[at] = char(text[at] ^ (1 << pick(8)));
+        break;
       default: {  // swap two lines
         QList<QByteArray> lines = text.split('\n');
-        if (lines.size() > 2) std::swap(lines[pick(int(lines.size()))], lines[pick(int(lines.size()))]);
+        if (lines.size() > 2)
+          std::swap(lines[pick(int(lines.size()))], lines[pick(int(lines.size()))]);
         text = lines.join('\n');
       }
     }
