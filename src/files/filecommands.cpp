@@ -5,11 +5,10 @@
 #include "base/cmcEvMan.h"
 #include "base/textcodec.h"
 #include "files/cmcQevFile.h"
-#include "files/etcdata.h"
 #include "files/indEnviron.h"
 #include "files/messages.h"
+#include "files/qevdocument.h"
 #include "gtex/cmcGTex.h"
-#include "model/destinations.h"
 #include "model/document.h"
 
 namespace {
@@ -126,35 +125,14 @@ int FileCommands::openFile(const QString& path) {
     return kOpenFailed;
   }
 
-  cmcEeprom scratch(document_.working().size());
   BusyCursor busy(hooks_.busy);
-  cmcQevFile reader;
-  reader.Configure(scratch);
-  reader.setModelCode(kQevModelCode);
-  reader.setSubCode(kQevSubCode);
-  reader.setMapRevHook([](int value) { return value == kQevMapRevValue; });
-  reader.setEtcDataHook([](int value, int& destination) {
-    const EtcData etc = unpackEtcData(uint32_t(value));
-    destination = etc.code;
-    return etc.valid && etc.code >= 0 && etc.code <= DestinationOptions::kNone;
-  });
-  reader.setMessages(&prompter_, &text_);
+  QevOpenResult opened = openQevFile(path, document_.working().size(), &prompter_, &text_);
+  lastResult_ = opened.code;
+  lastFileDestination_ = opened.destination;
+  if (opened.code != kQevOk) return kOpenFailed;
+  cmcEeprom& scratch = opened.image;
 
-  lastResult_ = reader.Read(path);
-  lastFileDestination_ = reader.destination();
-  if (lastResult_ != kQevOk) return kOpenFailed;
-  if (!validateImage(scratch, true)) {
-    lastResult_ = kQevData;
-    reader.ShowFileError(lastResult_);
-    return kOpenFailed;
-  }
-  lastResult_ = reader.CheckCoverage(qevCloneRanges());
-  if (lastResult_ != kQevOk) {
-    reader.ShowFileError(lastResult_);
-    return kOpenFailed;
-  }
-
-  const int fileCode = reader.destination();
+  const int fileCode = opened.destination;
   bool adapted = false;
   if (fileCode != document_.destination()) {
     switch (askDestinationSwitch()) {
@@ -213,23 +191,8 @@ int FileCommands::saveFile(const QString& path) {
   document_.conform(document_.working());
   document_.repair(document_.working());
 
-  cmcEeprom copy(document_.working().size());
-  copy.assign(document_.working());
   BusyCursor busy(hooks_.busy);
-  cmcQevFile writer;
-  writer.Configure(copy);
-  writer.setModelCode(kQevModelCode);
-  writer.setSubCode(kQevSubCode);
-  writer.setDigestOn(true);
-  writer.setSalt(kQevSalt);
-  writer.setBytesPerLine(kQevBytesPerLine);
-  writer.setMapRev(kQevMapRevValue);
-  writer.setEtcData(int(packEtcData(document_.destination(), false, false, false, false)));
-  writer.setComment(QByteArray());
-  writer.setMessages(&prompter_, &text_);
-  writer.setWriteFailAfter(writeFailAfter_);
-
-  lastResult_ = writer.Write(path, qevCloneRanges());
+  lastResult_ = saveQevFile(path, document_.working(), document_.destination(), &prompter_, &text_);
   if (lastResult_ != kQevOk) return lastResult_;
   rememberFile(path);
   document_.setCurrentFile(path);

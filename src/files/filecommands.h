@@ -67,8 +67,6 @@ class FileCommands {
   void setChooser(FileChooser* chooser) { chooser_ = chooser; }
   void setHooks(FileCommandHooks hooks) { hooks_ = std::move(hooks); }
   void setDestinationPolicy(DestinationPolicy policy) { policy_ = policy; }
-  // Test seam: the file being saved fails once this many bytes are out (as a full disk).
-  void setWriteFailAfter(qint64 bytes) { writeFailAfter_ = bytes; }
 
   // Guards a command that would drop unsaved changes. Yes when nothing needs saving or the save
   // succeeded, No to drop the changes, Cancel to stop the command (also after a failed or
@@ -115,7 +113,6 @@ class FileCommands {
   FileChooser* chooser_ = nullptr;
   FileCommandHooks hooks_;
   DestinationPolicy policy_ = DestinationPolicy::Ask;
-  qint64 writeFailAfter_ = -1;
   int lastResult_ = 0;
   int lastFileDestination_ = -1;
   bool lastOpenAdapted_ = false;
