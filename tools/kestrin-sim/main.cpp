@@ -40,11 +40,11 @@ bool parseInt(const QString& text, int& value) {
 }
 
 // "noise", "bad-checksum=40", ...
-void applyFault(const QString& spec, SimulatedTransceiver::Faults& f) {
-  const QString name = spec.section('=', 0, 0).trimmed();
-  const bool hasValue = spec.contains('=');
+void applyFault(const QString& faultText, SimulatedTransceiver::Faults& f) {
+  const QString name = faultText.section('=', 0, 0).trimmed();
+  const bool hasValue = faultText.contains('=');
   int value = 1;
-  if (hasValue && !parseInt(spec.section('=', 1), value)) fail(QStringLiteral("fault %1: not a number").arg(spec));
+  if (hasValue && !parseInt(faultText.section('=', 1), value)) fail(QStringLiteral("fault %1: not a number").arg(faultText));
   if (name == "noise") f.noise = true;
   else if (name == "bad-checksum") f.badChecksumFrame = value;
   else if (name == "drop-frame") f.dropFrame = value;
