@@ -191,8 +191,11 @@ void CloneCommands::writeIdentified(CloneResult& r) {
       finish(CloneOutcome::kBusy, kCloneOk);
     return;
   }
+  // Cancel is the default: an answer nobody gave (a script, a closed input) never writes.
   const char* key = problems.warnings > 0 ? kDataWarn : kConfirmWrite;
-  if (!prompter_.confirmOkCancel(appTitle(), fromCp932(text_.getSectionText(key)), PromptIcon::Warning)) {
+  const PromptMessage question{appTitle(), fromCp932(text_.getSectionText(key)), PromptButtons::OkCancel,
+                               PromptIcon::Warning, PromptAnswer::Cancel};
+  if (prompter_.ask(question) != PromptAnswer::Ok) {
     finish(CloneOutcome::kCancelled, kCloneOk);
     return;
   }

@@ -229,6 +229,7 @@ TEST(CloneWrite, ConfirmedWriteSendsTheNormalisedRepairedCopy) {
   image.setByte(0x0CF5, 0x42);  // in a gap: never written
   rig.app.working.assign(image);
   const cmcEeprom before = sim.memory();
+  rig.prompter.push(PromptAnswer::Ok);
   rig.commands.cloneWrite(rig.done());
   for (int i = 0; i < 4; ++i) rig.run();
   ASSERT_EQ(rig.outcomes, 1);
@@ -239,6 +240,7 @@ TEST(CloneWrite, ConfirmedWriteSendsTheNormalisedRepairedCopy) {
   EXPECT_EQ(rig.app.checks, std::vector<int>{5});
   ASSERT_EQ(rig.prompter.log().size(), 2u);
   EXPECT_EQ(rig.prompter.log()[0].message.text, kConfirmWrite);
+  EXPECT_EQ(rig.prompter.log()[0].message.defaultAnswer, PromptAnswer::Cancel);
   EXPECT_EQ(rig.prompter.log()[0].message.icon, PromptIcon::Warning);
   EXPECT_EQ(rig.prompter.log()[1].message.text,
             QStringLiteral("Cloning is succeeded.\n\nTurn the transceiver power off and on to use\n"
@@ -286,6 +288,7 @@ TEST(CloneWrite, StopsBeforeSendingOnCancelOrSettingErrors) {
     CommandRig rig;
     SimulatedTransceiver& sim = rig.connect({.identifySpeeds = {9600}});
     rig.app.problems = {.errors = 0, .warnings = 2};
+    rig.prompter.push(PromptAnswer::Ok);
     rig.commands.cloneWrite(rig.done());
     for (int i = 0; i < 4; ++i) rig.run();
     EXPECT_EQ(rig.kind(), CloneOutcome::kSucceeded);
@@ -298,6 +301,7 @@ TEST(CloneWrite, StopsBeforeSendingOnCancelOrSettingErrors) {
 TEST(CloneWrite, RejectedWriteKeepsOnlyTheNormalisation) {
   CommandRig rig;
   rig.connect({.identifySpeeds = {9600}, .faults = {.writeFail = true}});
+  rig.prompter.push(PromptAnswer::Ok);
   rig.commands.cloneWrite(rig.done());
   for (int i = 0; i < 4; ++i) rig.run();
   EXPECT_EQ(rig.kind(), CloneOutcome::kFailed);
