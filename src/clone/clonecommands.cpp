@@ -56,9 +56,11 @@ bool askChangeModelQuestion(Prompter& prompter, cmcGTex& text) {
   return prompter.ask(m) == PromptAnswer::Ok;
 }
 
-CloneCommands::CloneCommands(indCloneMan& manager, CloneApplication& app, Prompter& prompter, cmcGTex& text)
+CloneCommands::CloneCommands(indCloneMan& manager, CloneApplication& app, Prompter& prompter,
+                             cmcGTex& text)
     : manager_(manager), app_(app), prompter_(prompter), text_(text) {
-  manager_.SetHandlers([this](CloneResult& r) { identificationCheck(r); }, [this](CloneResult& r) { readCheck(r); });
+  manager_.SetHandlers([this](CloneResult& r) { identificationCheck(r); },
+                       [this](CloneResult& r) { readCheck(r); });
 }
 
 CloneCommands::~CloneCommands() { manager_.SetHandlers(nullptr, nullptr); }
@@ -187,14 +189,15 @@ void CloneCommands::writeIdentified(CloneResult& r) {
     cmcEeprom copy;
     copy.assign(working);
     app_.repairChannels(copy);
-    if (!manager_.WriteClone(copy, cloneconfig::writeRanges(), [this](CloneResult& res) { writeDone(res); }))
+    if (!manager_.WriteClone(copy, cloneconfig::writeRanges(),
+                             [this](CloneResult& res) { writeDone(res); }))
       finish(CloneOutcome::kBusy, kCloneOk);
     return;
   }
   // Cancel is the default: an answer nobody gave (a script, a closed input) never writes.
   const char* key = problems.warnings > 0 ? kDataWarn : kConfirmWrite;
-  const PromptMessage question{appTitle(), fromCp932(text_.getSectionText(key)), PromptButtons::OkCancel,
-                               PromptIcon::Warning, PromptAnswer::Cancel};
+  const PromptMessage question{appTitle(), fromCp932(text_.getSectionText(key)),
+                               PromptButtons::OkCancel, PromptIcon::Warning, PromptAnswer::Cancel};
   if (prompter_.ask(question) != PromptAnswer::Ok) {
     finish(CloneOutcome::kCancelled, kCloneOk);
     return;
@@ -209,7 +212,8 @@ void CloneCommands::writeDone(CloneResult& r) {
     return;
   }
   app_.updateTitle();
-  prompter_.inform(appTitle(), fromCp932(text_.getSectionText(kWriteSucceeded)), PromptIcon::Information);
+  prompter_.inform(appTitle(), fromCp932(text_.getSectionText(kWriteSucceeded)),
+                   PromptIcon::Information);
   finish(CloneOutcome::kSucceeded, kCloneOk);
 }
 

@@ -63,11 +63,13 @@ bool indCloneMan::ReadClone(const AddressRanges& ranges, Completion completion) 
   return false;
 }
 
-bool indCloneMan::WriteClone(const cmcEeprom& image, const AddressRanges& ranges, Completion completion) {
+bool indCloneMan::WriteClone(const cmcEeprom& image, const AddressRanges& ranges,
+                             Completion completion) {
   if (IsBusy()) return false;
   transferTotal_ = rangeListBytes(ranges);
   start(kCloneModeWrite, std::move(completion));
-  if (engine_.StartWrite(image, ranges, [this](void*, CloneResult& r) { finished(r); })) return true;
+  if (engine_.StartWrite(image, ranges, [this](void*, CloneResult& r) { finished(r); }))
+    return true;
   completion_ = nullptr;
   return false;
 }
@@ -89,7 +91,8 @@ void indCloneMan::finished(CloneResult& result) {
   }
 
   if (result.status != kCloneOk)
-    prompter_.inform(fromCp932(text_.getValue(kAppTitle)), MessageFor(result.status), PromptIcon::Error);
+    prompter_.inform(fromCp932(text_.getValue(kAppTitle)), MessageFor(result.status),
+                     PromptIcon::Error);
 
   if (bus_) {
     bus_->send(ev::kCloneProgressClosed);
@@ -111,13 +114,24 @@ QString indCloneMan::MessageFor(int status) const {
   }
   std::vector<int> checks;
   switch (line) {
-    case kCloneWriteFailed: checks = {0, 2, 3}; break;
+    case kCloneWriteFailed:
+      checks = {0, 2, 3};
+      break;
     case kCloneIllegalInfo:
-    case kCloneIllegalInfo2: checks = {0, 1, 2, 3, 4, 5}; break;
-    case kCloneVersionMismatch: checks = {6}; break;
-    case kCloneIncompatible: checks = {0, 4, 5}; break;
-    case kCloneUpdateNeeded: break;
-    default: checks = {0, 1, 2, 3}; break;
+    case kCloneIllegalInfo2:
+      checks = {0, 1, 2, 3, 4, 5};
+      break;
+    case kCloneVersionMismatch:
+      checks = {6};
+      break;
+    case kCloneIncompatible:
+      checks = {0, 4, 5};
+      break;
+    case kCloneUpdateNeeded:
+      break;
+    default:
+      checks = {0, 1, 2, 3};
+      break;
   }
   QStringList lines;
   for (int c : checks) lines << fromCp932(text_.getLine(kCheck, c));

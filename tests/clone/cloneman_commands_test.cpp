@@ -19,8 +19,8 @@ struct FakeApp : CloneApplication, DestinationCheckHost {
   int dest = 0;
   uint8_t options = 0;
   QByteArray info;
-  std::vector<int> checks;                      // flags of every destination check
-  std::vector<std::pair<int, bool>> changes;    // changeDestination(code, confirmed)
+  std::vector<int> checks;                    // flags of every destination check
+  std::vector<std::pair<int, bool>> changes;  // changeDestination(code, confirmed)
   std::vector<std::pair<int, uint8_t>> restores;
   SettingProblems problems;
   int takeOvers = 0;
@@ -95,7 +95,8 @@ struct CommandRig : CloneManRig {
 };
 
 const QString kChangeModel = QStringLiteral(
-    "Settings don't match with transceiver's version.\nSome settings will be changed to suit to the transceiver.\n"
+    "Settings don't match with transceiver's version.\nSome settings will be changed to suit to "
+    "the transceiver.\n"
     "Are you sure?");
 const QString kConfirmWrite = QStringLiteral("Write to transceiver. Are you sure?");
 
@@ -109,7 +110,8 @@ cmcEeprom patternedMemory() {
 
 TEST(CloneRead, TakesTheTransceiversMemoryOverAfterTwoIdentifications) {
   CommandRig rig;
-  SimulatedTransceiver& sim = rig.connect({.identifySpeeds = {9600}, .destination = 0, .options = 0x09});
+  SimulatedTransceiver& sim =
+      rig.connect({.identifySpeeds = {9600}, .destination = 0, .options = 0x09});
   sim.memory().assign(patternedMemory());
   rig.commands.cloneRead(rig.done());
   rig.run();
@@ -135,7 +137,8 @@ TEST(CloneRead, AnotherDestinationIsAskedAboutFirst) {
     SCOPED_TRACE(answer == PromptAnswer::Ok ? "OK" : "Cancel");
     CommandRig rig;
     rig.app.dest = 4;
-    SimulatedTransceiver& sim = rig.connect({.identifySpeeds = {9600}, .destination = 0, .options = 0x02});
+    SimulatedTransceiver& sim =
+        rig.connect({.identifySpeeds = {9600}, .destination = 0, .options = 0x02});
     rig.prompter.push(answer);
     rig.commands.cloneRead(rig.done());
     for (int i = 0; i < 3; ++i) rig.run();
@@ -174,7 +177,9 @@ TEST(CloneRead, FailuresLeaveTheImageAndPutTheDestinationBack) {
       {"bad checksum", {.badChecksumFrame = 3}, kCloneIllegalData},
       {"frame dropped", {.dropFrame = 5}, kCloneNotEnoughData},
       {"count off by one", {.badCount = true}, kCloneCountError},
-      {"another destination at the second identification", {.otherDestination = true}, kCloneVersionMismatch},
+      {"another destination at the second identification",
+       {.otherDestination = true},
+       kCloneVersionMismatch},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -278,8 +283,9 @@ TEST(CloneWrite, StopsBeforeSendingOnCancelOrSettingErrors) {
     for (int i = 0; i < 4; ++i) rig.run();
     EXPECT_EQ(rig.kind(), CloneOutcome::kSettingErrors);
     ASSERT_EQ(rig.prompter.log().size(), 1u);
-    EXPECT_EQ(rig.prompter.log()[0].message.text,
-              QStringLiteral("Setting error is found.\nCheck the items that 'x' mark is displayed."));
+    EXPECT_EQ(
+        rig.prompter.log()[0].message.text,
+        QStringLiteral("Setting error is found.\nCheck the items that 'x' mark is displayed."));
     EXPECT_EQ(rig.prompter.log()[0].message.icon, PromptIcon::Error);
     EXPECT_EQ(sim.stats().identifications, 2);
   }
@@ -307,8 +313,9 @@ TEST(CloneWrite, RejectedWriteKeepsOnlyTheNormalisation) {
   EXPECT_EQ(rig.kind(), CloneOutcome::kFailed);
   EXPECT_EQ(rig.outcome->status, kCloneWriteFailed);
   EXPECT_EQ(rig.prompter.texts(),
-            (QStringList{kConfirmWrite, "Cannot write cloning data.\n\nCheck the following:\n - Cloning cable "
-                                        "connections.\n - transceiver power is ON."}));
+            (QStringList{kConfirmWrite,
+                         "Cannot write cloning data.\n\nCheck the following:\n - Cloning cable "
+                         "connections.\n - transceiver power is ON."}));
   EXPECT_EQ(rig.app.working.getByte(0x0100), 0xAA);
   EXPECT_NE(rig.app.working.getByte(0x0101), 0xBB);
   EXPECT_EQ(rig.app.titleUpdates, 0);

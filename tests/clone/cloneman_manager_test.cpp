@@ -7,10 +7,13 @@ const QString kCheckCable = QStringLiteral(" - Cloning cable connections.");
 const QString kCheckPower = QStringLiteral(" - transceiver power is ON.");
 const QString kCheckPort = QStringLiteral(" - The COM port settings.");
 const QString kCheckHead = QStringLiteral("Check the following:");
-const QString kCheckSoftware = QStringLiteral(" - Appropriate cloning software for the transceiver is being used.");
+const QString kCheckSoftware =
+    QStringLiteral(" - Appropriate cloning software for the transceiver is being used.");
 const QString kCheckRevision = QStringLiteral(" - The revision number of the transceiver.");
 
-QString joined(std::initializer_list<QString> lines) { return QStringList(lines).join(QLatin1Char('\n')); }
+QString joined(std::initializer_list<QString> lines) {
+  return QStringList(lines).join(QLatin1Char('\n'));
+}
 
 QByteArray bytes(std::initializer_list<int> list) {
   QByteArray out;
@@ -38,10 +41,15 @@ TEST(CloneManager, MessageOfEveryKindOfStatus) {
       {5, "No answer from transceiver.\n\n" + fourChecks},
       {8, "There is not enough data.\n\n" + fourChecks},
       {10, "Cannot write cloning data.\n\n" + joined({kCheckHead, kCheckCable, kCheckPower})},
-      {11, "Illegal information.\n\n" + joined({kCheckHead, kCheckPort, kCheckCable, kCheckPower, kCheckSoftware, kCheckRevision})},
-      {12, "Illegal information.\n\n" + joined({kCheckHead, kCheckPort, kCheckCable, kCheckPower, kCheckSoftware, kCheckRevision})},
-      {13, "Transceiver version does not match.\n\nThe transceiver cannot be programmed with the current setting."},
-      {14, "Connected transceiver is not compatible model.\n\n" + joined({kCheckHead, kCheckSoftware, kCheckRevision})},
+      {11, "Illegal information.\n\n" + joined({kCheckHead, kCheckPort, kCheckCable, kCheckPower,
+                                                kCheckSoftware, kCheckRevision})},
+      {12, "Illegal information.\n\n" + joined({kCheckHead, kCheckPort, kCheckCable, kCheckPower,
+                                                kCheckSoftware, kCheckRevision})},
+      {13,
+       "Transceiver version does not match.\n\nThe transceiver cannot be programmed with the "
+       "current setting."},
+      {14, "Connected transceiver is not compatible model.\n\n" +
+               joined({kCheckHead, kCheckSoftware, kCheckRevision})},
       {15, "Illegal data.\n\n" + fourChecks},
       {16, "Please update to the latest version.\n\n"},
       {17, "Cannot Clone.\n\n" + fourChecks},
@@ -53,7 +61,8 @@ TEST(CloneManager, MessageOfEveryKindOfStatus) {
 
   // A port named by its device path is named in the message instead of the number.
   rig.man.SetPortName(QStringLiteral("/dev/ttyUSB9"));
-  EXPECT_TRUE(rig.man.MessageFor(2).startsWith(QStringLiteral("Cannot access COM /dev/ttyUSB9.\n\n")));
+  EXPECT_TRUE(
+      rig.man.MessageFor(2).startsWith(QStringLiteral("Cannot access COM /dev/ttyUSB9.\n\n")));
 }
 
 TEST(CloneManager, PortThatCannotOpenIsReportedOnceWithItsNumber) {
@@ -124,11 +133,12 @@ TEST(CloneManager, HandlersDecideTheStatusAndMissingHandlersFail) {
     rig.run();
     EXPECT_EQ(status, kCloneIllegalInfo);
     rig.man.SetImageSize(0x3000);
-    ASSERT_TRUE(rig.man.ReadClone(cloneconfig::readRanges(), [&](CloneResult& r) { status = r.status; }));
+    ASSERT_TRUE(
+        rig.man.ReadClone(cloneconfig::readRanges(), [&](CloneResult& r) { status = r.status; }));
     rig.run();
     EXPECT_EQ(status, kCloneNotEnoughData);
-    EXPECT_EQ(rig.prompter.texts(),
-              (QStringList{rig.man.MessageFor(kCloneIllegalInfo), rig.man.MessageFor(kCloneNotEnoughData)}));
+    EXPECT_EQ(rig.prompter.texts(), (QStringList{rig.man.MessageFor(kCloneIllegalInfo),
+                                                 rig.man.MessageFor(kCloneNotEnoughData)}));
   }
   {
     // A transceiver with sub code 0005 fails the application's check.
@@ -140,8 +150,8 @@ TEST(CloneManager, HandlersDecideTheStatusAndMissingHandlersFail) {
     rig.run();
     EXPECT_EQ(status, kCloneIncompatible);
     ASSERT_EQ(rig.prompter.log().size(), 1u);
-    EXPECT_EQ(rig.prompter.texts()[0],
-              "Connected transceiver is not compatible model.\n\n" + joined({kCheckHead, kCheckSoftware, kCheckRevision}));
+    EXPECT_EQ(rig.prompter.texts()[0], "Connected transceiver is not compatible model.\n\n" +
+                                           joined({kCheckHead, kCheckSoftware, kCheckRevision}));
     EXPECT_EQ(rig.events.back(), std::make_pair(42, intptr_t(0)));
   }
 }
@@ -153,7 +163,8 @@ TEST(CloneManager, ReadsAtTheStoredSpeedsWithTheSpeedChangeFirst) {
     rig.env.setTransType(3);  // 9600 without echo
     rig.env.setComSpeedHigh(high ? 1 : 0);
     SimulatedTransceiver& sim = rig.connect({.identifySpeeds = {9600}});
-    for (int a = 0; a < SimulatedTransceiver::kMemorySize; ++a) sim.memory().setByte(a, static_cast<uint8_t>(a * 7));
+    for (int a = 0; a < SimulatedTransceiver::kMemorySize; ++a)
+      sim.memory().setByte(a, static_cast<uint8_t>(a * 7));
     std::vector<std::pair<int, int>> progress;
     rig.man.SetProgress([&](int done, int total) { progress.emplace_back(done, total); });
     bool checked = false;
@@ -161,7 +172,8 @@ TEST(CloneManager, ReadsAtTheStoredSpeedsWithTheSpeedChangeFirst) {
     rig.man.SetCodes(0x3251, 0);
     rig.man.SetImageSize(0x3000);
     std::optional<CloneResult> result;
-    ASSERT_TRUE(rig.man.ReadClone(cloneconfig::readRanges(), [&](CloneResult& r) { result = std::move(r); }));
+    ASSERT_TRUE(rig.man.ReadClone(cloneconfig::readRanges(),
+                                  [&](CloneResult& r) { result = std::move(r); }));
     EXPECT_EQ(rig.man.TransferTotal(), 6304);
     rig.run();
     ASSERT_TRUE(result);
@@ -175,12 +187,14 @@ TEST(CloneManager, ReadsAtTheStoredSpeedsWithTheSpeedChangeFirst) {
     ASSERT_EQ(rig.fake->opens.size(), 2u);
     EXPECT_EQ(rig.fake->opens[0].settings.baud, 9600);
     EXPECT_EQ(rig.fake->opens[1].settings.baud, high ? 38400 : 9600);
-    const QByteArray change = QByteArray(20, char(0xFE)) +
-                              bytes({0xEE, 0xEF, 0xE8, 0x32, 0x51, 0x00, 0x00, 0x00, 0x00, 0x02, high ? 0x01 : 0x00, 0xFD});
+    const QByteArray change =
+        QByteArray(20, char(0xFE)) + bytes({0xEE, 0xEF, 0xE8, 0x32, 0x51, 0x00, 0x00, 0x00, 0x00,
+                                            0x02, high ? 0x01 : 0x00, 0xFD});
     EXPECT_TRUE(rig.fake->written.startsWith(change));
     // Then the read request behind twelve preamble bytes.
     EXPECT_EQ(rig.fake->written.mid(change.size()),
-              QByteArray(12, char(0xFE)) + bytes({0xFE, 0xFE, 0xEE, 0xEF, 0xE2, 0x32, 0x51, 0x00, 0x00, 0xFD}));
+              QByteArray(12, char(0xFE)) +
+                  bytes({0xFE, 0xFE, 0xEE, 0xEF, 0xE2, 0x32, 0x51, 0x00, 0x00, 0xFD}));
     ASSERT_FALSE(progress.empty());
     EXPECT_EQ(progress.back(), std::make_pair(6304, 6304));
     EXPECT_EQ(sim.stats().speedChanges, 1);
@@ -196,7 +210,8 @@ TEST(CloneManager, WriteMovesTheWriteRangesAndReportsARejection) {
     cmcEeprom image(0x3000);
     image.fill(0x11);
     int status = -1;
-    ASSERT_TRUE(rig.man.WriteClone(image, cloneconfig::writeRanges(), [&](CloneResult& r) { status = r.status; }));
+    ASSERT_TRUE(rig.man.WriteClone(image, cloneconfig::writeRanges(),
+                                   [&](CloneResult& r) { status = r.status; }));
     EXPECT_EQ(rig.man.TransferTotal(), 6265);
     rig.run();
     EXPECT_EQ(status, kCloneOk);
@@ -211,11 +226,12 @@ TEST(CloneManager, WriteMovesTheWriteRangesAndReportsARejection) {
     CloneManRig rig;
     rig.connect({.identifySpeeds = {9600}, .faults = {.writeFail = true}});
     int status = -1;
-    ASSERT_TRUE(rig.man.WriteClone(cmcEeprom(0x3000), cloneconfig::writeRanges(), [&](CloneResult& r) { status = r.status; }));
+    ASSERT_TRUE(rig.man.WriteClone(cmcEeprom(0x3000), cloneconfig::writeRanges(),
+                                   [&](CloneResult& r) { status = r.status; }));
     rig.run();
     EXPECT_EQ(status, kCloneWriteFailed);
-    EXPECT_EQ(rig.prompter.texts(),
-              QStringList{"Cannot write cloning data.\n\n" + joined({kCheckHead, kCheckCable, kCheckPower})});
+    EXPECT_EQ(rig.prompter.texts(), QStringList{"Cannot write cloning data.\n\n" +
+                                                joined({kCheckHead, kCheckCable, kCheckPower})});
   }
 }
 
@@ -231,7 +247,8 @@ TEST(CloneManager, OneOperationAtATimeAndTheCompletionMayStartTheNext) {
   }));
   EXPECT_FALSE(rig.man.Identify([&](CloneResult&) { ADD_FAILURE(); }));
   EXPECT_FALSE(rig.man.ReadClone(cloneconfig::readRanges(), [&](CloneResult&) { ADD_FAILURE(); }));
-  EXPECT_FALSE(rig.man.WriteClone(cmcEeprom(0x3000), cloneconfig::writeRanges(), [&](CloneResult&) { ADD_FAILURE(); }));
+  EXPECT_FALSE(rig.man.WriteClone(cmcEeprom(0x3000), cloneconfig::writeRanges(),
+                                  [&](CloneResult&) { ADD_FAILURE(); }));
   EXPECT_EQ(rig.man.Mode(), kCloneModeIdentify);
   EXPECT_EQ(rig.events.size(), 1u);  // the refused starts sent nothing
   rig.run();
@@ -245,8 +262,10 @@ TEST(CloneManager, ProgressCells) {
   const struct {
     int transferred, total, lit;
   } cases[] = {
-      {0, 6304, 0}, {190, 6304, 0}, {192, 6304, 1}, {6112, 6304, 31}, {6113, 6304, 32}, {6304, 6304, 32}, {5, 0, 0},
+      {0, 6304, 0},     {190, 6304, 0},   {192, 6304, 1}, {6112, 6304, 31},
+      {6113, 6304, 32}, {6304, 6304, 32}, {5, 0, 0},
   };
   for (const auto& c : cases)
-    EXPECT_EQ(indCloneMan::LitCells(c.transferred, c.total), c.lit) << c.transferred << "/" << c.total;
+    EXPECT_EQ(indCloneMan::LitCells(c.transferred, c.total), c.lit)
+        << c.transferred << "/" << c.total;
 }

@@ -1,8 +1,8 @@
 #pragma once
 
 #include <QTemporaryDir>
-#include <ostream>
 #include <optional>
+#include <ostream>
 
 // Tests configure the simulator with designated initializers and leave the rest at defaults.
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
@@ -34,8 +34,12 @@ struct CloneManRig {
   uint32_t now = 50000;
   ScopedTickClock clock{[this] { return now; }};
   QTemporaryDir dir;
-  indEnviron env{QStringLiteral("kestrin-cloneman-test"), QStringLiteral("Software\\Zelk\\Kestrin"), QString(),
-                 QStringList(), ScreenSize{}, EnvironPlace{dir.path(), dir.path()}};
+  indEnviron env{QStringLiteral("kestrin-cloneman-test"),
+                 QStringLiteral("Software\\Zelk\\Kestrin"),
+                 QString(),
+                 QStringList(),
+                 ScreenSize{},
+                 EnvironPlace{dir.path(), dir.path()}};
   cmcGTex text;
   ScriptedPrompter prompter;
   cmcEvMan bus;
