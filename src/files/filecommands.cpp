@@ -1,5 +1,7 @@
 #include "files/filecommands.h"
 
+#include <QCryptographicHash>
+#include <QFile>
 #include <QFileInfo>
 
 #include "base/cmcEvMan.h"
@@ -105,6 +107,7 @@ int FileCommands::openDialog() {
 
 FileCommands::Switch FileCommands::askDestinationSwitch() {
   if (policy_ == DestinationPolicy::AdoptFile) return Switch::Adopt;
+  if (policy_ == DestinationPolicy::AdaptData) return Switch::Adapt;
   const PromptAnswer answer = prompter_.ask(
       PromptMessage{appTitle(), fromCp932(text_.getSectionText("GI_AppMess_ChangeModel_QEV")),
                     PromptButtons::YesNoCancel, PromptIcon::Warning, PromptAnswer::No});
@@ -134,7 +137,9 @@ int FileCommands::openFile(const QString& path) {
 
   const int fileCode = opened.destination;
   bool adapted = false;
-  if (fileCode != document_.destination()) {
+  const bool namesNone = fileCode >= DestinationOptions::kNone;
+  if (fileCode != document_.destination() &&
+      !(namesNone && policy_ == DestinationPolicy::AdoptFile)) {
     switch (askDestinationSwitch()) {
       case Switch::Cancel:
         lastResult_ = kCancelled;
@@ -215,4 +220,38 @@ int FileCommands::openRecent(int n) {
   const QString path = settings_ ? settings_->recent().path(n) : QString();
   if (path.isEmpty()) return kOpenFailed;
   return openFile(path);
+}
+
+QevCheckLine verifyQevCheckLine(const QString& path) {
+  QevCheckLine result;
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) return result;
+  // The digest takes the salt and every data line as bytes, in file order; the model line and
+  // the "#" lines are not part of it.
+  QCryptographicHash md5(QCryptographicHash::Md5);
+  md5.addData(QByteArray::fromHex(kQevSalt));
+  bool modelLine = true;
+  bool found = false;
+  while (!file.atEnd()) {
+    QByteArray line = file.readLine();
+    while (line.endsWith('\n') || line.endsWith('\r')) line.chop(1);
+    if (modelLine) {
+      modelLine = false;
+    } else if (line.startsWith("#CD=")) {
+      result.stored = line.mid(4).trimmed();
+      found = true;
+    } else if (!line.startsWith('#')) {
+      md5.addData(QByteArray::fromHex(line));
+    }
+  }
+  if (file.error() != QFileDevice::NoError) return result;
+  result.computed = md5.result().toHex().toUpper();
+  if (!found) {
+    result.status = QevCheckLine::Missing;
+  } else {
+    result.status = result.stored.compare(result.computed, Qt::CaseInsensitive) == 0
+                        ? QevCheckLine::Matches
+                        : QevCheckLine::Mismatch;
+  }
+  return result;
 }

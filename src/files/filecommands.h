@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <functional>
 
@@ -39,6 +40,16 @@ struct FileCommandHooks {
   std::function<void(bool)> busy;
 };
 
+// Whether a QEV file's check line fits its data lines. Opening a file never looks at it; this
+// is for the tool's verify command.
+struct QevCheckLine {
+  enum Status { Matches, Mismatch, Missing, Unreadable };
+  Status status = Unreadable;
+  QByteArray stored;    // the 32 hex digits of the file's check line, as written
+  QByteArray computed;  // the digest of the file's data lines with the program's salt
+};
+QevCheckLine verifyQevCheckLine(const QString& path);
+
 // One File menu entry for a recent file.
 struct RecentMenuItem {
   QString caption;  // "&1 name.qev", every "&" of the name doubled
@@ -58,7 +69,9 @@ class FileCommands {
   // When the destination of an opened file differs from the document's.
   enum class DestinationPolicy {
     Ask,        // the question of the program: Yes switches, No adapts the data, Cancel stops
-    AdoptFile,  // switch to the file's destination without asking (the command-line tool)
+    AdoptFile,  // switch to the file's destination without asking; a file that names none
+                // (code 16) is taken at the document's destination
+    AdaptData,  // keep the document's destination and adapt the data without asking
   };
 
   FileCommands(Document& document, Prompter& prompter, cmcGTex& text,

@@ -296,6 +296,35 @@ TEST_F(FileCommandsTest, OpenOfAnotherDestinationCancelledChangesNothing) {
   EXPECT_EQ(settings->currentDirectory(), QString());
 }
 
+// The command-line tool opens without questions.
+TEST_F(FileCommandsTest, DestinationPoliciesThatDoNotAsk) {
+  using P = FileCommands::DestinationPolicy;
+  struct Case {
+    const char* name;
+    P policy;
+    int fileDestination;
+    int destination;
+    bool adapted;
+  } cases[] = {
+      {"adopt the file's", P::AdoptFile, kUSA_A, kUSA_A, false},
+      {"adapt the data", P::AdaptData, kUSA_A, kEUR_A, true},
+      {"a file naming none is taken as it comes", P::AdoptFile, 16, kEUR_A, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    doc.setDestination(kEUR_A);
+    const QString file = foreignFile("other.qev", c.fileDestination);
+    commands->setDestinationPolicy(c.policy);
+    EXPECT_EQ(commands->openFile(file), 0);
+    EXPECT_TRUE(prompter.log().empty());
+    EXPECT_EQ(commands->lastFileDestination(), c.fileDestination);
+    EXPECT_EQ(doc.destination(), c.destination);
+    EXPECT_EQ(doc.isUntitled(), c.adapted);
+    EXPECT_EQ(doc.isModified(), c.adapted);
+    doc.markSaved();
+  }
+}
+
 // Files refused by the checks after reading: one message each, and the document as it was.
 TEST_F(FileCommandsTest, RefusedFilesLeaveTheDocumentAsItWas) {
   const QByteArray good = readAll(foreignFile("good.qev", kEUR_A));
@@ -494,6 +523,56 @@ TEST_F(FileCommandsTest, OpenRecentAndOpenDialog) {
   chooser.answers = {file};
   EXPECT_EQ(commands->openDialog(), 0);
   EXPECT_EQ(doc.currentDirectory(), dir.path());
+}
+
+}  // namespace
+
+namespace {
+
+// The check line is not read when opening; the verify command reports whether it fits.
+TEST(QevCheckLineTest, FitsTheDataLinesWhateverTheirCut) {
+  QTemporaryDir dir;
+  cmcEeprom image(memmap::kImageSize);
+  for (int a = 0; a <= memmap::kCloneLast; ++a) image.setByte(a, uint8_t(a * 13));
+  for (int perLine : {32, 16, 7}) {
+    SCOPED_TRACE(perLine);
+    const QString file = dir.filePath(QStringLiteral("cut%1.qev").arg(perLine));
+    cmcQevFile writer;
+    writer.Configure(image);
+    writer.setModelCode(kQevModelCode);
+    writer.setSubCode(kQevSubCode);
+    writer.setBytesPerLine(perLine);
+    writer.setDigestOn(true);
+    writer.setSalt(kQevSalt);
+    writer.setMapRev(kQevMapRevValue);
+    ASSERT_EQ(writer.Write(file, qevCloneRanges()), 0);
+    const QevCheckLine check = verifyQevCheckLine(file);
+    EXPECT_EQ(check.status, QevCheckLine::Matches);
+    EXPECT_EQ(check.stored, check.computed);
+    EXPECT_EQ(check.computed.size(), 32);
+  }
+
+  const QByteArray good = readAll(dir.filePath("cut32.qev"));
+  const int cd = int(good.indexOf("#CD="));
+  struct Case {
+    const char* name;
+    QByteArray content;
+    QevCheckLine::Status status;
+  } cases[] = {
+      {"check line changed", good.left(cd + 4) + "0" + good.mid(cd + 5), QevCheckLine::Mismatch},
+      {"data byte changed", QByteArray(good).replace("0000000020000D", "0000000020010D"),
+       QevCheckLine::Mismatch},
+      {"check line lower case", good.left(cd + 4) + good.mid(cd + 4).toLower(),
+       QevCheckLine::Matches},
+      {"no check line", good.left(cd), QevCheckLine::Missing},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_NE(c.content, good);
+    writeAll(dir.filePath("t.qev"), c.content);
+    EXPECT_EQ(verifyQevCheckLine(dir.filePath("t.qev")).status, c.status);
+  }
+  EXPECT_EQ(verifyQevCheckLine(dir.filePath("absent.qev")).status, QevCheckLine::Unreadable);
 }
 
 }  // namespace
