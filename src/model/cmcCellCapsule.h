@@ -162,5 +162,15 @@ struct cmcCellCapsule {
     int labelType = 0;
   } popup;
 
+  // Results of a state query on a menu item, toolbar button or tree node, and the name state
+  // of a name cell. The catalogue answers here rather than in the (shared, const) cell.
+  struct ItemState {
+    bool checked = false;
+    bool disabled = false;
+    bool hidden = false;
+    bool captionSet = false;  // resultText is the item's new caption
+    int nameState = 0;        // 1: the name is shown as "---" and cannot be edited
+  } itemState;
+
   bool forPainting() const { return grid == nullptr && editGrid == nullptr; }
 };

@@ -94,6 +94,11 @@ class Document {
   // Called whenever the title may have changed (the file or the modified flag).
   void setTitleListener(std::function<void()> listener) { titleChanged_ = std::move(listener); }
 
+  // --- the transceiver's clone information (from the last identification) ---------------------
+  const CloneInfo& cloneInfo() const { return cloneInfo_; }
+  CloneInfo& cloneInfo() { return cloneInfo_; }
+  void setCloneInfo(const CloneInfo& info) { cloneInfo_ = info; }
+
   // --- the channel clipboard -------------------------------------------------------------------
   // Lives as long as the document; emptied whenever the destination changes.
   cmcClipCh& clipboard() { return clipboard_; }
@@ -107,6 +112,7 @@ class Document {
   cmcEeprom saved_;
   DestinationModel destination_;
   cmcClipCh clipboard_;
+  CloneInfo cloneInfo_;
   QString currentFile_;
   QString currentDirectory_;
   bool modified_ = false;
