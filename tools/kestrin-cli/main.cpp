@@ -1,0 +1,142 @@
+// kestrin-cli: the program's pages, edits and checks from the command line, on a clone data
+// file or on the factory image of a destination, through the same catalogue as the GUI.
+
+#include <QCoreApplication>
+#include <QStringList>
+#include <cstdio>
+
+#include "commands.h"
+#include "model/destinations.h"
+
+namespace {
+
+const char kUsage[] =
+    "Usage: kestrin-cli COMMAND [ARGUMENTS] [FILE.qev] [OPTIONS]\n"
+    "\n"
+    "Works on FILE.qev, or without a file on the factory image of a destination.\n"
+    "\n"
+    "Commands:\n"
+    "  show [SHEET]                 print a page as a table (default: memory)\n"
+    "  edit SHEET ROW COLUMN TEXT   type TEXT into a cell, as in the grid, and print the row\n"
+    "  edit SHEET ROW COLUMN --key K  press a key on a cell: space, backspace, enter, edit\n"
+    "  check                        count the pages with errors and warnings\n"
+    "  help                         this text\n"
+    "\n"
+    "SHEET is one of memory, memory2, edges, call, marine, banks, dtmf, common, f1, f2,\n"
+    "f1-common, f2-common, clone-info, or a call string such as\n"
+    "\"[St_ColCut]GI_Sheet_MemoryCH,0,0\". ROW is a row's label (\"5\", \"1A\", \"C\", \"Beep\")\n"
+    "or the number of an editable row from 0. COLUMN is a header text (\"Operating Freq\"),\n"
+    "a link name (\"CL_Mch_Freq\" or \"Mch_Freq\") or \"-\" for the row's only editable cell.\n"
+    "A list cell takes the text of one of its choices; the A-J bank pattern takes letters.\n"
+    "\n"
+    "In tables a caution is shown as \"!\" after the text, a range error as \"x\", and\n"
+    "settings that do not apply are shown [in brackets].\n"
+    "\n"
+    "Options:\n"
+    "  --destination CODE  destination 0..15 or its name (USA_A_0000 ...); with a file,\n"
+    "                      overrides the file's destination\n"
+    "  --options LIST      radio options: comma-separated marine, fm-narrow, rx-expansion,\n"
+    "                      high-power, or all (the default) or none\n"
+    "  -o OUT.qev          save the result to OUT.qev\n"
+    "  --in-place          save the result back to FILE.qev\n"
+    "  --yes               answer OK / Yes to every question\n"
+    "  --tsv               tab-separated output with every column of the page\n"
+    "  -h, --help          this text\n"
+    "\n"
+    "Exit status: 0 on success, 1 when the command failed, 2 for a wrong command line;\n"
+    "the reason is the last line on stderr.\n";
+
+int parseDestination(const QString& text) {
+  bool number = false;
+  const int code = text.toInt(&number);
+  if (number) return code >= 0 && code <= 15 ? code : -1;
+  for (int c = 0; c < 16; ++c) {
+    if (text.compare(destinationName(c), Qt::CaseInsensitive) == 0) return c;
+  }
+  return -1;
+}
+
+bool parseOptions(const QString& text, uint8_t& bits) {
+  bits = 0;
+  for (const QString& part : text.split(',', Qt::SkipEmptyParts)) {
+    const QString p = part.trimmed().toLower();
+    if (p == "all") bits = 0x0F;
+    else if (p == "none") bits = 0;
+    else if (p == "marine") bits |= DestinationOptions::kMarineBit;
+    else if (p == "fm-narrow") bits |= DestinationOptions::kFmNarrowBit;
+    else if (p == "rx-expansion") bits |= DestinationOptions::kRxExpansionBit;
+    else if (p == "high-power") bits |= DestinationOptions::kHighPowerBit;
+    else return false;
+  }
+  return true;
+}
+
+Status parse(const QStringList& args, CliOptions& o, bool& help) {
+  for (int i = 0; i < args.size(); ++i) {
+    const QString& a = args[i];
+    auto value = [&](QString& out) {
+      if (i + 1 >= args.size()) return false;
+      out = args[++i];
+      return true;
+    };
+    QString v;
+    if (a == "-h" || a == "--help") {
+      help = true;
+    } else if (a == "--destination") {
+      if (!value(v) || (o.destination = parseDestination(v)) < 0)
+        return Status::usage("--destination needs a code 0..15 or a destination name");
+    } else if (a == "--options") {
+      if (!value(v) || !parseOptions(v, o.optionBits))
+        return Status::usage("--options takes marine, fm-narrow, rx-expansion, high-power, all or none");
+    } else if (a == "-o" || a == "--output") {
+      if (!value(o.output)) return Status::usage("-o needs a file name");
+    } else if (a == "--key") {
+      if (!value(o.key)) return Status::usage("--key needs a key name");
+    } else if (a == "--in-place") {
+      o.inPlace = true;
+    } else if (a == "--yes" || a == "-y") {
+      o.yes = true;
+    } else if (a == "--tsv") {
+      o.tsv = true;
+    } else if (a.startsWith("--") || (a.startsWith('-') && a.size() > 1 && o.command != "edit")) {
+      return Status::usage(QString("unknown option %1").arg(a));
+    } else if (o.command.isEmpty()) {
+      o.command = a;
+    } else if (o.file.isEmpty() && a.endsWith(".qev", Qt::CaseInsensitive) &&
+               !(o.command == "edit" && o.arguments.size() == 3 && o.key.isEmpty())) {
+      o.file = a;
+    } else {
+      o.arguments << a;
+    }
+  }
+  return {};
+}
+
+int finish(const Status& status) {
+  if (!status.ok()) std::fprintf(stderr, "kestrin-cli: %s\n", status.reason.toUtf8().constData());
+  return status.code;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication application(argc, argv);
+  QStringList args = application.arguments();
+  args.removeFirst();
+
+  CliOptions options;
+  bool help = false;
+  const Status parsed = parse(args, options, help);
+  if (help || options.command == "help") {
+    std::fputs(kUsage, stdout);
+    return parsed.ok() ? kExitOk : finish(parsed);
+  }
+  if (!parsed.ok()) return finish(parsed);
+  if (options.command.isEmpty()) return finish(Status::usage("no command given (see --help)"));
+
+  Session session(options);
+  if (options.command == "show") return finish(showCommand(session));
+  if (options.command == "edit") return finish(editCommand(session));
+  if (options.command == "check") return finish(checkCommand(session));
+  return finish(Status::usage(QString("unknown command \"%1\" (see --help)").arg(options.command)));
+}

@@ -1,0 +1,141 @@
+#include "session.h"
+
+#include <QFileInfo>
+#include <cstdio>
+
+#include "model/cmcEeprom.h"
+#include "resources/embedded_text.h"
+#include "resources/factory/factory_images.h"
+
+namespace {
+
+// The pages of the navigation tree, by the short names the tool accepts.
+struct Alias {
+  const char* name;
+  const char* call;
+};
+constexpr Alias kAliases[] = {
+    {"memory", "[St_ColCut]GI_Sheet_MemoryCH,0,0"},
+    {"memory2", "[St_ColCut]GI_Sheet_MemoryCH,1,100"},
+    {"edges", "[St_ColCut]GI_Sheet_ScanEdge,2"},
+    {"call", "[St_ColCut]GI_Sheet_CallCh,3"},
+    {"marine", "[St_ColCut]GI_Sheet_MarineCH,4"},
+    {"banks", "GI_Sheet_BankName,5"},
+    {"dtmf", "GI_Sheet_DTMF_Memory,6"},
+    {"common", "[St_Common]GI_Sheet_Common,7"},
+    {"f1", "[St_ColCut]GI_Sheet_Func,8,0"},
+    {"f1-common", "[St_Common]GI_Sheet_Common,9"},
+    {"f2", "[St_ColCut]GI_Sheet_Func,10,1"},
+    {"f2-common", "[St_Common]GI_Sheet_Common,11"},
+    {"clone-info", "GI_Sheet_CloneInfo"},
+};
+
+// Any non-null edit grid turns a request into one for the current cell; nothing dereferences
+// it. The tool is its own grid.
+int gridStandIn;
+cuiGrid* const kToolGrid = reinterpret_cast<cuiGrid*>(&gridStandIn);
+
+}  // namespace
+
+Session::Session(const CliOptions& options)
+    : options_(options),
+      parser_(text_),
+      lists_(text_),
+      prompter_(options.yes),
+      document_(factoryImage, &text_),
+      environment_(document_.options(), &document_.working()),
+      files_(document_, prompter_, text_) {
+  const EmbeddedText main = mainResourceText();
+  text_.setSource(main.lines, main.count);
+  CatalogueServices services;
+  services.document = &document_;
+  services.text = &text_;
+  services.lists = &lists_;
+  services.prompter = &prompter_;
+  services.app = this;
+  catalogue_ = std::make_unique<FieldCatalogue>(services);
+  FileCommandHooks hooks;
+  hooks.warningCheck = [this] { runWarningCheck(*catalogue_, text_); };
+  files_.setHooks(hooks);
+}
+
+QStringList Session::sheetAliases() {
+  QStringList names;
+  for (const Alias& a : kAliases) names << a.name;
+  return names;
+}
+
+QString Session::aliasOf(const QByteArray& callString) {
+  for (const Alias& a : kAliases) {
+    if (callString == a.call) return a.name;
+  }
+  return {};
+}
+
+Status Session::load() {
+  document_.setOptionBits(options_.optionBits);
+  document_.setDestination(options_.destination < 0 ? 0 : options_.destination);
+  document_.newDocument();
+  if (options_.file.isEmpty()) return {};
+  // A destination on the command line wins over the file's: the data is fitted to it, as the
+  // program does when its question is answered No.
+  files_.setDestinationPolicy(options_.destination < 0
+                                  ? FileCommands::DestinationPolicy::AdoptFile
+                                  : FileCommands::DestinationPolicy::AdaptData);
+  if (files_.openFile(QFileInfo(options_.file).absoluteFilePath()) != 0) {
+    return Status::failed(QString("cannot open %1").arg(options_.file));
+  }
+  return {};
+}
+
+Status Session::saveIfAsked() {
+  QString path = options_.output;
+  if (path.isEmpty() && options_.inPlace) path = options_.file;
+  if (path.isEmpty()) return {};
+  // As File Save does: the warning check, the image fitted to the destination, channels it
+  // cannot transmit on dropped, then written through a temporary file.
+  const int code = files_.saveFile(QFileInfo(path).absoluteFilePath());
+  if (code != 0) return Status::failed(QString("cannot save %1 (file result %2)").arg(path).arg(code));
+  std::fprintf(stderr, "saved %s\n", path.toUtf8().constData());
+  return {};
+}
+
+std::unique_ptr<SheetModel> Session::buildSheet(const QString& nameOrCall, Status& status) {
+  QByteArray call = nameOrCall.toUtf8();
+  for (const Alias& a : kAliases) {
+    if (nameOrCall.compare(a.name, Qt::CaseInsensitive) == 0) call = a.call;
+  }
+  const SheetCall parsed = SheetCall::parse(call);
+  for (const char* part : {"_Style", "_BasicCell", "_Cells"}) {
+    const QByteArray section = parsed.name + part;
+    if (parsed.name.isEmpty() || !text_.hasSection(section.constData())) {
+      status = Status::usage(QString("no sheet \"%1\" (try one of: %2)")
+                                 .arg(nameOrCall, sheetAliases().join(", ")));
+      return nullptr;
+    }
+  }
+  SheetServices services;
+  services.text = &text_;
+  services.parser = &parser_;
+  services.environment = &environment_;
+  auto sheet = SheetModel::create(call, services);
+  sheet->build();
+  return sheet;
+}
+
+void Session::display(const SheetModel& sheet, int column, int row, cmcCellCapsule& request) {
+  sheet.fillRequest(request, column, row);
+  catalogue_->dispatch(request, false);
+}
+
+void Session::prepareEdit(const SheetModel& sheet, int column, int row, cmcCellCapsule& request) {
+  sheet.fillRequest(request, column, row);
+  request.grid = request.editGrid = kToolGrid;
+  request.marks |= kMarkCurrentCell;
+}
+
+void Session::newDocument() { document_.newDocument(); }
+
+void Session::unavailable(const char* what) const {
+  std::fprintf(stderr, "%s is not available in kestrin-cli.\n", what);
+}

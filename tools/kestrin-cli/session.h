@@ -1,0 +1,130 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+#include "cliprompter.h"
+#include "files/filecommands.h"
+#include "gtex/cellmarkup.h"
+#include "gtex/cmcFCache.h"
+#include "gtex/cmcGTex.h"
+#include "model/appcommands.h"
+#include "model/catalogue.h"
+#include "model/document.h"
+#include "sheet/core/SheetEnvironment.h"
+#include "sheet/core/SheetModel.h"
+
+// Exit codes of the tool.
+enum ExitCode : int {
+  kExitOk = 0,
+  kExitFailed = 1,  // the command could not be done (file error, no such cell, ...)
+  kExitUsage = 2,   // the command line is wrong
+};
+
+// What a command answers: 0 and nothing to say, or an exit code with a one-line reason.
+struct Status {
+  int code = kExitOk;
+  QString reason;
+  bool ok() const { return code == kExitOk; }
+  static Status failed(const QString& why) { return {kExitFailed, why}; }
+  static Status usage(const QString& why) { return {kExitUsage, why}; }
+};
+
+// The parsed command line.
+struct CliOptions {
+  QString command;
+  QStringList arguments;   // the command's own positional arguments
+  QString file;            // a .qev file to work on, or empty for a factory image
+  int destination = -1;    // --destination; -1: the file's, or 0 without a file
+  uint8_t optionBits = 0x0F;  // --options: all four by default
+  bool yes = false;
+  bool tsv = false;
+  QString output;          // -o
+  bool inPlace = false;
+  QString key;             // --key for edit
+};
+
+// One run of the tool: the resource text, the document, the catalogue and the sheets, and the
+// application commands as a command-line tool can offer them.
+class Session : public AppCommands {
+ public:
+  explicit Session(const CliOptions& options);
+
+  // Opens the file, or the factory image of the destination.
+  Status load();
+  // Saves to -o, or back to the file with --in-place; nothing when neither was asked for.
+  Status saveIfAsked();
+
+  // A page by alias ("memory", "f1-common", ...) or by call string. Null with a reason when
+  // there is no such page.
+  std::unique_ptr<SheetModel> buildSheet(const QString& nameOrCall, Status& status);
+  static QStringList sheetAliases();
+  // The alias of a call string, or empty.
+  static QString aliasOf(const QByteArray& callString);
+
+  // A display request for one cell, as the painter makes it.
+  void display(const SheetModel& sheet, int column, int row, cmcCellCapsule& request);
+  // A request as the grid makes it for the current cell.
+  void prepareEdit(const SheetModel& sheet, int column, int row, cmcCellCapsule& request);
+
+  const CliOptions& options() const { return options_; }
+  Document& document() { return document_; }
+  FieldCatalogue& catalogue() { return *catalogue_; }
+  cmcGTex& text() { return text_; }
+  cmcCellParser& parser() { return parser_; }
+  bool modifiedByCommand() const { return changes_ > 0; }
+
+  // --- AppCommands: what a command-line run can do -------------------------------------------
+  bool mainWindowVisible() const override { return true; }
+  void newDocument() override;
+  void openDocument() override { unavailable("Open"); }
+  void saveDocument() override { unavailable("Save"); }
+  void saveDocumentAs() override { unavailable("Save As"); }
+  void openRecentFile(int) override { unavailable("Recent files"); }
+  QString recentFileText(int) const override { return {}; }
+  bool importAvailable() const override { return false; }
+  void importChannels() override {}
+  bool exportAvailable() const override { return false; }
+  void exportChannels() override {}
+  bool canPrintCurrentSheet() const override { return false; }
+  void printCurrentSheet() override {}
+  void printAllSheets() override { unavailable("Printing"); }
+  void exitApplication() override {}
+  int fontScalePercent() const override { return 100; }
+  void setFontScalePercent(int) override {}
+  bool toolbarVisible() const override { return false; }
+  void toggleToolbar() override {}
+  int editMenuItemCount() const override { return 0; }
+  void fillEditMenu(const QByteArray&) override {}
+  void comPortDialog() override { unavailable("COM port set-up"); }
+  int comSpeed() const override { return 1; }
+  void setComSpeed(int) override {}
+  void cloneRead() override { unavailable("Clone Read"); }
+  void cloneWrite() override { unavailable("Clone Write"); }
+  void cloneInformation() override { unavailable("Clone Information"); }
+  bool adjustmentAvailable() const override { return false; }
+  void about() override {}
+  void helpContents() override {}
+  void contextHelp(int) override {}
+  void openSheet(const QByteArray&) override {}
+  QByteArray versionText() const override { return {}; }
+  QByteArray yearText() const override { return {}; }
+  void dataChanged() override { ++changes_; }
+  void refreshStatus() override {}
+
+ private:
+  void unavailable(const char* what) const;
+
+  CliOptions options_;
+  cmcGTex text_;
+  cmcCellParser parser_;
+  cmcFCache lists_;
+  CliPrompter prompter_;
+  Document document_;
+  std::unique_ptr<FieldCatalogue> catalogue_;
+  DocumentSheetEnvironment environment_;
+  FileCommands files_;
+  int changes_ = 0;
+};
