@@ -1,6 +1,8 @@
 // Channel fields: memory channels, scan edges, the call channel, marine channels and the
 // function memories, and the display mode and channel of the function memories.
 
+#include <cstring>
+
 #include "model/catalogue_impl.h"
 #include "model/cmcEeprom.h"
 #include "model/document.h"
@@ -116,7 +118,7 @@ int FieldCatalogue::Impl::channelField(Request& r) {
       }
       req.itemState.nameState = 0;
       uint8_t bytes[rec::kNameLength];
-      std::copy(v.name.begin(), v.name.end(), bytes);
+      std::memcpy(bytes, v.name.data(), sizeof bytes);
       const EditResult e = ValueEditors::name(req, bytes, rec::kNameLength);
       if (e.changed) {
         v.setName(reinterpret_cast<const char*>(bytes), rec::kNameLength);
