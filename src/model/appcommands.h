@@ -19,9 +19,9 @@ class AppCommands {
 
   // --- File ---------------------------------------------------------------------------------
   virtual void newDocument() = 0;
-  virtual void openDocument() = 0;           // the open dialog, then the file
-  virtual void saveDocument() = 0;           // to the current file (the document has one)
-  virtual void saveDocumentAs() = 0;         // the save dialog, then the file
+  virtual void openDocument() = 0;    // the open dialog, then the file
+  virtual void saveDocument() = 0;    // to the current file (the document has one)
+  virtual void saveDocumentAs() = 0;  // the save dialog, then the file
   virtual void openRecentFile(int position) = 0;
   // The text a recent-file entry shows (file name alone in the current directory, else the
   // whole path); empty when the entry is unused.

@@ -4,8 +4,8 @@
 
 #include "base/events.h"
 #include "base/prompter.h"
-#include "gtex/cellmarkup.h"
 #include "gtex/celllinks.h"
+#include "gtex/cellmarkup.h"
 #include "gtex/cmcGTex.h"
 #include "model/appcommands.h"
 #include "model/catalogue_impl.h"
@@ -223,8 +223,8 @@ int FieldCatalogue::Impl::dispatch(cmcCellCapsule& req, bool editing) {
 
   // 2. The blocks the sheet selects.
   const QByteArray* arguments = &req.sheetArguments;
-  if (req.parent && (cell.link == FlexVMCCh ||
-                     (cell.category == CT_PopupMenu && req.sheetArguments.isEmpty()))) {
+  if (req.parent &&
+      (cell.link == FlexVMCCh || (cell.category == CT_PopupMenu && req.sheetArguments.isEmpty()))) {
     arguments = &req.parent->sheetArguments;
   }
   r.sheetNumber = sheetNumberOf(*arguments);
@@ -254,8 +254,8 @@ int FieldCatalogue::Impl::dispatch(cmcCellCapsule& req, bool editing) {
       req.key = kKeyEnter;
     } else if (isRowEditCommand(req.popupCommand)) {
       if (r.loaded && range.first <= range.last) {
-        RowEditContext context{doc.working(), doc.defaultImage(), doc.options(), doc.clipboard(),
-                               prompter,      text,               bus};
+        RowEditContext context{
+            doc.working(), doc.defaultImage(), doc.options(), doc.clipboard(), prompter, text, bus};
         const cmcEeprom before = doc.working();
         result = rowEdit(req.popupCommand, req, r.view, range.first, range.last, context);
         r.changed = doc.working().differs(before);
@@ -305,8 +305,8 @@ bool FieldCatalogue::Impl::emptyChannelRule(Request& r) {
 
   if (r.category == CT_Conv) {
     const bool empty = !r.view.inUse || r.view.frequency >= kEmptyChannelFrequencyHz;
-    const bool label = r.link == CL_Misc_ChNo_0Base || r.link == CL_Misc_ChNo_1Base ||
-                       r.link == CL_Misc_ChNo_Edge;
+    const bool label =
+        r.link == CL_Misc_ChNo_0Base || r.link == CL_Misc_ChNo_1Base || r.link == CL_Misc_ChNo_Edge;
     if (empty && !label && (req.key < 128 || req.key == kKeyEdit)) return showEmpty();
     return false;
   }

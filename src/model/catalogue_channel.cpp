@@ -36,8 +36,7 @@ int FieldCatalogue::Impl::channelField(Request& r) {
   if (!r.loaded) return kDispatchDone;
   cmcCellCapsule& req = r.req;
   ChannelView& v = r.view;
-  const bool functionVfo =
-      r.kind == kKindFunction && functionDisplayMode(r.index) == kDisplayVFO;
+  const bool functionVfo = r.kind == kKindFunction && functionDisplayMode(r.index) == kDisplayVFO;
 
   switch (r.link) {
     case CL_Mch_Freq:
@@ -200,8 +199,8 @@ int FieldCatalogue::Impl::displayMode(Request& r) {
   const int key = req.key;
   if (keyPending(req) && (key == kKeySpace || key == kKeyBackspace)) req.key = kKeyEnter;
   int mode = old;
-  const EditResult e = editors.selection(
-      req, r.usa ? "GI_Sheet_Sel_Disp_VMC_USA" : "GI_Sheet_Sel_Disp_VMC", mode);
+  const EditResult e =
+      editors.selection(req, r.usa ? "GI_Sheet_Sel_Disp_VMC_USA" : "GI_Sheet_Sel_Disp_VMC", mode);
   req.key = key;
   if (!e.changed || mode == old) return e.dispatch;
 
@@ -247,9 +246,9 @@ int FieldCatalogue::Impl::displayChannel(Request& r) {
   int64_t value = weather ? image.getByte(address + state::kWeatherChannel)
                           : u16At(image, address + state::kMemoryChannel);
   const int64_t before = value;
-  const EditResult e =
-      weather ? ValueEditors::channel(req, value, 0, numbering::kWeatherCount - 1, 1)
-              : ValueEditors::channel(req, value, 0, numbering::kLastScanEdge, 0);
+  const EditResult e = weather
+                           ? ValueEditors::channel(req, value, 0, numbering::kWeatherCount - 1, 1)
+                           : ValueEditors::channel(req, value, 0, numbering::kLastScanEdge, 0);
   req.key = key;
   if (!e.changed || value == before) return e.dispatch;
 

@@ -111,8 +111,8 @@ int FieldCatalogue::Impl::command(Request& r) {
     default:
       // Copy .. Insert: enabled by the row and the clipboard.
       if (r.link >= CL_PMenu_Copy && r.link <= CL_PMenu_Insert) {
-        state.disabled = !r.loaded || rowEditDisabled(r.link, r.kind, r.index, doc.clipboard(),
-                                                      doc.working());
+        state.disabled =
+            !r.loaded || rowEditDisabled(r.link, r.kind, r.index, doc.clipboard(), doc.working());
       }
       break;
   }

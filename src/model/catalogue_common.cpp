@@ -1,8 +1,8 @@
 // Common settings: one byte of the settings block the sheet selects (main, F-1 or F-2), shown
 // through a selection list or an entry; a few live in all three blocks.
 
-#include "base/events.h"
 #include "base/cmcEvMan.h"
+#include "base/events.h"
 #include "base/prompter.h"
 #include "base/textcodec.h"
 #include "gtex/cmcGTex.h"
@@ -55,13 +55,13 @@ int FieldCatalogue::Impl::commonSetting(Request& r) {
     case CL_Common_AutoPowerOFF:
       return settingList(r, s::kAutoPowerOff, "GI_Sheet_Sel_Common_Auto_Power_OFF");
     case CL_Common_MICUp:
-      return settingList(r, s::kMicUp,
-                         doc.marineAvailable() ? "GI_Sheet_Sel_Common_MIC_UP_M"
-                                               : "GI_Sheet_Sel_Common_MIC_UP");
+      return settingList(
+          r, s::kMicUp,
+          doc.marineAvailable() ? "GI_Sheet_Sel_Common_MIC_UP_M" : "GI_Sheet_Sel_Common_MIC_UP");
     case CL_Common_MICDown:
-      return settingList(r, s::kMicDown,
-                         doc.marineAvailable() ? "GI_Sheet_Sel_Common_MIC_DN_M"
-                                               : "GI_Sheet_Sel_Common_MIC_DN");
+      return settingList(
+          r, s::kMicDown,
+          doc.marineAvailable() ? "GI_Sheet_Sel_Common_MIC_DN_M" : "GI_Sheet_Sel_Common_MIC_DN");
     case CL_Common_Bank_OPT_Key: {
       const int result = settingList(r, s::kBankOptKey, "GI_Sheet_Sel_Common_BANK_OPT_Key");
       if (r.changed) r.rules |= kRepaintAllLinked;
@@ -71,8 +71,7 @@ int FieldCatalogue::Impl::commonSetting(Request& r) {
       return emergencyChannel(r);
     case CL_Common_EmergencyAlertVolume:
       if (setting(r, s::kBankOptKey) != kBankKeyEmergency) grey(req);
-      return settingList(r, s::kEmergencyAlertVolume,
-                         "GI_Sheet_Sel_Common_Emergency_Alert_Volume");
+      return settingList(r, s::kEmergencyAlertVolume, "GI_Sheet_Sel_Common_Emergency_Alert_Volume");
     case CL_Common_TemporaryVolume: {
       if (setting(r, s::kBankOptKey) != kBankKeyTemporaryVolume) grey(req);
       int64_t volume = setting(r, s::kTemporaryVolume);
@@ -112,8 +111,7 @@ int FieldCatalogue::Impl::commonSetting(Request& r) {
     case CL_Common_WXCH: {
       const int address = r.stateAddress + state::kWeatherChannel;
       int64_t channel = doc.working().getByte(address);
-      const EditResult e =
-          ValueEditors::number(req, channel, 0, numbering::kWeatherCount - 1, 1);
+      const EditResult e = ValueEditors::number(req, channel, 0, numbering::kWeatherCount - 1, 1);
       if (e.changed) {
         doc.working().setByte(address, uint8_t(channel));
         r.changed = true;
@@ -187,9 +185,9 @@ int FieldCatalogue::Impl::memoryDisplay(Request& r) {
 
   PromptMessage question;
   question.caption = fromCp932(text.getLine("GI_Sys_AppTitle", 0));
-  question.text = fromCp932(text.getSectionText(value == kMemoryDispName
-                                                    ? "GI_AppMess_NameDisplay_All_ON"
-                                                    : "GI_AppMess_NameDisplay_All_OFF"));
+  question.text =
+      fromCp932(text.getSectionText(value == kMemoryDispName ? "GI_AppMess_NameDisplay_All_ON"
+                                                             : "GI_AppMess_NameDisplay_All_OFF"));
   question.buttons = PromptButtons::OkCancel;
   question.icon = PromptIcon::Warning;
   question.defaultAnswer = PromptAnswer::Cancel;

@@ -1,8 +1,8 @@
 #include "model/document.h"
 
 #include <QDir>
-#include <algorithm>
 #include <QFileInfo>
+#include <algorithm>
 
 #include "base/textcodec.h"
 #include "gtex/cmcGTex.h"

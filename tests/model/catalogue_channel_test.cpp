@@ -1,5 +1,4 @@
 #include "catalogue_support.h"
-
 #include "model/editor_values.h"
 
 namespace {
@@ -128,10 +127,10 @@ TEST_F(ChannelCells, FieldsThatDoNotApplyAreGreyButEditable) {
     int duplex;
     bool grey;
   } cases[] = {
-      {CL_Mch_Dup_Reverse, 0, 0, true},   {CL_Mch_Dup_Reverse, 0, 1, false},
-      {CL_Mch_Offset_Freq, 0, 0, true},   {CL_Mch_Offset_Freq, 0, 2, false},
-      {CL_Mch_TSQL_Freq, 5, 0, false},    {CL_Mch_TSQL_Freq, 1, 0, true},
-      {CL_Mch_DTCS, 6, 0, false},         {CL_Mch_DTCS, 2, 0, true},
+      {CL_Mch_Dup_Reverse, 0, 0, true},    {CL_Mch_Dup_Reverse, 0, 1, false},
+      {CL_Mch_Offset_Freq, 0, 0, true},    {CL_Mch_Offset_Freq, 0, 2, false},
+      {CL_Mch_TSQL_Freq, 5, 0, false},     {CL_Mch_TSQL_Freq, 1, 0, true},
+      {CL_Mch_DTCS, 6, 0, false},          {CL_Mch_DTCS, 2, 0, true},
       {CL_Mch_DTCS_Polarity, 3, 0, false}, {CL_Mch_DTCS_Polarity, 0, 0, true},
   };
   for (const Case& c : cases) {
@@ -187,7 +186,8 @@ class FunctionMemory : public CatalogueTest {
     doc.working().setByte(address, uint8_t(mode == kDisplayVFO ? 0x06 : mode));
   }
   int mode(int fm) {
-    return displayMode(doc.working().getByte((fm == 0 ? kF1State : kF2State) + state::kDisplayMode));
+    return displayMode(
+        doc.working().getByte((fm == 0 ? kF1State : kF2State) + state::kDisplayMode));
   }
 };
 

@@ -1,5 +1,4 @@
 #include "catalogue_support.h"
-
 #include "gtex/cellmarkup.h"
 
 namespace {

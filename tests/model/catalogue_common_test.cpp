@@ -83,8 +83,8 @@ TEST_F(CommonCells, MemoryDisplayAsksBeforeChangingEveryNameDisplay) {
 
 TEST_F(CommonCells, BankKeyGreysAndEmergencyChannelMarks) {
   // Factory: bank key 0, emergency channel VFO, memory display Freq.
-  for (int link : {CL_Common_EmergencyChannel, CL_Common_EmergencyAlertVolume,
-                   CL_Common_TemporaryVolume}) {
+  for (int link :
+       {CL_Common_EmergencyChannel, CL_Common_EmergencyAlertVolume, CL_Common_TemporaryVolume}) {
     EXPECT_TRUE(ask(CT_Null, link, 0, "7", 0, nullptr, false).req.paint.fontColourSet) << link;
   }
   EXPECT_EQ(shown(CT_Null, CL_Common_EmergencyChannel, 0, "7"), "VFO");
@@ -93,10 +93,10 @@ TEST_F(CommonCells, BankKeyGreysAndEmergencyChannelMarks) {
   Asked bankKey = key(CT_Null, CL_Common_Bank_OPT_Key, 0, "7", kKeySpace);
   EXPECT_EQ(bankKey.req.resultText, "Emergency");
   EXPECT_EQ(bankKey.repaints, std::vector<int>{kRepaintAllLinked});
-  EXPECT_FALSE(ask(CT_Null, CL_Common_EmergencyChannel, 0, "7", 0, nullptr, false)
-                   .req.paint.fontColourSet);
-  EXPECT_TRUE(ask(CT_Null, CL_Common_TemporaryVolume, 0, "7", 0, nullptr, false)
-                  .req.paint.fontColourSet);
+  EXPECT_FALSE(
+      ask(CT_Null, CL_Common_EmergencyChannel, 0, "7", 0, nullptr, false).req.paint.fontColourSet);
+  EXPECT_TRUE(
+      ask(CT_Null, CL_Common_TemporaryVolume, 0, "7", 0, nullptr, false).req.paint.fontColourSet);
 
   // Memory channel 0 is in use, channel 1 is not: typing 1 is refused, typing 0 taken.
   type(CT_Null, CL_Common_EmergencyChannel, 0, "7", "1");
@@ -148,8 +148,8 @@ TEST_F(CommonCells, EntriesAndPatterns) {
   cmcEvHook hook(bus, [&](const cmcEvent& e) { refreshes += e.code == ev::kRefreshAllSheets; });
   key(CT_Null, CL_Common_BankLinkScan, 0, "7", kKeySpace);
   EXPECT_EQ(refreshes, 1);
-  EXPECT_FALSE(ask(CT_Null, CL_Common_BankLink_A_J, 0, "7", 0, nullptr, false)
-                   .req.paint.fontColourSet);
+  EXPECT_FALSE(
+      ask(CT_Null, CL_Common_BankLink_A_J, 0, "7", 0, nullptr, false).req.paint.fontColourSet);
 
   // Names and codes of the bank and DTMF pages.
   type(CT_Null, CL_Bank_Name, 2, "5", "club");

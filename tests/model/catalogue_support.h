@@ -22,7 +22,9 @@
 #include "resources/embedded_text.h"
 #include "resources/factory/factory_images.h"
 
-inline void PrintTo(const QByteArray& bytes, std::ostream* os) { *os << '"' << bytes.toStdString() << '"'; }
+inline void PrintTo(const QByteArray& bytes, std::ostream* os) {
+  *os << '"' << bytes.toStdString() << '"';
+}
 
 // The application as the catalogue sees it: every call is written down.
 class RecordingApp : public AppCommands {

@@ -1,8 +1,9 @@
+#include "model/document.h"
+
 #include <gtest/gtest.h>
 
 #include "gtex/cmcGTex.h"
 #include "model/ChannelView.h"
-#include "model/document.h"
 #include "model/memorymap.h"
 #include "resources/embedded_text.h"
 #include "resources/factory/factory_images.h"

@@ -57,10 +57,26 @@ TEST(CliShow, MemoryPageOfTheFactoryImage) {
     EXPECT_EQ(row.trimmed(), QString::number(ch)) << "channel " << ch << " is not empty";
   }
   EXPECT_TRUE(rowOf(run, "100").isEmpty());
-  for (const char* header : {"CH", "Operating Freq", "DUP", "DUP Reverse", "Offset Freq",
-                             "TX Inhibit", "TS", "RF Power", "Tone", "Repeater Tone", "TSQL Freq",
-                             "DTCS", "DTCS Polarity", "DTMF", "Mode", "Name Display", "Name",
-                             "Skip", "Marine Use", "Bank"}) {
+  for (const char* header : {"CH",
+                             "Operating Freq",
+                             "DUP",
+                             "DUP Reverse",
+                             "Offset Freq",
+                             "TX Inhibit",
+                             "TS",
+                             "RF Power",
+                             "Tone",
+                             "Repeater Tone",
+                             "TSQL Freq",
+                             "DTCS",
+                             "DTCS Polarity",
+                             "DTMF",
+                             "Mode",
+                             "Name Display",
+                             "Name",
+                             "Skip",
+                             "Marine Use",
+                             "Bank"}) {
     EXPECT_TRUE(run.out.contains(header)) << header;
   }
 
@@ -105,7 +121,8 @@ TEST(CliEdit, TypedTextChoicesKeysAndSaving) {
   const QString file = dir.filePath("club.qev");
 
   // A frequency typed into an empty channel, saved.
-  CliRun run = cli({"edit", "memory", "5", "Operating Freq", "145.5", "--destination", "0", "-o", file});
+  CliRun run =
+      cli({"edit", "memory", "5", "Operating Freq", "145.5", "--destination", "0", "-o", file});
   ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
   EXPECT_TRUE(run.out.contains("Operating Freq"));
   EXPECT_TRUE(rowOf(run, "5").contains("145.500000"));

@@ -9,10 +9,14 @@ namespace {
 
 const char* answerName(PromptAnswer answer) {
   switch (answer) {
-    case PromptAnswer::Ok: return "OK";
-    case PromptAnswer::Cancel: return "Cancel";
-    case PromptAnswer::Yes: return "Yes";
-    case PromptAnswer::No: return "No";
+    case PromptAnswer::Ok:
+      return "OK";
+    case PromptAnswer::Cancel:
+      return "Cancel";
+    case PromptAnswer::Yes:
+      return "Yes";
+    case PromptAnswer::No:
+      return "No";
   }
   return "";
 }
@@ -45,7 +49,8 @@ PromptAnswer CliPrompter::ask(const PromptMessage& message) {
       if (c == 'y') {
         answer = affirmative(message.buttons);
       } else if (c == 'n') {
-        answer = message.buttons == PromptButtons::OkCancel ? PromptAnswer::Cancel : PromptAnswer::No;
+        answer =
+            message.buttons == PromptButtons::OkCancel ? PromptAnswer::Cancel : PromptAnswer::No;
       } else if (c == 'c' && withCancel) {
         answer = PromptAnswer::Cancel;
       }

@@ -75,8 +75,8 @@ int findColumn(const SheetModel& sheet, int row, const QString& wanted, Status& 
   if (wanted == "-" && linked.size() == 1) return linked.front();
   QStringList names;
   for (int column : linked) names << linkName(sheet.cellAt(column, row).link);
-  status = Status::failed(QString("no column \"%1\" in this row (try: %2)")
-                              .arg(wanted, names.join(", ")));
+  status = Status::failed(
+      QString("no column \"%1\" in this row (try: %2)").arg(wanted, names.join(", ")));
   return -1;
 }
 
@@ -128,7 +128,8 @@ std::vector<Choice> listChoices(Session& session, const cmcCellCapsule& probe) {
 
 QString describeChoices(const std::vector<Choice>& choices) {
   QStringList names;
-  for (const Choice& c : choices) names << (c.names.isEmpty() ? QString("(empty)") : c.names.first());
+  for (const Choice& c : choices)
+    names << (c.names.isEmpty() ? QString("(empty)") : c.names.first());
   return names.join(", ");
 }
 
@@ -216,11 +217,13 @@ Status pressKey(Session& session, const SheetModel& sheet, int column, int row, 
     std::printf("key passed to %s\n", linkName(request.jump.link));
   }
   if (result == kDispatchListOpened && request.popup.kind == kPopupList) {
-    std::printf("opens a list: %s\n", describeChoices(listChoices(session, request)).toUtf8().constData());
+    std::printf("opens a list: %s\n",
+                describeChoices(listChoices(session, request)).toUtf8().constData());
   } else if (result == kDispatchListOpened && request.popup.kind == kPopupFlagBits) {
     std::printf("opens the flag dialog\n");
   } else if (result == kDispatchOpenEditor) {
-    std::printf("opens the editor with \"%s\"\n", fromCp932(request.resultText).toUtf8().constData());
+    std::printf("opens the editor with \"%s\"\n",
+                fromCp932(request.resultText).toUtf8().constData());
   }
   return {};
 }
@@ -265,7 +268,8 @@ Status editCommand(Session& session) {
   }
   if (o.inPlace && o.file.isEmpty()) return Status::usage("--in-place needs a .qev file");
   const int key = withKey ? keyOf(o.key) : 0;
-  if (key < 0) return Status::usage(QString("unknown key \"%1\" (space, backspace, enter, edit)").arg(o.key));
+  if (key < 0)
+    return Status::usage(QString("unknown key \"%1\" (space, backspace, enter, edit)").arg(o.key));
 
   Status status = session.load();
   if (!status.ok()) return status;

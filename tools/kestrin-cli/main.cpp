@@ -60,13 +60,20 @@ bool parseOptions(const QString& text, uint8_t& bits) {
   bits = 0;
   for (const QString& part : text.split(',', Qt::SkipEmptyParts)) {
     const QString p = part.trimmed().toLower();
-    if (p == "all") bits = 0x0F;
-    else if (p == "none") bits = 0;
-    else if (p == "marine") bits |= DestinationOptions::kMarineBit;
-    else if (p == "fm-narrow") bits |= DestinationOptions::kFmNarrowBit;
-    else if (p == "rx-expansion") bits |= DestinationOptions::kRxExpansionBit;
-    else if (p == "high-power") bits |= DestinationOptions::kHighPowerBit;
-    else return false;
+    if (p == "all")
+      bits = 0x0F;
+    else if (p == "none")
+      bits = 0;
+    else if (p == "marine")
+      bits |= DestinationOptions::kMarineBit;
+    else if (p == "fm-narrow")
+      bits |= DestinationOptions::kFmNarrowBit;
+    else if (p == "rx-expansion")
+      bits |= DestinationOptions::kRxExpansionBit;
+    else if (p == "high-power")
+      bits |= DestinationOptions::kHighPowerBit;
+    else
+      return false;
   }
   return true;
 }
@@ -87,7 +94,8 @@ Status parse(const QStringList& args, CliOptions& o, bool& help) {
         return Status::usage("--destination needs a code 0..15 or a destination name");
     } else if (a == "--options") {
       if (!value(v) || !parseOptions(v, o.optionBits))
-        return Status::usage("--options takes marine, fm-narrow, rx-expansion, high-power, all or none");
+        return Status::usage(
+            "--options takes marine, fm-narrow, rx-expansion, high-power, all or none");
     } else if (a == "-o" || a == "--output") {
       if (!value(o.output)) return Status::usage("-o needs a file name");
     } else if (a == "--key") {

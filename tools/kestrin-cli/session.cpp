@@ -95,7 +95,8 @@ Status Session::saveIfAsked() {
   // As File Save does: the warning check, the image fitted to the destination, channels it
   // cannot transmit on dropped, then written through a temporary file.
   const int code = files_.saveFile(QFileInfo(path).absoluteFilePath());
-  if (code != 0) return Status::failed(QString("cannot save %1 (file result %2)").arg(path).arg(code));
+  if (code != 0)
+    return Status::failed(QString("cannot save %1 (file result %2)").arg(path).arg(code));
   std::fprintf(stderr, "saved %s\n", path.toUtf8().constData());
   return {};
 }
@@ -109,8 +110,8 @@ std::unique_ptr<SheetModel> Session::buildSheet(const QString& nameOrCall, Statu
   for (const char* part : {"_Style", "_BasicCell", "_Cells"}) {
     const QByteArray section = parsed.name + part;
     if (parsed.name.isEmpty() || !text_.hasSection(section.constData())) {
-      status = Status::usage(QString("no sheet \"%1\" (try one of: %2)")
-                                 .arg(nameOrCall, sheetAliases().join(", ")));
+      status = Status::usage(
+          QString("no sheet \"%1\" (try one of: %2)").arg(nameOrCall, sheetAliases().join(", ")));
       return nullptr;
     }
   }

@@ -35,15 +35,15 @@ struct Status {
 // The parsed command line.
 struct CliOptions {
   QString command;
-  QStringList arguments;   // the command's own positional arguments
-  QString file;            // a .qev file to work on, or empty for a factory image
-  int destination = -1;    // --destination; -1: the file's, or 0 without a file
+  QStringList arguments;      // the command's own positional arguments
+  QString file;               // a .qev file to work on, or empty for a factory image
+  int destination = -1;       // --destination; -1: the file's, or 0 without a file
   uint8_t optionBits = 0x0F;  // --options: all four by default
   bool yes = false;
   bool tsv = false;
-  QString output;          // -o
+  QString output;  // -o
   bool inPlace = false;
-  QString key;             // --key for edit
+  QString key;  // --key for edit
 };
 
 // One run of the tool: the resource text, the document, the catalogue and the sheets, and the

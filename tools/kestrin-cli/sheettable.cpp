@@ -106,7 +106,8 @@ void printTable(const SheetTable& table, bool tsv, std::FILE* out) {
   }
   std::vector<int> widths(table.columns.size(), 0);
   for (const auto& line : table.cells) {
-    for (size_t i = 0; i < line.size(); ++i) widths[i] = std::max(widths[i], int(line[i].text.size()));
+    for (size_t i = 0; i < line.size(); ++i)
+      widths[i] = std::max(widths[i], int(line[i].text.size()));
   }
   if (!table.title.isEmpty()) std::fprintf(out, "%s\n", table.title.toUtf8().constData());
   for (const auto& line : table.cells) {

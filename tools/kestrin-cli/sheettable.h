@@ -16,8 +16,8 @@ struct SheetTable {
     int align = 0;  // 0 left, 1 centre, 2 right
   };
   QString title;
-  std::vector<int> columns;  // grid columns shown
-  std::vector<int> rows;     // grid rows shown
+  std::vector<int> columns;              // grid columns shown
+  std::vector<int> rows;                 // grid rows shown
   std::vector<std::vector<Cell>> cells;  // [row][column], in the order above
 };
 
