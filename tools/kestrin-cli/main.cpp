@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <cstdio>
 
+#include "cmd_clone.h"
 #include "commands.h"
 #include "model/destinations.h"
 
@@ -132,11 +133,17 @@ int main(int argc, char** argv) {
   QStringList args = application.arguments();
   args.removeFirst();
 
+  // The clone commands take their own options (--port, --settings).
+  if (!args.isEmpty() && args[0] == "info") return cliCloneInfo(args.mid(1));
+  if (!args.isEmpty() && args[0] == "read") return cliCloneRead(args.mid(1));
+  if (!args.isEmpty() && args[0] == "write") return cliCloneWrite(args.mid(1));
+
   CliOptions options;
   bool help = false;
   const Status parsed = parse(args, options, help);
   if (help || options.command == "help") {
     std::fputs(kUsage, stdout);
+    std::fputs(("\n" + cliCloneUsage()).toUtf8().constData(), stdout);
     return parsed.ok() ? kExitOk : finish(parsed);
   }
   if (!parsed.ok()) return finish(parsed);

@@ -1,0 +1,332 @@
+#include "cmd_clone.h"
+
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTextStream>
+#include <cstdio>
+#include <memory>
+#include <optional>
+
+#include "base/cmcEvMan.h"
+#include "base/prompter.h"
+#include "base/textcodec.h"
+#include "cliprompter.h"
+#include "clone/clonecommands.h"
+#include "clone/indCloneMan.h"
+#include "files/filecommands.h"
+#include "files/indEnviron.h"
+#include "gtex/cmcGTex.h"
+#include "model/catalogue.h"
+#include "model/destinations.h"
+#include "model/document.h"
+#include "resources/embedded_text.h"
+#include "resources/factory/factory_images.h"
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+// The command-line tool keeps its own instance lock, so it runs beside the program's window.
+const QString kCliMutexName = QStringLiteral("Zelk Kestrin CLI Exclusive Mutex");
+
+QTextStream& err() {
+  static QTextStream stream(stderr);
+  return stream;
+}
+
+QTextStream& out() {
+  static QTextStream stream(stdout);
+  return stream;
+}
+
+struct Options {
+  QString port;
+  QString output;
+  QStringList files;
+  QString settingsDir;
+  bool yes = false;
+  QString error;
+};
+
+Options parse(const QStringList& args) {
+  Options o;
+  for (int i = 0; i < args.size(); ++i) {
+    const QString& a = args[i];
+    auto value = [&](const QString& name) -> QString {
+      if (a.startsWith(name + QLatin1Char('='))) return a.mid(name.size() + 1);
+      if (i + 1 >= args.size()) {
+        o.error = QStringLiteral("%1 needs a value").arg(name);
+        return {};
+      }
+      return args[++i];
+    };
+    if (a == QLatin1String("--port") || a.startsWith(QLatin1String("--port="))) {
+      o.port = value(QStringLiteral("--port"));
+    } else if (a == QLatin1String("-o") || a == QLatin1String("--output") ||
+               a.startsWith(QLatin1String("--output="))) {
+      o.output =
+          value(a == QLatin1String("-o") ? QStringLiteral("-o") : QStringLiteral("--output"));
+    } else if (a == QLatin1String("--settings") || a.startsWith(QLatin1String("--settings="))) {
+      o.settingsDir = value(QStringLiteral("--settings"));
+    } else if (a == QLatin1String("--yes") || a == QLatin1String("-y")) {
+      o.yes = true;
+    } else if (a.startsWith(QLatin1Char('-')) && a.size() > 1) {
+      o.error = QStringLiteral("unknown option %1").arg(a);
+    } else {
+      o.files << a;
+    }
+    if (!o.error.isEmpty()) break;
+  }
+  if (o.settingsDir.isEmpty()) o.settingsDir = qEnvironmentVariable("KESTRIN_SETTINGS_DIR");
+  return o;
+}
+
+int usageError(const QString& command, const QString& why) {
+  err() << "kestrin-cli: " << command << ": " << why << " (see --help)" << Qt::endl;
+  return kExitUsage;
+}
+
+// A progress bar of the clone window's 32 cells, redrawn in place on a terminal.
+class ProgressBar {
+ public:
+  ProgressBar() : enabled_(isatty(STDERR_FILENO) != 0) {}
+  ~ProgressBar() { end(); }
+  void show(int transferred, int total) {
+    if (!enabled_ || total <= 0) return;
+    const int lit = indCloneMan::LitCells(transferred, total);
+    std::fprintf(stderr, "\rCloning [%s%s] %5d/%d bytes", QByteArray(lit, '#').constData(),
+                 QByteArray(indCloneMan::kProgressCells - lit, '.').constData(), transferred,
+                 total);
+    std::fflush(stderr);
+    drawn_ = true;
+  }
+  void end() {
+    if (drawn_) std::fputc('\n', stderr);
+    drawn_ = false;
+  }
+
+ private:
+  bool enabled_;
+  bool drawn_ = false;
+};
+
+// Everything a clone command works with: the settings, the resource text, the document, the
+// field catalogue for the setting check, the clone manager and the commands on top.
+class CliClone : public CloneApplication, public DestinationCheckHost {
+ public:
+  explicit CliClone(const Options& o)
+      : env_(kCliMutexName, QString::fromLatin1(indEnviron::kKeyPath), QString(), QStringList(),
+             ScreenSize{}, EnvironPlace{o.settingsDir, o.settingsDir}),
+        prompter_(o.yes),
+        document_(&factoryImage, (loadText(text_), &text_)),
+        catalogue_(CatalogueServices{&document_, &text_, nullptr, &prompter_, nullptr, nullptr}),
+        manager_(env_, text_, prompter_, &bus_),
+        commands_(manager_, *this, prompter_, text_) {
+    document_.setDestination(env_.destinationCode());
+    document_.setOptionBits(storedOptionBits());
+    document_.newDocument();
+    if (!o.port.isEmpty()) manager_.SetPortName(o.port);
+    manager_.SetProgress([this](int done, int total) { bar_.show(done, total); });
+  }
+
+  // Runs one command to its end.
+  CloneOutcome run(void (CloneCommands::*command)(CloneCommands::Done)) {
+    std::optional<CloneOutcome> outcome;
+    QEventLoop loop;
+    (commands_.*command)([&](const CloneOutcome& o) {
+      outcome = o;
+      loop.quit();
+    });
+    if (!outcome) loop.exec();
+    bar_.end();
+    if (outcome->kind == CloneOutcome::kFailed && outcome->status == kClonePortError &&
+        !manager_.LastOpenError().isEmpty())
+      err() << manager_.LastOpenError() << Qt::endl;
+    return *outcome;
+  }
+
+  Document& document() { return document_; }
+  indEnviron& settings() { return env_; }
+  CliPrompter& prompter() { return prompter_; }
+  cmcGTex& text() { return text_; }
+  const QByteArray& cloneInformation() const { return info_; }
+  // A destination switch made by an opened file is kept in the settings.
+  void adoptDocumentDestination() { env_.setDestinationCode(document_.destination()); }
+
+  // CloneApplication
+  bool mainWindowShown() const override { return true; }
+  void endCellEditing() override {}
+  cmcEeprom& workingImage() override { return document_.working(); }
+  bool isModified() override { return document_.isModified(); }
+  bool savePrompt() override { return true; }  // the tool never holds unsaved changes
+  bool imageAcceptable(const cmcEeprom& image) override { return validateImage(image, true); }
+  void takeOverClonedImage(const cmcEeprom& image, uint8_t) override {
+    document_.takeOver(image, QString(), true);
+  }
+  void refreshViews() override {}
+  void updateTitle() override {}
+  SettingProblems countSettingProblems() override {
+    const WarningCheckResult r = runWarningCheck(catalogue_, text_);
+    return {r.errors, r.warnings};
+  }
+  void normaliseImage(cmcEeprom& image) override { document_.conform(image); }
+  void repairChannels(cmcEeprom& image) override { document_.repair(image); }
+  int destination() const override { return document_.destination(); }
+  uint8_t optionBits() const override { return document_.options().optionBits(); }
+  void restoreDestination(int code, uint8_t bits) override {
+    if (code != document_.destination()) document_.setDestination(code);
+    env_.setDestinationCode(code);
+    setStoredOptionBits(bits);
+  }
+  void setCloneInformation(const QByteArray& info) override { info_ = info; }
+  void destinationCheck(int flags) override { runDestinationCheck(*this, flags, info_); }
+  void showCloneInformation() override {}
+
+  // DestinationCheckHost
+  int storedDestination() const override { return env_.destinationCode(); }
+  uint8_t storedOptionBits() const override {
+    // Radio option flags A..D are the marine, FM-narrow, receive-expansion and high-power bits.
+    return uint8_t((env_.flagA() ? 0x08 : 0) | (env_.flagB() ? 0x04 : 0) |
+                   (env_.flagC() ? 0x01 : 0) | (env_.flagD() ? 0x02 : 0));
+  }
+  void setStoredOptionBits(uint8_t bits) override {
+    env_.setFlags(bits & 0x08, bits & 0x04, bits & 0x01, bits & 0x02);
+    document_.setOptionBits(bits);
+  }
+  bool askChangeModel(bool promptOnly) override {
+    if (!askChangeModelQuestion(prompter_, text_)) return false;
+    if (promptOnly) return true;
+    if (!(document_.isUntitled() && !document_.isModified())) document_.setModified();
+    document_.setCurrentFile(QString());
+    document_.clipboard().clear();
+    return true;
+  }
+  void changeDestination(int code, bool confirmed) override {
+    env_.setDestinationCode(code);
+    document_.changeDestination(document_.working(), code, confirmed, true);
+  }
+  void optionFlagAChanged() override {}
+  void applyFrequencyRanges() override {}
+
+ private:
+  static void loadText(cmcGTex& text) {
+    const EmbeddedText main = mainResourceText();
+    text.setSource(main.lines, main.count);
+  }
+
+  indEnviron env_;
+  CliPrompter prompter_;
+  cmcGTex text_;
+  cmcEvMan bus_;
+  Document document_;
+  FieldCatalogue catalogue_;
+  indCloneMan manager_;
+  CloneCommands commands_;
+  ProgressBar bar_;
+  QByteArray info_;
+};
+
+// Timers need an application object; the tool's main may not have made one.
+std::unique_ptr<QCoreApplication> ensureApplication() {
+  if (QCoreApplication::instance()) return nullptr;
+  static int argc = 1;
+  static char name[] = "kestrin-cli";
+  static char* argv[] = {name, nullptr};
+  return std::make_unique<QCoreApplication>(argc, argv);
+}
+
+// The reason of a failure is the last line on stderr; a status message has said it already.
+int exitCodeOf(const CloneOutcome& o) {
+  if (o.kind == CloneOutcome::kCancelled)
+    err() << "kestrin-cli: not done: a question was answered Cancel (--yes answers OK)" << Qt::endl;
+  if (o.kind == CloneOutcome::kBusy)
+    err() << "kestrin-cli: another clone operation runs" << Qt::endl;
+  return o.succeeded() ? kExitOk : kExitFailed;
+}
+
+}  // namespace
+
+QString cliCloneUsage() {
+  return QStringLiteral(
+      "Cloning with the transceiver (these commands take only the options below):\n"
+      "  kestrin-cli info  [--port P] [--yes]              identify the transceiver, print its "
+      "clone information\n"
+      "  kestrin-cli read  [--port P] -o FILE.qev [--yes]  read the transceiver into a new QEV "
+      "file\n"
+      "  kestrin-cli write [--port P] FILE.qev [--yes]     write a QEV file to the transceiver\n"
+      "    --port P        serial device (a path such as /dev/ttyUSB0, or a COM number); default: "
+      "the stored port\n"
+      "    --yes           answer OK to the questions (another destination, the write "
+      "confirmation)\n"
+      "    --settings DIR  settings directory (default: the user's; also KESTRIN_SETTINGS_DIR)\n");
+}
+
+int cliCloneInfo(const QStringList& args) {
+  const Options o = parse(args);
+  if (!o.error.isEmpty()) return usageError(QStringLiteral("info"), o.error);
+  if (!o.files.isEmpty())
+    return usageError(QStringLiteral("info"), QStringLiteral("unexpected %1").arg(o.files[0]));
+  auto app = ensureApplication();
+  CliClone clone(o);
+  const CloneOutcome outcome = clone.run(&CloneCommands::cloneInformation);
+  // The information is the point of the command: it is printed whenever the transceiver answered
+  // properly, also when the user kept another destination.
+  const bool identified =
+      outcome.kind == CloneOutcome::kSucceeded || outcome.kind == CloneOutcome::kCancelled;
+  if (!identified || clone.cloneInformation().size() != CloneInfo::kSize) return kExitFailed;
+  CloneInfo info;
+  std::copy_n(reinterpret_cast<const uint8_t*>(clone.cloneInformation().constData()),
+              CloneInfo::kSize, info.bytes.begin());
+  auto line = [](const char* label, const QByteArray& value) {
+    out() << label << fromCp932(value) << '\n';
+  };
+  line("SERIAL NO. : ", cloneInfoSerialText(info));
+  line("Comment : ", cloneInfoCommentText(info));
+  line("Destination : ", cloneInfoDestinationText(info));
+  line("Marine : ", cloneInfoOptionText(info.optionBits() & DestinationOptions::kMarineBit));
+  line("FM narrow : ", cloneInfoOptionText(info.optionBits() & DestinationOptions::kFmNarrowBit));
+  line("Rx expansion : ",
+       cloneInfoOptionText(info.optionBits() & DestinationOptions::kRxExpansionBit));
+  line("High power : ", cloneInfoOptionText(info.optionBits() & DestinationOptions::kHighPowerBit));
+  out().flush();
+  return kExitOk;
+}
+
+int cliCloneRead(const QStringList& args) {
+  const Options o = parse(args);
+  if (!o.error.isEmpty()) return usageError(QStringLiteral("read"), o.error);
+  if (o.output.isEmpty())
+    return usageError(QStringLiteral("read"), QStringLiteral("-o FILE.qev is required"));
+  if (!o.files.isEmpty())
+    return usageError(QStringLiteral("read"), QStringLiteral("unexpected %1").arg(o.files[0]));
+  auto app = ensureApplication();
+  CliClone clone(o);
+  const CloneOutcome outcome = clone.run(&CloneCommands::cloneRead);
+  if (!outcome.succeeded()) return exitCodeOf(outcome);
+  // Saved as File Save saves (conformed, repaired, through a temporary file that replaces the
+  // target only when complete).
+  FileCommands files(clone.document(), clone.prompter(), clone.text());
+  if (files.saveFile(o.output) != 0) return kExitFailed;
+  return kExitOk;
+}
+
+int cliCloneWrite(const QStringList& args) {
+  const Options o = parse(args);
+  if (!o.error.isEmpty()) return usageError(QStringLiteral("write"), o.error);
+  if (o.files.size() != 1)
+    return usageError(QStringLiteral("write"), QStringLiteral("one FILE.qev is required"));
+  auto app = ensureApplication();
+  CliClone clone(o);
+
+  // Opened as File Open opens: every check of the file, then the destination question when the
+  // file was made for another destination.
+  FileCommands files(clone.document(), clone.prompter(), clone.text());
+  if (files.openFile(o.files[0]) != 0) return kExitFailed;
+  clone.adoptDocumentDestination();
+
+  return exitCodeOf(clone.run(&CloneCommands::cloneWrite));
+}
