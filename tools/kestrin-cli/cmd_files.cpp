@@ -1,0 +1,246 @@
+#include "cmd_files.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <cstdio>
+#include <optional>
+
+#include "base/prompter.h"
+#include "files/channelcsv.h"
+#include "files/filecommands.h"
+#include "gtex/cmcGTex.h"
+#include "model/destinations.h"
+#include "model/document.h"
+#include "resources/embedded_text.h"
+#include "resources/factory/factory_images.h"
+
+namespace {
+
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+FileCommandResult failed(const QString& why) { return {kExitFailed, why}; }
+FileCommandResult usage(const QString& why) { return {kExitUsage, why}; }
+
+void print(const QString& text) {
+  std::fputs(text.toUtf8().constData(), stdout);
+  std::fputc('\n', stdout);
+  std::fflush(stdout);
+}
+
+QString destinationText(int code) {
+  const char* name = destinationName(code);
+  return *name ? QStringLiteral("%1 (%2)").arg(code).arg(QLatin1String(name))
+               : QStringLiteral("%1 (none)").arg(code);
+}
+
+struct GroupName {
+  const char* name;
+  ChannelGroup group;
+};
+// The same names as the pages of the show command.
+constexpr GroupName kGroups[] = {
+    {"memory", ChannelGroup::Memory0},
+    {"memory2", ChannelGroup::Memory1},
+    {"edges", ChannelGroup::ScanEdges},
+    {"call", ChannelGroup::Call},
+};
+
+std::optional<ChannelGroup> parseGroup(const QString& text) {
+  for (const GroupName& g : kGroups) {
+    if (text.compare(QLatin1String(g.name), Qt::CaseInsensitive) == 0) return g.group;
+  }
+  return std::nullopt;
+}
+
+// One command's document with the program's resource text and File command rules. Nothing is
+// read from or written to the program's settings.
+class FileSession {
+ public:
+  FileSession(const FileCommandLine& line, Prompter& prompter)
+      : line_(line), document_(factoryImage, &text_), commands_(document_, prompter, text_) {
+    const EmbeddedText main = mainResourceText();
+    text_.setSource(main.lines, main.count);
+    document_.setOptionBits(line.optionBits);
+    // The document starts at the destination asked for; a file then keeps its own, unless one
+    // was asked for, when its data is adapted as File Open does when the user keeps the
+    // program's destination.
+    document_.setDestination(line.destination >= 0 ? line.destination : 0);
+    document_.newDocument();
+    commands_.setDestinationPolicy(line.destination >= 0
+                                       ? FileCommands::DestinationPolicy::AdaptData
+                                       : FileCommands::DestinationPolicy::AdoptFile);
+  }
+
+  // Opens FILE.qev (the -file argument, or the first positional one).
+  FileCommandResult open(QStringList& positional) {
+    path_ = line_.file;
+    if (path_.isEmpty() && !positional.isEmpty()) path_ = positional.takeFirst();
+    if (path_.isEmpty()) return usage(QStringLiteral("no FILE.qev given"));
+    if (commands_.openFile(path_) != 0) {
+      return failed(QStringLiteral("cannot open %1 (file result %2)")
+                        .arg(path_)
+                        .arg(commands_.lastFileResult()));
+    }
+    return {};
+  }
+
+  FileCommandResult save(const QString& path) {
+    const int code = commands_.saveFile(path);
+    if (code != 0)
+      return failed(QStringLiteral("cannot save %1 (file result %2)").arg(path).arg(code));
+    return {};
+  }
+
+  ChannelCsv csv(cmcEeprom& image) {
+    return ChannelCsv(image, document_.defaultImage(), document_.options(),
+                      CsvSeparators::fromSystem());
+  }
+
+  const QString& path() const { return path_; }
+  Document& document() { return document_; }
+  FileCommands& commands() { return commands_; }
+  cmcGTex& text() { return text_; }
+
+ private:
+  FileCommandLine line_;
+  cmcGTex text_;
+  Document document_;
+  FileCommands commands_;
+  QString path_;
+};
+
+FileCommandResult groupArgument(QStringList& positional, ChannelGroup& group) {
+  if (positional.isEmpty()) {
+    return usage(QStringLiteral("no GROUP given (memory, memory2, edges or call)"));
+  }
+  const QString name = positional.takeFirst();
+  const std::optional<ChannelGroup> parsed = parseGroup(name);
+  if (!parsed) {
+    return usage(QStringLiteral("no group \"%1\" (memory, memory2, edges or call)").arg(name));
+  }
+  group = *parsed;
+  return {};
+}
+
+}  // namespace
+
+FileCommandResult cliNew(const FileCommandLine& line, Prompter& prompter) {
+  if (line.destination < 0) return usage(QStringLiteral("new needs --destination CODE"));
+  if (line.output.isEmpty()) return usage(QStringLiteral("new needs -o FILE.qev"));
+  if (!line.file.isEmpty() || !line.arguments.isEmpty()) {
+    return usage(QStringLiteral("new takes no file or arguments besides -o"));
+  }
+  FileSession session(line, prompter);
+  if (!session.commands().newDocument()) return failed(QStringLiteral("cancelled"));
+  const FileCommandResult saved = session.save(line.output);
+  if (saved.exitCode != 0) return saved;
+  print(QStringLiteral("%1: new data for destination %2")
+            .arg(line.output, destinationText(session.document().destination())));
+  return {};
+}
+
+FileCommandResult cliExport(const FileCommandLine& line, Prompter& prompter) {
+  FileSession session(line, prompter);
+  QStringList positional = line.arguments;
+  FileCommandResult r = session.open(positional);
+  if (r.exitCode != 0) return r;
+  ChannelGroup group{};
+  if ((r = groupArgument(positional, group)).exitCode != 0) return r;
+  if (!positional.isEmpty()) return usage(QStringLiteral("unexpected %1").arg(positional.first()));
+
+  ChannelCsv csv = session.csv(session.document().working());
+  if (line.output.isEmpty()) {
+    const QByteArray text = csv.exportText(group);
+    std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
+    std::fflush(stdout);
+    return {};
+  }
+  csv.setMessages(&prompter, &session.text());
+  if (!csv.ExportChannels(line.output, group)) {
+    return failed(QStringLiteral("cannot write %1").arg(line.output));
+  }
+  print(QStringLiteral("%1: exported: %2").arg(line.output).arg(groupRange(group).size));
+  return {};
+}
+
+FileCommandResult cliImport(const FileCommandLine& line, Prompter& prompter) {
+  FileSession session(line, prompter);
+  QStringList positional = line.arguments;
+  FileCommandResult r = session.open(positional);
+  if (r.exitCode != 0) return r;
+  ChannelGroup group{};
+  if ((r = groupArgument(positional, group)).exitCode != 0) return r;
+  if (positional.isEmpty()) return usage(QStringLiteral("no IN.csv given"));
+  const QString input = positional.takeFirst();
+  if (!positional.isEmpty()) return usage(QStringLiteral("unexpected %1").arg(positional.first()));
+  if (line.output.isEmpty()) return usage(QStringLiteral("import needs -o OUT.qev"));
+
+  // The File menu asks before the sheet is cleared; here the result goes to a file of its own.
+  cmcEeprom before;
+  before.assign(session.document().working());
+  ChannelCsv csv = session.csv(session.document().working());
+  csv.setMessages(&prompter, &session.text());
+  if (!csv.ImportChannels(input, group)) {
+    return failed(QStringLiteral("cannot import %1").arg(input));
+  }
+  // The counts behind the messages just shown: the same import once more, on the image as it
+  // was, with the same file.
+  QFile again(input);
+  CsvImportResult counts;
+  if (again.open(QIODevice::ReadOnly))
+    counts = session.csv(before).importText(again.readAll(), group);
+
+  r = session.save(line.output);
+  if (r.exitCode != 0) return r;
+  print(QStringLiteral("%1: imported from %2: %3, read as blank: %4, corrected: %5")
+            .arg(line.output, input)
+            .arg(counts.imported)
+            .arg(counts.discarded)
+            .arg(counts.corrected));
+  return {};
+}
+
+FileCommandResult cliVerify(const FileCommandLine& line, Prompter& prompter) {
+  FileSession session(line, prompter);
+  QStringList positional = line.arguments;
+  FileCommandResult r = session.open(positional);
+  if (r.exitCode != 0) return r;
+  if (!positional.isEmpty()) return usage(QStringLiteral("unexpected %1").arg(positional.first()));
+
+  print(QStringLiteral("%1: opens; destination %2")
+            .arg(session.path(), destinationText(session.commands().lastFileDestination())));
+  const QevCheckLine check = verifyQevCheckLine(session.path());
+  switch (check.status) {
+    case QevCheckLine::Matches:
+      print(QStringLiteral("check line: matches"));
+      return {};
+    case QevCheckLine::Mismatch:
+      print(QStringLiteral("check line: does not match (file %1, data %2)")
+                .arg(QString::fromLatin1(check.stored), QString::fromLatin1(check.computed)));
+      return failed(
+          QStringLiteral("the check line of %1 does not match its data").arg(session.path()));
+    case QevCheckLine::Missing:
+      print(QStringLiteral("check line: missing"));
+      return failed(QStringLiteral("%1 has no check line").arg(session.path()));
+    case QevCheckLine::Unreadable:
+      break;
+  }
+  return failed(QStringLiteral("cannot read %1").arg(session.path()));
+}
+
+QString cliFileUsage() {
+  return QStringLiteral(
+      "  new --destination CODE -o FILE.qev\n"
+      "                               save the factory data of a destination as a new file\n"
+      "  export FILE.qev GROUP [-o OUT.csv]\n"
+      "                               write a channel group as a channel list (stdout without -o)\n"
+      "  import FILE.qev GROUP IN.csv -o OUT.qev\n"
+      "                               read a channel list into a group and save the result\n"
+      "  verify FILE.qev              run every check of File Open and test the check line\n"
+      "\n"
+      "GROUP is memory (channels 0-99), memory2 (100-199), edges (scan edges) or call.\n"
+      "With a file, --destination adapts its data to that destination, as File Open does when\n"
+      "the program's destination is kept. Channel lists use the system's decimal and list\n"
+      "separators.\n");
+}
