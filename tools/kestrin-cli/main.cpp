@@ -5,7 +5,9 @@
 #include <QStringList>
 #include <cstdio>
 
+#include "cliprompter.h"
 #include "cmd_clone.h"
+#include "cmd_files.h"
 #include "commands.h"
 #include "model/destinations.h"
 
@@ -144,10 +146,24 @@ int main(int argc, char** argv) {
   if (help || options.command == "help") {
     std::fputs(kUsage, stdout);
     std::fputs(("\n" + cliCloneUsage()).toUtf8().constData(), stdout);
+    std::fputs(("\nFile commands:\n" + cliFileUsage()).toUtf8().constData(), stdout);
     return parsed.ok() ? kExitOk : finish(parsed);
   }
   if (!parsed.ok()) return finish(parsed);
   if (options.command.isEmpty()) return finish(Status::usage("no command given (see --help)"));
+
+  // The file commands need no pages: a document and the File command rules.
+  using FileCommand = FileCommandResult (*)(const FileCommandLine&, Prompter&);
+  const std::pair<const char*, FileCommand> fileCommands[] = {
+      {"new", cliNew}, {"export", cliExport}, {"import", cliImport}, {"verify", cliVerify}};
+  for (const auto& [name, run] : fileCommands) {
+    if (options.command != name) continue;
+    CliPrompter prompter(options.yes);
+    const FileCommandResult r = run({options.file, options.arguments, options.output,
+                                     options.destination, options.optionBits},
+                                    prompter);
+    return finish({r.exitCode, r.reason});
+  }
 
   Session session(options);
   if (options.command == "show") return finish(showCommand(session));
