@@ -477,7 +477,7 @@ bool ChannelCsv::ConfirmImport() {
 }
 
 bool ChannelCsv::ImportChannels(const QString& path, ChannelGroup group,
-                                const std::function<void()>& refresh) {
+                                const std::function<void()>& refresh, CsvImportResult* counts) {
   const bool show = prompter_ && text_;
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) {
@@ -490,6 +490,7 @@ bool ChannelCsv::ImportChannels(const QString& path, ChannelGroup group,
     return false;
   }
   const CsvImportResult r = importText(contents, group);
+  if (counts) *counts = r;
   if (!r.headerOk) {
     if (show) showWarning(*prompter_, *text_, "GI_Mess_Import_TitleErr");
     return false;

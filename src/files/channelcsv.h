@@ -106,9 +106,10 @@ class ChannelCsv {
   bool ConfirmImport();
   // Reads `path` and imports it, calls `refresh` (the sheet is reopened) once the group has
   // been rewritten, then reports. False when the file could not be read or its header was
-  // rejected (shown; nothing changed).
+  // rejected (shown; nothing changed). `counts`, when given, receives the counts behind the
+  // messages.
   bool ImportChannels(const QString& path, ChannelGroup group,
-                      const std::function<void()>& refresh = {});
+                      const std::function<void()>& refresh = {}, CsvImportResult* counts = nullptr);
   // Test seam: the export file fails once this many bytes are written.
   void setWriteFailAfter(qint64 bytes) { writeFailAfter_ = bytes; }
 

@@ -177,19 +177,12 @@ FileCommandResult cliImport(const FileCommandLine& line, Prompter& prompter) {
   if (line.output.isEmpty()) return usage(QStringLiteral("import needs -o OUT.qev"));
 
   // The File menu asks before the sheet is cleared; here the result goes to a file of its own.
-  cmcEeprom before;
-  before.assign(session.document().working());
   ChannelCsv csv = session.csv(session.document().working());
   csv.setMessages(&prompter, &session.text());
-  if (!csv.ImportChannels(input, group)) {
+  CsvImportResult counts;
+  if (!csv.ImportChannels(input, group, {}, &counts)) {
     return failed(QStringLiteral("cannot import %1").arg(input));
   }
-  // The counts behind the messages just shown: the same import once more, on the image as it
-  // was, with the same file.
-  QFile again(input);
-  CsvImportResult counts;
-  if (again.open(QIODevice::ReadOnly))
-    counts = session.csv(before).importText(again.readAll(), group);
 
   r = session.save(line.output);
   if (r.exitCode != 0) return r;
