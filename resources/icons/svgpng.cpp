@@ -1,0 +1,48 @@
+// Renders an SVG file to square PNG files at the sizes given, for the desktop icon themes:
+//   kestrin_svgpng <in.svg> <out-dir> <size>...
+// writes <out-dir>/<size>x<size>/apps/<basename>.png. Runs at build time without a display.
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QImage>
+#include <QPainter>
+#include <QSvgRenderer>
+#include <cstdio>
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  const QStringList args = app.arguments();
+  if (args.size() < 4) {
+    std::fprintf(stderr, "usage: kestrin_svgpng <in.svg> <out-dir> <size>...\n");
+    return 2;
+  }
+  QSvgRenderer renderer(args[1]);
+  if (!renderer.isValid()) {
+    std::fprintf(stderr, "kestrin_svgpng: cannot read %s\n", qPrintable(args[1]));
+    return 1;
+  }
+  const QString base = QFileInfo(args[1]).completeBaseName();
+  for (int i = 3; i < args.size(); ++i) {
+    bool ok = false;
+    const int size = args[i].toInt(&ok);
+    if (!ok || size <= 0 || size > 4096) {
+      std::fprintf(stderr, "kestrin_svgpng: bad size %s\n", qPrintable(args[i]));
+      return 2;
+    }
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    {
+      QPainter painter(&image);
+      painter.setRenderHint(QPainter::Antialiasing);
+      renderer.render(&painter, QRectF(0, 0, size, size));
+    }
+    const QString dir = QStringLiteral("%1/%2x%2/apps").arg(args[2]).arg(size);
+    const QString file = dir + QLatin1Char('/') + base + QStringLiteral(".png");
+    if (!QDir().mkpath(dir) || !image.save(file, "PNG")) {
+      std::fprintf(stderr, "kestrin_svgpng: cannot write %s\n", qPrintable(file));
+      return 1;
+    }
+  }
+  return 0;
+}
