@@ -270,6 +270,14 @@ void indEnviron::writeInteger(const QString& keyPath, const QString& name, int v
   s->setValue(name, value);
 }
 
+void indEnviron::writeIntegers(const QString& keyPath, const QList<QPair<QString, int>>& values) {
+  if (values.isEmpty()) return;
+  auto s = open();
+  const QString group = groupFor(keyPath);
+  if (!group.isEmpty()) s->beginGroup(group);
+  for (const auto& [name, value] : values) s->setValue(name, value);
+}
+
 void indEnviron::deleteKey(const QString& keyPath, const QString& subkey) {
   auto s = open();
   const QString group = groupFor(keyPath);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QList>
+#include <QPair>
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -117,6 +119,8 @@ class indEnviron {
   // -1 when the key or the value is missing (or not an integer).
   int readInteger(const QString& keyPath, const QString& name) const;
   void writeInteger(const QString& keyPath, const QString& name, int value);
+  // Several values of one key written at once: the store is written out once, not per value.
+  void writeIntegers(const QString& keyPath, const QList<QPair<QString, int>>& values);
   void deleteKey(const QString& keyPath, const QString& subkey);
 
   // Writes every value now (the destructor does this for the first instance when the marker

@@ -68,6 +68,7 @@ void Document::takeOver(const cmcEeprom& image, const QString& file, bool modifi
   working_.assign(fresh);
   currentFile_ = file;
   if (modified) {
+    unsavedTakeOver_ = true;
     setModified();
   } else {
     markSaved();
@@ -82,11 +83,21 @@ void Document::setModified() {
 void Document::markSaved() {
   saved_.assign(working_);
   modified_ = false;
+  unsavedTakeOver_ = false;
   titleMayHaveChanged();
 }
 
 bool Document::isModified() {
   if (!modified_ && working_.differs(saved_)) setModified();
+  return modified_;
+}
+
+bool Document::refreshModified() {
+  const bool modified = unsavedTakeOver_ || working_.differs(saved_);
+  if (modified != modified_) {
+    modified_ = modified;
+    titleMayHaveChanged();
+  }
   return modified_;
 }
 

@@ -79,6 +79,11 @@ class Document {
   void markSaved();
   // First sets the flag when the working image differs from the saved image.
   bool isModified();
+  // Lets the flag follow the image both ways (undo and redo can return to the saved bytes): set
+  // when the working image differs from the saved image, cleared when it no longer does. An
+  // image taken over as modified (a clone read) stays modified until it is saved, whatever its
+  // bytes. Tells the title listener when the flag changed; returns the flag.
+  bool refreshModified();
   bool modifiedFlag() const { return modified_; }
 
   const QString& currentFile() const { return currentFile_; }
@@ -116,6 +121,7 @@ class Document {
   QString currentFile_;
   QString currentDirectory_;
   bool modified_ = false;
+  bool unsavedTakeOver_ = false;  // taken over as modified and not saved since
   cmcGTex* text_;
   std::function<void()> titleChanged_;
 };

@@ -82,6 +82,28 @@ TEST_F(DocumentTest, ModifiedFlagFollowsTheWorkingImage) {
   EXPECT_TRUE(doc.isModified());
 }
 
+// Undo and redo recompute the flag from the bytes, in both directions.
+TEST_F(DocumentTest, RefreshedModifiedFlagClearsBackAtTheSavedBytes) {
+  setFrequency(doc.working(), 7, 146000000);
+  EXPECT_TRUE(doc.refreshModified());
+  EXPECT_EQ(titleCalls, 1);
+  EXPECT_TRUE(doc.refreshModified());
+  EXPECT_EQ(titleCalls, 1);  // unchanged flag, no title call
+  doc.working().assign(doc.savedImage());
+  EXPECT_FALSE(doc.refreshModified());
+  EXPECT_FALSE(doc.isModified());
+  EXPECT_EQ(titleCalls, 2);
+
+  // A clone read's image stays modified until saved, even on the saved bytes.
+  cmcEeprom same;
+  same.assign(doc.savedImage());
+  doc.takeOver(same, QString(), true);
+  ASSERT_TRUE(doc.working().equals(doc.savedImage()));
+  EXPECT_TRUE(doc.refreshModified());
+  doc.markSaved();
+  EXPECT_FALSE(doc.refreshModified());
+}
+
 TEST_F(DocumentTest, DestinationChangeRebuildsTheDefaultImageAndEmptiesTheClipboard) {
   fillClipboard();
   doc.setDestination(kEUR_A);

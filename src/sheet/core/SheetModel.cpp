@@ -136,8 +136,9 @@ void SheetModel::build(const SheetBuildOptions& options) {
   fillLayout();
   // After the variants' steps, so that a hidden column never counts as the start.
   findSelectableStart();
-  applyWidths();
+  // The grid is complete: the width store asks for the kept columns.
   built_ = true;
+  applyWidths();
 }
 
 void SheetModel::reset() {

@@ -5,6 +5,7 @@
 #include <functional>
 
 class Document;
+class QAction;
 class QUndoStack;
 
 // Undo and redo of the working image. Whoever hands a request that may change the image to the
@@ -20,11 +21,24 @@ class DocumentUndo : public QObject {
   ~DocumentUndo() override;
 
   QUndoStack* stack() const;
-  // New, Open, Clone Read and a destination change start a fresh history.
+  // New, Open, Clone Read and a destination change start a fresh history. Called while a Change
+  // is open (a menu command dispatched from the grid), that Change records nothing either: its
+  // "before" belongs to the old document.
   void clear();
 
+  bool canUndo() const;
+  bool canRedo() const;
+  void undo();
+  void redo();
+
+  // The Edit menu's two actions, owned by `parent`: Undo on Ctrl+Z, Redo on Ctrl+Y and
+  // Ctrl+Shift+Z, each enabled only while there is a step to take and named after it.
+  QAction* createUndoAction(QObject* parent) const;
+  QAction* createRedoAction(QObject* parent) const;
+
   // Records the working image on construction; pushes one step named `text` on destruction when
-  // the image changed. Changes nest: only the outermost one records.
+  // the image changed. Changes nest: only the outermost one records. A null `undo` records
+  // nothing, so callers need not test for it.
   class Change {
    public:
     Change(DocumentUndo* undo, const QString& text);
@@ -41,6 +55,9 @@ class DocumentUndo : public QObject {
   void imageRestored();
 
  private:
+  void begin(const QString& text);
+  void end();
+
   struct Impl;
   Impl* impl_;
   friend class Change;
