@@ -7,9 +7,13 @@
 
 #include "cliprompter.h"
 #include "cmd_clone.h"
+#include "cmd_diff.h"
 #include "cmd_files.h"
 #include "commands.h"
+#include "gtex/cmcGTex.h"
 #include "model/destinations.h"
+#include "model/version.h"
+#include "resources/embedded_text.h"
 
 namespace {
 
@@ -45,6 +49,7 @@ const char kUsage[] =
     "  --yes               answer OK / Yes to every question\n"
     "  --tsv               tab-separated output with every column of the page\n"
     "  -h, --help          this text\n"
+    "  --version           print the program's name and version\n"
     "\n"
     "Exit status: 0 on success, 1 when the command failed, 2 for a wrong command line;\n"
     "the reason is the last line on stderr.\n";
@@ -135,10 +140,19 @@ int main(int argc, char** argv) {
   QStringList args = application.arguments();
   args.removeFirst();
 
+  if (args.value(0) == "--version") {
+    cmcGTex text;
+    const EmbeddedText main = mainResourceText();
+    text.setSource(main.lines, main.count);
+    std::printf("%s\n", versionLine("kestrin-cli", programVersionTexts(text)).toUtf8().constData());
+    return kExitOk;
+  }
+
   // The clone commands take their own options (--port, --settings).
   if (!args.isEmpty() && args[0] == "info") return cliCloneInfo(args.mid(1));
   if (!args.isEmpty() && args[0] == "read") return cliCloneRead(args.mid(1));
   if (!args.isEmpty() && args[0] == "write") return cliCloneWrite(args.mid(1));
+  if (!args.isEmpty() && args[0] == "diff") return cliDiff(args.mid(1));
 
   CliOptions options;
   bool help = false;
@@ -147,6 +161,7 @@ int main(int argc, char** argv) {
     std::fputs(kUsage, stdout);
     std::fputs(("\n" + cliCloneUsage()).toUtf8().constData(), stdout);
     std::fputs(("\nFile commands:\n" + cliFileUsage()).toUtf8().constData(), stdout);
+    std::fputs(("\n" + cliDiffUsage()).toUtf8().constData(), stdout);
     return parsed.ok() ? kExitOk : finish(parsed);
   }
   if (!parsed.ok()) return finish(parsed);

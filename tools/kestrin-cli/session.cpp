@@ -47,6 +47,7 @@ Session::Session(const CliOptions& options)
       files_(document_, prompter_, text_) {
   const EmbeddedText main = mainResourceText();
   text_.setSource(main.lines, main.count);
+  version_ = programVersionTexts(text_);
   CatalogueServices services;
   services.document = &document_;
   services.text = &text_;

@@ -13,6 +13,7 @@
 #include "model/appcommands.h"
 #include "model/catalogue.h"
 #include "model/document.h"
+#include "model/version.h"
 #include "sheet/core/SheetEnvironment.h"
 #include "sheet/core/SheetModel.h"
 
@@ -74,6 +75,7 @@ class Session : public AppCommands {
   FieldCatalogue& catalogue() { return *catalogue_; }
   cmcGTex& text() { return text_; }
   cmcCellParser& parser() { return parser_; }
+  const SheetEnvironment& environment() const { return environment_; }
   bool modifiedByCommand() const { return changes_ > 0; }
 
   // --- AppCommands: what a command-line run can do -------------------------------------------
@@ -109,8 +111,8 @@ class Session : public AppCommands {
   void helpContents() override {}
   void contextHelp(int) override {}
   void openSheet(const QByteArray&) override {}
-  QByteArray versionText() const override { return {}; }
-  QByteArray yearText() const override { return {}; }
+  QByteArray versionText() const override { return version_.version; }
+  QByteArray yearText() const override { return version_.year; }
   void dataChanged() override { ++changes_; }
   void refreshStatus() override {}
 
@@ -126,5 +128,6 @@ class Session : public AppCommands {
   std::unique_ptr<FieldCatalogue> catalogue_;
   DocumentSheetEnvironment environment_;
   FileCommands files_;
+  VersionTexts version_;
   int changes_ = 0;
 };

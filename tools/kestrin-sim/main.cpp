@@ -16,6 +16,9 @@
 
 #include "clone/SimulatedTransceiver.h"
 #include "clone/simmemory.h"
+#include "gtex/cmcGTex.h"
+#include "model/version.h"
+#include "resources/embedded_text.h"
 #include "ptyline.h"
 
 namespace {
@@ -88,12 +91,19 @@ bool writeSome(int fd, QByteArray& queue, int limit) {
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   QCoreApplication::setApplicationName(QStringLiteral("kestrin-sim"));
+  {
+    cmcGTex text;
+    const EmbeddedText main = mainResourceText();
+    text.setSource(main.lines, main.count);
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(programVersionTexts(text).version));
+  }
 
   QCommandLineParser parser;
   parser.setApplicationDescription(QStringLiteral(
       "A simulated Osprel transceiver on a pseudo-terminal. The first line of output is the device to\n"
       "use as the program's serial port."));
   parser.addHelpOption();
+  parser.addVersionOption();
   const QCommandLineOption linkOpt("link", "Also reach the device through a symbolic link at <path>.", "path");
   const QCommandLineOption speedsOpt("speeds", "Line speeds it answers identification at (default 19200,9600,4800).", "list");
   const QCommandLineOption echoOpt("echo", "Return every byte the program sends, as an echo cable does.");
