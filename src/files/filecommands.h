@@ -4,29 +4,13 @@
 #include <QString>
 #include <functional>
 
+#include "base/filechooser.h"
 #include "base/prompter.h"
 
 class Document;
 class cmcEvMan;
 class cmcGTex;
 class indEnviron;
-
-// What a file dialog is opened with; the platform's dialog shows it as it likes.
-struct FileDialogRequest {
-  QString defaultExtension;  // "qev"
-  QString filter;            // "Data files (*.qev)|*.qev|All files (*.*)|*.*"
-  QString proposedName;      // save only: the file name offered
-  QString initialDirectory;
-};
-
-// The platform's open and save dialogs. An empty path means the user cancelled. The save dialog
-// asks before overwriting; the open dialog only returns files that exist.
-class FileChooser {
- public:
-  virtual ~FileChooser() = default;
-  virtual QString chooseOpenPath(const FileDialogRequest& request) = 0;
-  virtual QString chooseSavePath(const FileDialogRequest& request) = 0;
-};
 
 // What the window around the document does when the commands change it. Any hook may be empty
 // (the command-line tool has no window).

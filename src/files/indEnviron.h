@@ -65,6 +65,8 @@ class indEnviron {
   indEnviron& operator=(const indEnviron&) = delete;
 
   bool isFirstInstance() const { return lock_.isFirstInstance(); }
+  // The single-instance lock file; the running instance's hand-over socket is named after it.
+  QString lockFilePath() const { return lock_.filePath(); }
 
   // Values of the store. Setters take what they are given; clamps apply when reading the store.
   int marker() const { return marker_; }

@@ -1,0 +1,850 @@
+#include "app/cuiMain.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QScreen>
+#include <QSplitter>
+#include <QStandardPaths>
+#include <QStatusBar>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QUndoStack>
+#include <QVBoxLayout>
+
+#include "app/InstanceHandOver.h"
+#include "app/TForm1.h"
+#include "app/cuiToolBar.h"
+#include "app/cuiTree.h"
+#include "app/dialogplacement.h"
+#include "app/startup.h"
+#include "base/cmcEvMan.h"
+#include "base/cmcTask.h"
+#include "base/fatal.h"
+#include "base/textcodec.h"
+#include "clone/cloneconfig.h"
+#include "clone/indCloneMan.h"
+#include "clone/serialdevice.h"
+#include "files/indEnviron.h"
+#include "gtex/cmcGTex.h"
+#include "model/destinations.h"
+#include "resources/factory/factory_images.h"
+#include "sheet/ui/DocumentUndo.h"
+
+namespace {
+
+constexpr int kMainTimerMs = 50;
+constexpr int kDelayedCheckMs = 250;
+constexpr int kSplitterWidth = 3;
+constexpr int kSplitterMinimum = 8;
+constexpr int kStatusFirstPanelMinimum = 100;
+constexpr uint8_t kFlagABits = DestinationOptions::kMarineBit;
+
+QString sectionString(cmcGTex& text, const char* name, int line = 0) {
+  return fromCp932(text.getLine(name, line));
+}
+
+// The status bar's two panels: the second is as wide as the bar is high, the first takes the
+// rest (at least 100 pixels).
+class MainStatusBar : public QStatusBar {
+ public:
+  MainStatusBar(QWidget* parent, QLabel* first, QLabel* second)
+      : QStatusBar(parent), first_(first), second_(second) {
+    setSizeGripEnabled(false);
+    first_->setFrameShape(QFrame::NoFrame);
+    second_->setFrameShape(QFrame::NoFrame);
+    addWidget(first_, 1);
+    addPermanentWidget(second_);
+  }
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override {
+    QStatusBar::resizeEvent(event);
+    second_->setFixedWidth(height());
+    first_->setMinimumWidth(qMin(kStatusFirstPanelMinimum, qMax(0, width() - height())));
+  }
+
+ private:
+  QLabel* first_;
+  QLabel* second_;
+};
+
+}  // namespace
+
+// The text a linked cell shows: the catalogue's display answer for it.
+class cuiMain::CatalogueTexts : public SheetTextProvider {
+ public:
+  explicit CatalogueTexts(FieldCatalogue& catalogue) : catalogue_(catalogue) {}
+  QByteArray cellText(const SheetModel& sheet, int column, int row) override {
+    cmcCellCapsule request;
+    sheet.fillRequest(request, column, row);
+    catalogue_.dispatch(request, false);
+    return request.resultText;
+  }
+
+ private:
+  FieldCatalogue& catalogue_;
+};
+
+cuiMain::cuiMain(const AppObjects& objects, AppSeams seams)
+    : objects_(objects),
+      seams_(std::move(seams)),
+      prompter_(seams_.prompter ? seams_.prompter : &guiPrompter_),
+      chooser_(seams_.chooser ? seams_.chooser : &qtChooser_),
+      document_(&factoryImage, objects.text),
+      parser_(*objects.text),
+      lists_(*objects.text),
+      environment_(document_.options(), &document_.working()),
+      files_(document_, *prompter_, *objects.text, objects.settings, objects.bus) {
+  indEnviron& env = *objects_.settings;
+  // The document starts at the stored destination and radio options.
+  document_.setOptionBits(storedOptionBits());
+  document_.setDestination(env.destinationCode());
+  QString directory = env.currentDirectory();
+  if (directory.isEmpty())
+    directory = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+  if (directory.isEmpty()) directory = QDir::currentPath();
+  document_.setCurrentDirectory(directory);
+  document_.setTitleListener([this] { updateTitle(); });
+
+  CatalogueServices services;
+  services.document = &document_;
+  services.text = objects_.text;
+  services.lists = &lists_;
+  services.prompter = prompter_;
+  services.bus = objects_.bus;
+  services.app = this;
+  catalogue_ = std::make_unique<FieldCatalogue>(services);
+  texts_ = std::make_unique<CatalogueTexts>(*catalogue_);
+
+  files_.setChooser(chooser_);
+  FileCommandHooks hooks;
+  hooks.closeSheet = [this] { closeSheet(); };
+  hooks.modelDisplayChanged = [this] {
+    if (undo_) undo_->clear();
+    rebuildTree();
+  };
+  hooks.warningCheck = [this] { runWarningCheckOnTree(); };
+  hooks.busy = [this](bool busy) { setBusy(busy); };
+  files_.setHooks(std::move(hooks));
+
+  undo_ = std::make_unique<DocumentUndo>(document_);
+  connect(undo_.get(), &DocumentUndo::imageRestored, this, [this] {
+    if (sheet_) sheet_->refreshAll();
+    objects_.bus->send(ev::kRefreshAllSheets);
+    dataChanged();
+  });
+
+  cloneMan_ = std::make_unique<indCloneMan>(env, *objects_.text, *prompter_, objects_.bus,
+                                            std::move(seams_.serialDevice));
+  cloneCommands_ = std::make_unique<CloneCommands>(*cloneMan_, *this, *prompter_, *objects_.text);
+
+  formats_ = regionalFormats(systemRegion());
+  versions_ = readVersionTexts(versionFilePath(),
+                               VersionTexts{objects_.text->getLine("GI_Version_Default", 0),
+                                            objects_.text->getLine("GI_Version_Default", 1)});
+
+  mainTimer_ = new cmcTask(this);
+  mainTimer_->SetCallback([this](void*, cmcTask*) { mainTimerTick(); });
+  objects_.bus->subscribe<&cuiMain::onEvent>(this);
+  initModelDescriptor();
+}
+
+cuiMain::~cuiMain() {
+  objects_.bus->unsubscribe<&cuiMain::onEvent>(this);
+  if (mainTimer_) mainTimer_->StopAndClear();
+  if (about_) delete about_.data();
+  if (information_) delete information_.data();
+  if (progress_) delete progress_.data();
+  if (sheet_) delete sheet_.data();
+  tree_.reset();
+  menu_.reset();
+  toolbar_.reset();
+  form_.reset();
+  cloneCommands_.reset();
+  cloneMan_.reset();
+}
+
+QString cuiMain::versionFilePath() const {
+  const QString dir = seams_.programDirectory.isEmpty() ? QCoreApplication::applicationDirPath()
+                                                        : seams_.programDirectory;
+  return QDir(dir).filePath(sectionString(*objects_.text, "GI_Version_File"));
+}
+
+// --- start-up -----------------------------------------------------------------------------------
+
+void cuiMain::start(const QString& fileArgument) {
+  form_ = std::make_unique<TForm1>();
+  TForm1& form = *form_;
+  form.setWindowTitle(sectionString(*objects_.text, "GI_Sys_AppTitle"));
+  {
+    cmcCellObj cell;
+    parser_.parseCell(cell, objects_.text->getLine("GI_Form_Main_BasicCell", 0), nullptr, nullptr);
+    if (const CellFont* font = cell.effectiveFont()) form.setFont(screenFont(*font, form.font()));
+  }
+  // The stored rectangle, pulled back into the work area after a change of monitors.
+  QScreen* screen = QGuiApplication::primaryScreen();
+  const QRect available = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+  const WorkArea work{available.left(), available.top(), available.left() + available.width(),
+                      available.top() + available.height()};
+  const WindowRect rect = pullIntoWorkArea(objects_.settings->windowRect(), work);
+  form.setGeometry(rect.left, rect.top, qMax(rect.width, TForm1::kMinimumWidth),
+                   qMax(rect.height, TForm1::kMinimumHeight));
+
+  images_ = ImageLists::load();
+  if (!images_.large.isEmpty() && !images_.large.first().isNull())
+    form.setWindowIcon(images_.large.first());
+  buildMainWindow(form, images_);
+
+  form.hide();
+  objects_.settings->recomputeSetupState();
+  pendingFile_ = fileArgument;
+  if (initialSetupFirst(objects_.settings->setupState()) && initialSetup_) {
+    initialSetup_();
+  } else {
+    objects_.bus->send(ev::kShowMainWindow);
+  }
+}
+
+void cuiMain::buildMainWindow(TForm1& form, const ImageLists& images) {
+  images_ = images;
+  guiPrompter_.setOwner(&form);
+  qtChooser_.setOwner(&form);
+
+  // 1. A fresh document at the destination's factory image.
+  document_.fillDefaultImage();
+  document_.resetToDefault();
+  closeSheet();
+
+  BuilderServices services{objects_.text, &parser_, catalogue_.get(), objects_.bus};
+
+  // 2. The main menu, and the Edit menu with undo and redo after File.
+  menu_ = std::make_unique<cuiMenu>(&form, form.menuBar(), "GI_Menu_Main", services);
+  menu_->build();
+  editMenu_ = new QMenu(QStringLiteral("&Edit"), form.menuBar());
+  QAction* undoAction = undo_->stack()->createUndoAction(editMenu_, QStringLiteral("&Undo"));
+  undoAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+  QAction* redoAction = undo_->stack()->createRedoAction(editMenu_, QStringLiteral("&Redo"));
+  redoAction->setShortcuts(
+      {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+  editMenu_->addAction(undoAction);
+  editMenu_->addAction(redoAction);
+  const QList<QAction*> top = form.menuBar()->actions();
+  form.menuBar()->insertMenu(top.size() > 1 ? top.at(1) : nullptr, editMenu_);
+  for (QAction* action : form.menuBar()->actions()) {
+    if (QMenu* m = action->menu(); m && m != editMenu_) {
+      connect(m, &QMenu::aboutToShow, this, [this] {
+        if (menu_) menu_->refresh();
+      });
+    }
+  }
+
+  // 3. The toolbar.
+  toolbar_ = std::make_unique<cuiToolBar>(&form, services);
+  toolbar_->create("GI_ToolBar_Main", images.toolbar);
+  toolbar_->fill();
+  toolbar_->setVisible(objects_.settings->toolbarVisible() != 0);
+  objects_.bus->send(ev::kRefreshToolbar);
+
+  // 4. Left panel, splitter, right panel.
+  splitter_ = new QSplitter(Qt::Horizontal, &form);
+  splitter_->setObjectName(QStringLiteral("SplitterV"));
+  splitter_->setHandleWidth(kSplitterWidth);
+  splitter_->setOpaqueResize(true);
+  splitter_->setChildrenCollapsible(false);
+  auto makePanel = [this](const QString& name) {
+    auto* panel = new QFrame(splitter_);
+    panel->setObjectName(name);
+    panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    panel->setLineWidth(2);
+    auto* layout = new QVBoxLayout(panel);
+    layout->setContentsMargins(2, 2, 2, 2);
+    layout->setSpacing(0);
+    splitter_->addWidget(panel);
+    return panel;
+  };
+  leftPanel_ = makePanel(QStringLiteral("leftPanel"));
+  leftPanel_->setMinimumWidth(kSplitterMinimum);
+  rightPanel_ = makePanel(QStringLiteral("rightPanel"));
+  splitter_->setStretchFactor(0, 0);
+  splitter_->setStretchFactor(1, 1);
+  form.setCentralWidget(splitter_);
+
+  // 5. The tree and the model display.
+  buildModelDisplay();
+
+  // 6. The tree pane's width.
+  const int left = qMax(objects_.settings->splitterV(), kSplitterMinimum);
+  splitter_->setSizes({left, qMax(form.width() - left - kSplitterWidth, 1)});
+
+  // 7. The status bar with its two panels.
+  statusText_ = new QLabel(&form);
+  statusSecond_ = new QLabel(&form);
+  statusBar_ = new MainStatusBar(&form, statusText_, statusSecond_);
+  form.setStatusBar(statusBar_);
+
+  // 8. Form events.
+  form.shown = [this] { updateTitle(); };
+  form.closeQuery = [this] { return closeQuery(); };
+  form.closed = [this] { formClosed(); };
+
+  // 9. Self check: the image must hold the whole memory map.
+  if (document_.working().size() < 8368) {
+    fatalError("Self Check Error.\nEEPROM Map is too large.");
+  }
+
+  // 10. The main timer.
+  mainTimer_->SetInterval(kMainTimerMs);
+}
+
+void cuiMain::acceptHandOvers(const QString& socketName) {
+  handOver_ = std::make_unique<InstanceHandOver>(socketName);
+  connect(handOver_.get(), &InstanceHandOver::fileReceived, this, [this](const QString& path) {
+    if (!mainWindowVisible()) {
+      pendingFile_ = path;  // opened once the set-up dialog has closed
+      return;
+    }
+    form_->showNormal();
+    form_->raise();
+    form_->activateWindow();
+    openFileByPath(path);
+  });
+}
+
+// --- the tree -----------------------------------------------------------------------------------
+
+void cuiMain::buildModelDisplay() { rebuildTree(); }
+
+void cuiMain::rebuildTree() {
+  if (!leftPanel_) return;
+  tree_.reset();
+  BuilderServices services{objects_.text, &parser_, catalogue_.get(), objects_.bus};
+  tree_ = std::make_unique<cuiTree>(leftPanel_, "GI_Tree_Main", images_.tree, services);
+  tree_->build();
+  connect(tree_.get(), &cuiTree::selectionSettled, this, &cuiMain::treeSelectionSettled);
+  connect(tree_.get(), &cuiTree::expansionChanged, this, [this] { runWarningCheckOnTree(); });
+  bool ok = false;
+  const int delay = objects_.text->getLine("GI_Sys_TreeChangeDelay", 0).trimmed().toInt(&ok);
+  tree_->setChangeDelay(ok ? delay : 200);
+  runWarningCheckOnTree();
+  tree_->control()->setVisible(true);
+  tree_->selectFirst();
+  objects_.bus->send(ev::kDataOrSheetChanged);
+}
+
+void cuiMain::treeSelectionSettled() {
+  if (!tree_) return;
+  QTreeWidgetItem* item = tree_->control()->currentItem();
+  const cmcCellObj* cell = tree_->cellOf(item);
+  if (!cell) return;
+  if (sheet_ && sheet_->callString() == tree_->callStringOf(item)) return;
+  execute(*cell);
+}
+
+void cuiMain::execute(const cmcCellObj& cell) {
+  const cmcCellObj copy = cell;  // the tree may be rebuilt while the command runs
+  catalogue_->activate(copy, kKeyEnter);
+}
+
+WarningCheckResult cuiMain::runWarningCheckOnTree() {
+  WarningCheckResult result = runWarningCheck(*catalogue_, *objects_.text);
+  if (tree_) tree_->applyOverlays(result.errorPages, result.warningPages);
+  return result;
+}
+
+// --- sheets -------------------------------------------------------------------------------------
+
+SheetUiServices cuiMain::sheetServices() {
+  SheetUiServices s;
+  s.sheet.text = objects_.text;
+  s.sheet.parser = &parser_;
+  s.sheet.environment = &environment_;
+  s.sheet.texts = texts_.get();
+  s.sheet.bus = objects_.bus;
+  s.catalogue = catalogue_.get();
+  s.document = &document_;
+  s.prompter = prompter_;
+  s.undo = undo_.get();
+  s.fontScalePercent = fontScalePercent();
+  return s;
+}
+
+void cuiMain::openSheet(const QByteArray& callString) {
+  if (!rightPanel_) return;
+  closeSheet();
+  cuiSheet* sheet = cuiSheet::open(callString, sheetServices(), rightPanel_);
+  sheet_ = sheet;
+  rightPanel_->layout()->addWidget(sheet);
+  for (const SheetRecord& record : history_) {
+    if (record.callString == callString) {
+      sheet->restorePosition(record.position);
+      break;
+    }
+  }
+  keepPosition_ = false;
+  sheet->show();
+  ++sheetsOpened_;
+  if (mainWindowVisible() && form_->isEnabled()) {
+    if (focusInGrid_) {
+      QWidget* target = sheet->focusPolicy() != Qt::NoFocus ? sheet : nullptr;
+      if (!target) {
+        for (QWidget* w : sheet->findChildren<QWidget*>()) {
+          if (w->focusPolicy() & Qt::TabFocus) {
+            target = w;
+            break;
+          }
+        }
+      }
+      if (target) target->setFocus(Qt::OtherFocusReason);
+    } else if (tree_) {
+      tree_->control()->setFocus(Qt::OtherFocusReason);
+    }
+  }
+}
+
+void cuiMain::closeSheet() {
+  if (!sheet_) return;
+  cuiSheet* sheet = sheet_;
+  sheet_ = nullptr;
+  if (!sheet->isHidden()) {
+    const QByteArray call = sheet->callString();
+    history_.remove_if([&](const SheetRecord& r) { return r.callString == call; });
+    history_.push_front(SheetRecord{call, sheet->position()});
+    QWidget* focus = QApplication::focusWidget();
+    const bool treeHasFocus =
+        tree_ && focus && (focus == tree_->control() || tree_->control()->isAncestorOf(focus));
+    focusInGrid_ = !treeHasFocus;
+  }
+  // The sheet may be the one whose click asked for this (a link cell): it goes once its event
+  // handler has returned.
+  sheet->hide();
+  sheet->setParent(nullptr);
+  sheet->deleteLater();
+}
+
+void cuiMain::reopenCurrentSheet(bool selectFrequency, int index) {
+  if (!sheet_) return;
+  const QByteArray call = sheet_->callString();
+  int category = CT_None;
+  const SheetViewPosition position = sheet_->position();
+  if (position.valid())
+    category = sheet_->model().cellAt(position.current.column, position.current.row).category;
+  openSheet(call);
+  if (selectFrequency && sheet_) sheet_->selectCell(category, CL_Mch_Freq, index);
+}
+
+void cuiMain::mainTimerTick() {
+  if (!sheet_ && mainWindowVisible()) {
+    if (tree_) {
+      if (const cmcCellObj* cell = tree_->selectedCell()) execute(*cell);
+    } else if (!history_.empty()) {
+      openSheet(history_.front().callString);
+    }
+  }
+  if (delayedCheck_.running() && delayedCheck_.Remaining() == 0) runWarningCheckOnTree();
+}
+
+void cuiMain::dataChanged() { delayedCheck_.Start(kDelayedCheckMs); }
+
+// --- title, events, closing
+// -----------------------------------------------------------------------
+
+void cuiMain::updateTitle() {
+  if (form_) form_->setWindowTitle(document_.title());
+}
+
+bool cuiMain::mainWindowVisible() const { return form_ && form_->isVisible(); }
+
+void cuiMain::enableMainForm() {
+  if (!form_) return;
+  form_->setEnabled(true);
+  form_->activateWindow();
+  form_->setFocus(Qt::OtherFocusReason);
+}
+
+void cuiMain::onEvent(const cmcEvent& event) {
+  switch (event.code) {
+    case ev::kRefreshToolbar:
+      if (toolbar_) toolbar_->refresh();
+      break;
+    case ev::kStatusText:
+      if (statusText_) statusText_->setText(fromCp932(event.text()));
+      break;
+    case ev::kDataOrSheetChanged: {
+      if (!sheet_ && mainWindowVisible() && tree_) {
+        if (const cmcCellObj* cell = tree_->selectedCell()) {
+          // Opened from the event loop: the sender may be in the middle of replacing the data.
+          QTimer::singleShot(0, this, [this] {
+            if (!sheet_ && mainWindowVisible() && tree_)
+              if (const cmcCellObj* c = tree_->selectedCell()) execute(*c);
+          });
+          (void)cell;
+        }
+      }
+      const indEnviron& env = *objects_.settings;
+      if (tree_ && !(env.flagA() && env.flagC())) tree_->removeFlagged(0);
+      break;
+    }
+    case ev::kReopenSheet:
+      reopenCurrentSheet(event.a != 0, int(event.b));
+      break;
+    case ev::kCloneInformation:
+      if (!cloneMan_->IsBusy()) startClone(&CloneCommands::cloneInformation, true);
+      break;
+    case ev::kShowMainWindow:
+      if (!form_) break;
+      form_->show();
+      enableMainForm();
+      objects_.bus->send(ev::kRefreshToolbar);
+      if (!pendingFile_.isEmpty()) {
+        const QString path = pendingFile_;
+        pendingFile_.clear();
+        QTimer::singleShot(0, this, [this, path] {
+          if (mainWindowVisible()) openFileByPath(path);
+        });
+      }
+      break;
+    case ev::kDestinationCheck:
+      runDestinationCheck(*this, int(event.a), cloneInfo_);
+      break;
+    case ev::kResetToDefaultImage:
+      if (!mainWindowVisible()) document_.resetToDefault();
+      break;
+    case ev::kCloneStarted:
+      if (mainWindowVisible()) form_->setEnabled(false);
+      break;
+    case ev::kCloneEnded:
+    case ev::kCloneProgressClosed:
+      if (mainWindowVisible()) enableMainForm();
+      break;
+    default:
+      break;
+  }
+}
+
+bool cuiMain::closeQuery() {
+  if (!form_ || !form_->isEnabled()) return false;
+  if (files_.savePrompt(false) == PromptAnswer::Cancel) return false;
+  const QRect r = form_->normalGeometry().isValid() ? form_->normalGeometry() : form_->geometry();
+  objects_.settings->setWindowRect(WindowRect{r.left(), r.top(), r.width(), r.height()});
+  if (leftPanel_) objects_.settings->setSplitterV(leftPanel_->width());
+  return true;
+}
+
+void cuiMain::formClosed() {
+  closing_ = true;
+  mainTimer_->SetInterval(-1);
+  if (sheet_) delete sheet_.data();
+  tree_.reset();
+}
+
+void cuiMain::setBusy(bool busy) {
+  if (busy)
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+  else
+    QApplication::restoreOverrideCursor();
+}
+
+void cuiMain::afterDocumentReplaced() {
+  closeSheet();
+  objects_.bus->send(ev::kDataOrSheetChanged);
+}
+
+// --- file commands ------------------------------------------------------------------------------
+
+void cuiMain::newDocument() {
+  if (files_.newDocument()) undo_->clear();
+}
+
+void cuiMain::openDocument() {
+  if (files_.openDialog() == 0) undo_->clear();
+}
+
+void cuiMain::saveDocument() { files_.saveFile(document_.currentFile()); }
+
+void cuiMain::saveDocumentAs() { files_.saveAsDialog(); }
+
+void cuiMain::openRecentFile(int position) {
+  const QString path = objects_.settings->recent().path(position);
+  if (!path.isEmpty()) openFileByPath(path);
+}
+
+QString cuiMain::recentFileText(int position) const {
+  return objects_.settings->recent().entry(position, document_.currentDirectory());
+}
+
+// Import and export of channel lists from the window come with their own dialogs.
+bool cuiMain::importAvailable() const { return false; }
+void cuiMain::importChannels() {}
+bool cuiMain::exportAvailable() const { return false; }
+void cuiMain::exportChannels() {}
+
+// Printing comes with the print preview.
+bool cuiMain::canPrintCurrentSheet() const { return false; }
+void cuiMain::printCurrentSheet() {}
+void cuiMain::printAllSheets() {}
+
+void cuiMain::exitApplication() {
+  if (form_) form_->close();
+}
+
+// --- view ---------------------------------------------------------------------------------------
+
+int cuiMain::fontScalePercent() const { return objects_.settings->fontSizePercentage(); }
+
+void cuiMain::setFontScalePercent(int percent) {
+  objects_.settings->setFontSizePercentage(percent);
+  // The main timer reopens the sheet at the same place with the new font.
+  keepPosition_ = true;
+  closeSheet();
+}
+
+bool cuiMain::toolbarVisible() const { return objects_.settings->toolbarVisible() != 0; }
+
+void cuiMain::toggleToolbar() {
+  const bool visible = !toolbarVisible();
+  objects_.settings->setToolbarVisible(visible ? 1 : 0);
+  if (toolbar_) toolbar_->setVisible(visible);
+}
+
+int cuiMain::editMenuItemCount() const { return editMenu_ ? int(editMenu_->actions().size()) : 0; }
+
+void cuiMain::fillEditMenu(const QByteArray&) {}
+
+// --- COM port and cloning -----------------------------------------------------------------------
+
+void cuiMain::comPortDialog() {}
+
+int cuiMain::comSpeed() const { return objects_.settings->comSpeedHigh(); }
+
+void cuiMain::setComSpeed(int speed) { objects_.settings->setComSpeedHigh(speed); }
+
+void cuiMain::cloneRead() { startClone(&CloneCommands::cloneRead, false); }
+
+void cuiMain::cloneWrite() { startClone(&CloneCommands::cloneWrite, false); }
+
+void cuiMain::cloneInformation() { objects_.bus->send(ev::kCloneInformation); }
+
+bool cuiMain::adjustmentAvailable() const { return objects_.settings->adjustFlag() != 0; }
+
+void cuiMain::startClone(void (CloneCommands::*command)(CloneCommands::Done), bool information) {
+  if (cloneMan_->IsBusy()) return;
+  cloneMan_->SetProgress([this](int transferred, int total) {
+    if (!form_) return;
+    if (!progress_) {
+      progress_ = new QProgressDialog(form_.get());
+      progress_->setWindowTitle(sectionString(*objects_.text, "GI_Sys_AppTitle"));
+      progress_->setLabelText(QStringLiteral("Cloning"));
+      progress_->setCancelButton(nullptr);
+      progress_->setMinimumDuration(0);
+      progress_->setAutoClose(false);
+      progress_->setAutoReset(false);
+    }
+    progress_->setMaximum(qMax(total, 1));
+    progress_->setValue(qMin(transferred, qMax(total, 1)));
+    if (!progress_->isVisible()) {
+      progress_->show();
+      placeDialogOver(progress_, form_.get());
+    }
+  });
+  (cloneCommands_.get()->*command)(
+      [this, information](const CloneOutcome& outcome) { cloneFinished(outcome, information); });
+}
+
+void cuiMain::cloneFinished(const CloneOutcome& outcome, bool information) {
+  if (progress_) progress_->deleteLater();
+  progress_ = nullptr;
+  if (information) identificationFinished(outcome);
+  if (information && !mainWindowVisible() && outcome.succeeded())
+    objects_.bus->send(ev::kSetupFinished);
+  if (mainWindowVisible() && form_ && !form_->isEnabled() && !about_ && !information_)
+    enableMainForm();
+}
+
+void cuiMain::endCellEditing() { objects_.bus->send(ev::kCommitEditor); }
+
+bool cuiMain::savePrompt() { return files_.savePrompt(false) != PromptAnswer::Cancel; }
+
+bool cuiMain::imageAcceptable(const cmcEeprom& image) { return validateImage(image, true); }
+
+void cuiMain::takeOverClonedImage(const cmcEeprom& image, uint8_t optionBitsBefore) {
+  document_.takeOver(image, QString(), true);
+  undo_->clear();
+  takeOverLoadedImage();
+  if ((optionBitsBefore ^ optionBits()) & kFlagABits) rebuildTree();
+  afterDocumentReplaced();
+}
+
+void cuiMain::refreshViews() {
+  if (sheet_) sheet_->refreshAll();
+  updateTitle();
+}
+
+CloneApplication::SettingProblems cuiMain::countSettingProblems() {
+  const WarningCheckResult r = runWarningCheckOnTree();
+  return {r.errors, r.warnings};
+}
+
+void cuiMain::restoreDestination(int code, uint8_t bits) {
+  if (code != document_.destination()) document_.setDestination(code);
+  objects_.settings->setDestinationCode(code);
+  setStoredOptionBits(bits);
+}
+
+void cuiMain::setCloneInformation(const QByteArray& info) {
+  cloneInfo_ = info;
+  if (info.size() == CloneInfo::kSize) {
+    CloneInfo ci;
+    std::copy_n(reinterpret_cast<const uint8_t*>(info.constData()), CloneInfo::kSize,
+                ci.bytes.begin());
+    document_.setCloneInfo(ci);
+  }
+}
+
+void cuiMain::destinationCheck(int flags) { objects_.bus->send(ev::kDestinationCheck, flags); }
+
+int cuiMain::storedDestination() const { return objects_.settings->destinationCode(); }
+
+uint8_t cuiMain::storedOptionBits() const {
+  const indEnviron& env = *objects_.settings;
+  return uint8_t((env.flagA() ? DestinationOptions::kMarineBit : 0) | (env.flagB() ? 0x04 : 0) |
+                 (env.flagC() ? 0x01 : 0) | (env.flagD() ? 0x02 : 0));
+}
+
+void cuiMain::setStoredOptionBits(uint8_t bits) {
+  objects_.settings->setFlags(bits & DestinationOptions::kMarineBit, bits & 0x04, bits & 0x01,
+                              bits & 0x02);
+  document_.setOptionBits(bits);
+}
+
+bool cuiMain::askChangeModel(bool promptOnly) {
+  if (!askChangeModelQuestion(*prompter_, *objects_.text)) return false;
+  if (promptOnly) return true;
+  if (files_.savePrompt(false) == PromptAnswer::Cancel) return false;
+  if (!(document_.isUntitled() && !document_.isModified())) document_.setModified();
+  document_.setCurrentFile(QString());
+  document_.clipboard().clear();
+  return true;
+}
+
+void cuiMain::changeDestination(int code, bool confirmed) {
+  objects_.settings->setDestinationCode(code);
+  document_.changeDestination(document_.working(), code, confirmed, mainWindowVisible());
+  undo_->clear();
+  rebuildTree();
+  afterDocumentReplaced();
+}
+
+void cuiMain::optionFlagAChanged() {
+  rebuildTree();
+  afterDocumentReplaced();
+}
+
+// --- dialogs ------------------------------------------------------------------------------------
+
+void cuiMain::showCloneInformation() {
+  if (!form_) return;
+  if (information_) information_->close();
+  auto* dialog = new QDialog(form_.get(), Qt::Dialog | Qt::WindowTitleHint |
+                                              Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+  dialog->setObjectName(QStringLiteral("cuiInformation"));
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  dialog->setWindowTitle(sectionString(*objects_.text, "GI_Sys_AppTitle"));
+  {
+    CellFont font = parser_.newFont();
+    parser_.parseFont(objects_.text->getLine("CellModel_BasicDialog", 0), font);
+    dialog->setFont(screenFont(font, dialog->font()));
+  }
+  auto* panel = new QFrame(dialog);
+  panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+  panel->setLineWidth(2);
+  auto* panelLayout = new QVBoxLayout(panel);
+  panelLayout->setContentsMargins(8, 8, 8, 8);
+  cuiSheet* sheet = cuiSheet::open("GI_Sheet_CloneInfo", sheetServices(), panel);
+  sheet->setFixedSize(qMax(sheet->model().totalWidth(), 1) + 4,
+                      qMax(sheet->model().totalHeight(), 1) + 4);
+  panelLayout->addWidget(sheet);
+  auto* ok = new QPushButton(sectionString(*objects_.text, "GI_AppInd_Button_OkCancel"), dialog);
+  ok->setDefault(true);
+  ok->setAutoDefault(true);
+  connect(ok, &QPushButton::clicked, dialog, &QDialog::reject);
+  auto* layout = new QVBoxLayout(dialog);
+  layout->setContentsMargins(0, 0, 5, 5);
+  layout->setSpacing(5);
+  layout->addWidget(panel);
+  layout->addWidget(ok, 0, Qt::AlignRight);
+  dialog->setFixedSize(dialog->sizeHint());
+  connect(dialog, &QObject::destroyed, this, [this] { enableMainForm(); });
+  information_ = dialog;
+  form_->setEnabled(false);
+  dialog->setEnabled(true);
+  placeDialogOver(dialog, form_.get());
+  dialog->show();
+  ok->setFocus();
+  afterDocumentReplaced();
+}
+
+void cuiMain::about() {
+  if (!form_) return;
+  if (about_) {
+    about_->raise();
+    return;
+  }
+  auto* dialog = new QDialog(form_.get(), Qt::Dialog | Qt::WindowTitleHint |
+                                              Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+  dialog->setObjectName(QStringLiteral("AboutDialog"));
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  dialog->setWindowTitle(sectionString(*objects_.text, "GI_App_About_Caption"));
+  {
+    CellFont font = parser_.newFont();
+    parser_.parseFont(objects_.text->getLine("CellModel_BasicDialog", 0), font);
+    dialog->setFont(screenFont(font, dialog->font()));
+  }
+  constexpr int kIcon = 32;
+  auto* icon = new QLabel(dialog);
+  icon->setObjectName(QStringLiteral("aboutIcon"));
+  const QIcon appIcon = ImageLists::at(images_.large, 0);
+  if (!appIcon.isNull()) icon->setPixmap(appIcon.pixmap(kIcon, kIcon));
+  icon->setGeometry(kIcon / 2, kIcon / 2, kIcon, kIcon);
+
+  // The label's lines with the version, then the year, in place of its two "%s".
+  QString text = fromCp932(objects_.text->getSectionText("GI_App_About_Label_Reg"));
+  for (const QByteArray& value : {versions_.version, versions_.year}) {
+    const int at = int(text.indexOf(QLatin1String("%s")));
+    if (at >= 0) text.replace(at, 2, fromCp932(value));
+  }
+  auto* label = new QLabel(text, dialog);
+  label->setObjectName(QStringLiteral("aboutLabel"));
+  label->setTextFormat(Qt::PlainText);  // ampersands shown as written
+  label->adjustSize();
+  label->move(kIcon / 2 + kIcon * 3 / 2, 0);
+
+  auto* ok = new QPushButton(sectionString(*objects_.text, "GI_App_About_Button"), dialog);
+  ok->setDefault(true);
+  ok->setAutoDefault(true);
+  ok->resize(kIcon * 5 / 2, ok->sizeHint().height());
+  ok->move(label->geometry().right() + 1 + 2 * kIcon, kIcon / 4);
+  connect(ok, &QPushButton::clicked, dialog, &QDialog::reject);
+  dialog->setFixedSize(
+      ok->geometry().right() + 1 + kIcon / 4,
+      qMax(label->geometry().bottom() + 1, ok->geometry().bottom() + 1) + kIcon / 2);
+  connect(dialog, &QObject::destroyed, this, [this] { enableMainForm(); });
+  about_ = dialog;
+  form_->setEnabled(false);
+  dialog->setEnabled(true);
+  placeDialogOver(dialog, form_.get());
+  dialog->show();
+  ok->setFocus();
+}
+
+// Help comes with the program's help window.
+void cuiMain::helpContents() {}
+void cuiMain::contextHelp(int) {}

@@ -1,0 +1,280 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <functional>
+#include <list>
+#include <memory>
+
+#include "app/GuiPrompter.h"
+#include "app/ImageLists.h"
+#include "app/QtFileChooser.h"
+#include "app/RegionalFormats.h"
+#include "app/cuiMenu.h"
+#include "base/cmcTick.h"
+#include "clone/clonecommands.h"
+#include "files/filecommands.h"
+#include "gtex/cellmarkup.h"
+#include "gtex/cmcFCache.h"
+#include "model/appcommands.h"
+#include "model/catalogue.h"
+#include "model/document.h"
+#include "sheet/core/SheetEnvironment.h"
+#include "sheet/ui/cuiSheet.h"
+
+class DocumentUndo;
+class InstanceHandOver;
+#include <QDialog>
+class QLabel;
+#include <QMenu>
+#include <QProgressDialog>
+class QSplitter;
+class QStatusBar;
+class QWidget;
+class TForm1;
+class cmcEvMan;
+class cmcGTex;
+class cmcHelpGTex;
+#include "clone/serialdevice.h"
+class cmcTask;
+class cuiToolBar;
+class cuiTree;
+class indCloneMan;
+class indEnviron;
+struct cmcEvent;
+
+// The five application-wide objects after the application object itself, made by main() (or a
+// test) in this order and outliving it.
+struct AppObjects {
+  indEnviron* settings = nullptr;
+  cmcGTex* text = nullptr;
+  cmcHelpGTex* help = nullptr;
+  cmcEvMan* bus = nullptr;
+};
+
+// What stands in for the platform: tests give scripted ones, main() gives none (the real ones).
+struct AppSeams {
+  Prompter* prompter = nullptr;                   // none: message boxes
+  FileChooser* chooser = nullptr;                 // none: the platform's file dialogs
+  std::unique_ptr<cmcSerialDevice> serialDevice;  // none: the system's serial ports
+  QString programDirectory;  // where the version file lies; empty: the program's own directory
+};
+
+// A sheet seen before: where it stood when it was left.
+struct SheetRecord {
+  QByteArray callString;
+  SheetViewPosition position;
+};
+
+// The application object behind the main window (model-independent part): the document and
+// its commands, the window's parts, the sheet shown and the sheets seen, command routing through
+// the field catalogue, and the application events.
+class cuiMain : public QObject,
+                public AppCommands,
+                public CloneApplication,
+                public DestinationCheckHost {
+  Q_OBJECT
+
+ public:
+  cuiMain(const AppObjects& objects, AppSeams seams);
+  ~cuiMain() override;
+
+  // Start-up after the five objects exist: makes the main form, builds the window into it and
+  // shows it (or leaves it hidden for the initial set-up). A file argument opens once the window
+  // shows.
+  void start(const QString& fileArgument = {});
+  // Builds the whole window into `form`.
+  void buildMainWindow(TForm1& form, const ImageLists& images);
+  // Listens for files handed over by later starts of the program.
+  void acceptHandOvers(const QString& socketName);
+  // The initial set-up dialog, when one exists; until then start-up shows the main window.
+  void setInitialSetup(std::function<void()> show) { initialSetup_ = std::move(show); }
+
+  // --- the document ------------------------------------------------------------------------
+  Document& document() { return document_; }
+  FieldCatalogue& catalogue() { return *catalogue_; }
+  FileCommands& files() { return files_; }
+  DocumentUndo* undo() const { return undo_.get(); }
+  Prompter& prompter() { return *prompter_; }
+  indEnviron& settings() { return *objects_.settings; }
+  cmcGTex& text() { return *objects_.text; }
+  cmcEvMan& bus() { return *objects_.bus; }
+  void updateTitle() override;
+
+  // --- the window --------------------------------------------------------------------------
+  TForm1* form() const { return form_.get(); }
+  cuiMenu* mainMenu() const { return menu_.get(); }
+  QMenu* editMenu() const { return editMenu_; }
+  cuiToolBar* toolBar() const { return toolbar_.get(); }
+  cuiTree* tree() const { return tree_.get(); }
+  QSplitter* splitter() const { return splitter_; }
+  QWidget* leftPanel() const { return leftPanel_; }
+  QStatusBar* statusBar() const { return statusBar_; }
+  const ImageLists& images() const { return images_; }
+  QDialog* aboutDialog() const { return about_; }
+  QDialog* informationDialog() const { return information_; }
+
+  // --- sheets ------------------------------------------------------------------------------
+  void openSheet(const QByteArray& callString) override;
+  void closeSheet();
+  cuiSheet* currentSheet() const { return sheet_; }
+  const std::list<SheetRecord>& sheetHistory() const { return history_; }
+  int sheetsOpened() const { return sheetsOpened_; }
+
+  // The warning check over the pages, marking the tree; the counts.
+  WarningCheckResult runWarningCheckOnTree();
+  // Executes a cell as a menu item would (key 13), through the dispatcher.
+  void execute(const cmcCellObj& cell);
+
+  const VersionTexts& versionTexts() const { return versions_; }
+  const RegionalFormats& formats() const { return formats_; }
+  QString versionFilePath() const;
+
+  // --- AppCommands --------------------------------------------------------------------------
+  bool mainWindowVisible() const override;
+  void newDocument() override;
+  void openDocument() override;
+  void saveDocument() override;
+  void saveDocumentAs() override;
+  void openRecentFile(int position) override;
+  QString recentFileText(int position) const override;
+  bool importAvailable() const override;
+  void importChannels() override;
+  bool exportAvailable() const override;
+  void exportChannels() override;
+  bool canPrintCurrentSheet() const override;
+  void printCurrentSheet() override;
+  void printAllSheets() override;
+  void exitApplication() override;
+  int fontScalePercent() const override;
+  void setFontScalePercent(int percent) override;
+  bool toolbarVisible() const override;
+  void toggleToolbar() override;
+  int editMenuItemCount() const override;
+  void fillEditMenu(const QByteArray& stem) override;
+  void comPortDialog() override;
+  int comSpeed() const override;
+  void setComSpeed(int speed) override;
+  void cloneRead() override;
+  void cloneWrite() override;
+  void cloneInformation() override;
+  bool adjustmentAvailable() const override;
+  void about() override;
+  void helpContents() override;
+  void contextHelp(int link) override;
+  QByteArray versionText() const override { return versions_.version; }
+  QByteArray yearText() const override { return versions_.year; }
+  void dataChanged() override;
+  void refreshStatus() override {}
+
+  // --- CloneApplication ---------------------------------------------------------------------
+  bool mainWindowShown() const override { return mainWindowVisible(); }
+  void endCellEditing() override;
+  cmcEeprom& workingImage() override { return document_.working(); }
+  bool isModified() override { return document_.isModified(); }
+  bool savePrompt() override;
+  bool imageAcceptable(const cmcEeprom& image) override;
+  void takeOverClonedImage(const cmcEeprom& image, uint8_t optionBitsBefore) override;
+  void refreshViews() override;
+  SettingProblems countSettingProblems() override;
+  void normaliseImage(cmcEeprom& image) override { document_.conform(image); }
+  void repairChannels(cmcEeprom& image) override { document_.repair(image); }
+  int destination() const override { return document_.destination(); }
+  uint8_t optionBits() const override { return document_.options().optionBits(); }
+  void restoreDestination(int code, uint8_t optionBits) override;
+  void setCloneInformation(const QByteArray& info) override;
+  void destinationCheck(int flags) override;
+  void showCloneInformation() override;
+
+  // --- DestinationCheckHost -----------------------------------------------------------------
+  int storedDestination() const override;
+  uint8_t storedOptionBits() const override;
+  void setStoredOptionBits(uint8_t bits) override;
+  bool askChangeModel(bool promptOnly) override;
+  void changeDestination(int code, bool confirmed) override;
+  void optionFlagAChanged() override;
+  void applyFrequencyRanges() override {}
+
+  // The clone manager and its commands (tests drive them against a simulated transceiver).
+  indCloneMan& cloneManager() { return *cloneMan_; }
+  CloneCommands& cloneCommands() { return *cloneCommands_; }
+
+  // The main timer's work, callable by tests without waiting 50 ms.
+  void mainTimerTick();
+
+  // Virtual operations of the application object, in slot order.
+  virtual void initModelDescriptor() {}                        // 1
+  virtual void buildModelDisplay();                            // 2: the tree
+  virtual void takeOverLoadedImage() {}                        // 3
+  virtual int openFileByPath(const QString&) { return 1; }     // 4
+  virtual void identificationFinished(const CloneOutcome&) {}  // 5
+
+ protected:
+  void rebuildTree();
+  const AppObjects objects_;
+
+ private:
+  void onEvent(const cmcEvent& event);
+  bool closeQuery();
+  void formClosed();
+  void treeSelectionSettled();
+  void reopenCurrentSheet(bool selectFrequency, int index);
+  void setBusy(bool busy);
+  void afterDocumentReplaced();
+  void startClone(void (CloneCommands::*command)(CloneCommands::Done), bool information);
+  void cloneFinished(const CloneOutcome& outcome, bool information);
+  SheetUiServices sheetServices();
+  void enableMainForm();
+
+  AppSeams seams_;
+  GuiPrompter guiPrompter_;
+  Prompter* prompter_;
+  QtFileChooser qtChooser_;
+  FileChooser* chooser_;
+
+  Document document_;
+  cmcCellParser parser_;
+  cmcFCache lists_;
+  DocumentSheetEnvironment environment_;
+  std::unique_ptr<FieldCatalogue> catalogue_;
+  FileCommands files_;
+  std::unique_ptr<DocumentUndo> undo_;
+  class CatalogueTexts;
+  std::unique_ptr<CatalogueTexts> texts_;
+  std::unique_ptr<indCloneMan> cloneMan_;
+  std::unique_ptr<CloneCommands> cloneCommands_;
+  QByteArray cloneInfo_;
+
+  std::unique_ptr<TForm1> form_;
+  ImageLists images_;
+  QWidget* leftPanel_ = nullptr;
+  QWidget* rightPanel_ = nullptr;
+  QSplitter* splitter_ = nullptr;
+  QStatusBar* statusBar_ = nullptr;
+  QLabel* statusText_ = nullptr;
+  QLabel* statusSecond_ = nullptr;
+  std::unique_ptr<cuiMenu> menu_;
+  QMenu* editMenu_ = nullptr;
+  std::unique_ptr<cuiToolBar> toolbar_;
+  std::unique_ptr<cuiTree> tree_;
+  QPointer<cuiSheet> sheet_;
+  std::list<SheetRecord> history_;
+  bool focusInGrid_ = false;
+  bool keepPosition_ = false;
+  int sheetsOpened_ = 0;
+
+  cmcTask* mainTimer_ = nullptr;
+  cmcTick delayedCheck_;
+  VersionTexts versions_;
+  RegionalFormats formats_;
+  QPointer<QDialog> about_;
+  QPointer<QDialog> information_;
+  QPointer<QProgressDialog> progress_;
+  std::unique_ptr<InstanceHandOver> handOver_;
+  std::function<void()> initialSetup_;
+  QString pendingFile_;
+  bool closing_ = false;
+};

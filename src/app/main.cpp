@@ -1,0 +1,104 @@
+// The desktop program: the five application-wide objects in their order, the single-instance
+// rule with the hand-over of a file argument, and the main window.
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QScreen>
+#include <cstdio>
+
+#include "app/InstanceHandOver.h"
+#include "app/RegionalFormats.h"
+#include "app/TForm1.h"
+#include "app/indMain.h"
+#include "app/startup.h"
+#include "base/cmcEvMan.h"
+#include "base/fatal.h"
+#include "files/indEnviron.h"
+#include "gtex/cmcGTex.h"
+#include "resources/embedded_text.h"
+
+namespace {
+
+// The resident memory of this process in kilobytes, for the start-up measurement.
+long residentKilobytes() {
+  QFile status(QStringLiteral("/proc/self/status"));
+  if (!status.open(QIODevice::ReadOnly)) return -1;
+  for (const QByteArray& line : status.readAll().split('\n')) {
+    if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').first().toLong();
+  }
+  return -1;
+}
+
+QByteArray versionOfProgram(cmcGTex& text) {
+  const VersionTexts defaults{text.getLine("GI_Version_Default", 0),
+                              text.getLine("GI_Version_Default", 1)};
+  const QString path = QCoreApplication::applicationDirPath() + QLatin1Char('/') +
+                       QString::fromLatin1(text.getLine("GI_Version_File", 0));
+  return readVersionTexts(path, defaults).version;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication application(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("kestrin"));
+  const StartupOptions options = parseCommandLine(QApplication::arguments());
+
+  setFatalPresenter([](const QString& caption, const QString& text) {
+    QMessageBox::critical(nullptr, caption, text);
+  });
+
+  if (options.version) {
+    cmcGTex text;
+    const EmbeddedText main = mainResourceText();
+    text.setSource(main.lines, main.count);
+    std::printf("kestrin %s\n", versionOfProgram(text).constData());
+    return 0;
+  }
+
+  // 1. The settings store, which also holds the single-instance lock.
+  QScreen* screen = QGuiApplication::primaryScreen();
+  const ScreenSize screenSize =
+      screen ? ScreenSize{screen->size().width(), screen->size().height()} : ScreenSize{};
+  const QString settingsDir = qEnvironmentVariable("KESTRIN_SETTINGS_DIR");
+  indEnviron settings(QString::fromLatin1(indEnviron::kMutexName),
+                      QString::fromLatin1(indEnviron::kKeyPath),
+                      QString::fromLatin1(indEnviron::kKeyPath), options.environArguments,
+                      screenSize, EnvironPlace{settingsDir, settingsDir});
+  const QString socketName = InstanceHandOver::socketName(settings.lockFilePath());
+  if (!settings.isFirstInstance()) {
+    // A file given to a second start goes to the running instance; otherwise nothing happens.
+    if (!options.file.isEmpty()) InstanceHandOver::send(socketName, options.file);
+    return 0;
+  }
+
+  // 2. and 3. The main resource text and the help-topic map.
+  cmcGTex text;
+  const EmbeddedText mainText = mainResourceText(settings.displayLanguage());
+  text.setSource(mainText.lines, mainText.count);
+  cmcHelpGTex help;
+  const EmbeddedText helpText = helpTopicMapText();
+  help.setSource(helpText.lines, helpText.count);
+
+  // 4. The event bus, before the application object that subscribes to it.
+  cmcEvMan bus;
+
+  // 5. The application object.
+  indMain app(AppObjects{&settings, &text, &help, &bus}, AppSeams{});
+  app.acceptHandOvers(socketName);
+  app.start(options.file);
+
+  // Start-up measurement: the time to the first painted main window and the resident memory.
+  if (qEnvironmentVariableIsSet("KESTRIN_STARTUP_PROBE") && app.form()) {
+    app.form()->firstPainted = [] {
+      std::printf("painted rss_kb=%ld\n", residentKilobytes());
+      std::fflush(stdout);
+      QCoreApplication::exit(0);
+    };
+  }
+
+  application.exec();
+  return 0;
+}

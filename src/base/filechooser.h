@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QString>
+#include <deque>
+#include <vector>
+
+// What a file dialog is opened with; the platform's dialog shows it as it likes.
+struct FileDialogRequest {
+  QString defaultExtension;  // "qev"
+  QString filter;            // "Data files (*.qev)|*.qev|All files (*.*)|*.*"
+  QString proposedName;      // save only: the file name offered
+  QString initialDirectory;
+};
+
+// The platform's open and save dialogs. An empty path means the user cancelled. The save dialog
+// asks before overwriting; the open dialog only returns files that exist.
+class FileChooser {
+ public:
+  virtual ~FileChooser() = default;
+  virtual QString chooseOpenPath(const FileDialogRequest& request) = 0;
+  virtual QString chooseSavePath(const FileDialogRequest& request) = 0;
+};
+
+// For tests: answers from a queue of paths (an empty queue cancels) and logs every request.
+class ScriptedFileChooser : public FileChooser {
+ public:
+  QString chooseOpenPath(const FileDialogRequest& request) override;
+  QString chooseSavePath(const FileDialogRequest& request) override;
+
+  void setNextFileName(const QString& path) { paths_.push_back(path); }
+  struct Entry {
+    bool save = false;
+    FileDialogRequest request;
+    QString answer;
+  };
+  const std::vector<Entry>& log() const { return log_; }
+  void clearLog() { log_.clear(); }
+
+ private:
+  QString next(const FileDialogRequest& request, bool save);
+
+  std::deque<QString> paths_;
+  std::vector<Entry> log_;
+};
