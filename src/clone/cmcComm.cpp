@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "base/cmcTask.h"
-#include "clone/qtserialdevice.h"
+#include "clone/SystemSerialDevice.h"
 
 namespace {
 bool isLeadByte(uint8_t b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xEF); }
@@ -31,7 +31,7 @@ int leadingNumber(const QByteArray& field) { return std::atoi(field.trimmed().co
 }  // namespace
 
 cmcComm::cmcComm(std::unique_ptr<cmcSerialDevice> device) : device_(std::move(device)) {
-  if (!device_) device_ = std::make_unique<QtSerialDevice>();
+  if (!device_) device_ = std::make_unique<SystemSerialDevice>();
   flushTask_ = new cmcTask();
   flushTask_->SetCallback([this](void*, cmcTask*) { Flush(); });
 }

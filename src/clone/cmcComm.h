@@ -20,7 +20,7 @@ class cmcComm {
   static constexpr int kWriteTimeoutBase = 3000;
   static constexpr int kFlushRetryMs = 10;
 
-  // Without a device the port uses the system's serial ports.
+  // Without a device the port uses the system's serial ports and the built-in transceiver.
   explicit cmcComm(std::unique_ptr<cmcSerialDevice> device = nullptr);
   ~cmcComm();
   cmcComm(const cmcComm&) = delete;

@@ -31,10 +31,14 @@ indCloneMan::~indCloneMan() = default;
 void indCloneMan::configure(int mode) {
   cloneconfig::Settings s;
   s.comPort = settings_.comPort();
-  s.portName = portName_;
+  s.portName = EffectivePortName();
   s.transType = std::clamp(settings_.transType(), 0, cmcCloneDrv::kSpeedRows - 1);
   s.highSpeed = settings_.comSpeedHigh() != 0;
   cloneconfig::configure(engine_, mode, s);
+}
+
+QString indCloneMan::EffectivePortName() const {
+  return portName_.isEmpty() ? settings_.comPortPath() : portName_;
 }
 
 bool indCloneMan::start(int mode, Completion completion) {
@@ -109,7 +113,8 @@ QString indCloneMan::MessageFor(int status) const {
   const int line = (status > 0 && status <= kLastStatus) ? status : kCloneStored;
   QString head = fromCp932(text_.getLine(kHead, line));
   if (line == kClonePortError) {
-    const QString port = portName_.isEmpty() ? QString::number(settings_.comPort()) : portName_;
+    const QString name = EffectivePortName();
+    const QString port = name.isEmpty() ? QString::number(settings_.comPort()) : name;
     head.replace(QStringLiteral("%d"), port);
   }
   std::vector<int> checks;
@@ -135,7 +140,10 @@ QString indCloneMan::MessageFor(int status) const {
   }
   QStringList lines;
   for (int c : checks) lines << fromCp932(text_.getLine(kCheck, c));
-  return head + QStringLiteral("\n\n") + lines.join(QLatin1Char('\n'));
+  QString message = head + QStringLiteral("\n\n") + lines.join(QLatin1Char('\n'));
+  // "Cannot access COM n." alone does not tell a missing cable from a missing permission.
+  if (line == kClonePortError && !LastOpenError().isEmpty()) message += QStringLiteral("\n\n") + LastOpenError();
+  return message;
 }
 
 int indCloneMan::LitCells(int transferred, int total) {

@@ -44,10 +44,13 @@ class indCloneMan {
     readHandler_ = std::move(read);
   }
   void SetProgress(Progress progress) { progress_ = std::move(progress); }
-  // A device name or path used instead of the stored COM number (the port named on a command
-  // line, a pseudo-terminal); empty goes back to the stored number.
+  // A device name or path used for this run instead of the stored port (the port named on a
+  // command line, a pseudo-terminal, the built-in transceiver); empty goes back to the stored one.
   void SetPortName(const QString& name) { portName_ = name; }
   QString PortName() const { return portName_; }
+  // The port the next operation opens by name: the one set for the run, else the stored path;
+  // empty when the stored COM number is used.
+  QString EffectivePortName() const;
 
   // Each returns false, and changes nothing, while an operation runs.
   bool Identify(Completion completion);
@@ -58,9 +61,10 @@ class indCloneMan {
   int Mode() const { return mode_; }
   int TransferTotal() const { return transferTotal_; }
 
-  // The message shown for a status; empty for 0.
+  // The message shown for a status; empty for 0. After a port that could not be opened it ends
+  // with the reason, naming the device.
   QString MessageFor(int status) const;
-  // Why the port could not be opened, naming the device (after status 2); not part of the message.
+  // Why the port could not be opened, naming the device (after status 2).
   QString LastOpenError() const { return engine_.LastOpenError(); }
 
   // Cells of the progress bar lit for a transfer state (0..32).

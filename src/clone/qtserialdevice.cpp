@@ -4,7 +4,9 @@
 #include <algorithm>
 
 #ifdef Q_OS_UNIX
+#include <grp.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -20,6 +22,16 @@ QString systemLocation(const QString& name) {
   return name;
 #endif
 }
+
+#ifdef Q_OS_UNIX
+// The group that owns the device file, which users join to be allowed to use it.
+QString owningGroup(const QByteArray& path) {
+  struct stat st {};
+  if (::stat(path.constData(), &st) != 0) return {};
+  const group* g = ::getgrgid(st.st_gid);
+  return g && g->gr_name ? QString::fromLocal8Bit(g->gr_name) : QString();
+}
+#endif
 }  // namespace
 
 QtSerialDevice::QtSerialDevice() = default;
@@ -34,13 +46,19 @@ QString QtSerialDevice::openErrorText(const QString& name, QSerialPort::SerialPo
 #ifdef Q_OS_UNIX
       // The same error stands for "not allowed" and "in use"; the file's access tells them apart.
       const QByteArray path = QFile::encodeName(systemLocation(name));
-      if (::access(path.constData(), R_OK | W_OK) != 0 && errno == EACCES)
+      if (::access(path.constData(), R_OK | W_OK) != 0 && errno == EACCES) {
+        QString group = owningGroup(path);
+        if (group.isEmpty() || group == QLatin1String("root")) group = QStringLiteral("dialout");
         return QStringLiteral(
-                   "Permission denied for serial device %1. The user must be allowed to use serial devices "
-                   "(for example, be a member of the 'dialout' group; log in again after adding it).")
-            .arg(name);
+                   "Permission denied for serial device %1. Serial devices may only be used by members of the "
+                   "group that owns them ('%2'; on most systems 'dialout'). Add your user to it, for example with "
+                   "\"sudo usermod -aG %2 $USER\", then log out and log in again.")
+            .arg(name, group);
+      }
 #endif
-      return QStringLiteral("Serial device %1 is in use by another program or cannot be locked (%2).").arg(name, detail);
+      return QStringLiteral("Serial device %1 is in use by another program (%2). Close the other program and try "
+                            "again.")
+          .arg(name, detail.isEmpty() ? QStringLiteral("it cannot be locked") : detail);
     }
     default:
       return QStringLiteral("Cannot open serial device %1: %2").arg(name, detail);

@@ -125,6 +125,7 @@ std::unique_ptr<QSettings> indEnviron::open() const {
 void indEnviron::applyDefaults() {
   marker_ = kMarker;
   comPort_ = 0;
+  comPortPath_.clear();
   comSpeedHigh_ = 1;
   transType_ = 0;
   currentDirectory_.clear();
@@ -148,6 +149,7 @@ bool indEnviron::load(const QStringList& arguments) {
     GroupReader g(*s, kGlobal, ok);
     marker_ = g.integer(QStringLiteral("BBT"));
     comPort_ = g.integer(QStringLiteral("ComPort"), 1, 256);
+    comPortPath_ = g.text(QStringLiteral("ComPortPath"));
     comSpeedHigh_ = g.integer(QStringLiteral("ComSpeedHigh"), 0, 1);
     transType_ = g.integer(QStringLiteral("TransType"), 0, 4);
     currentDirectory_ = g.text(QStringLiteral("Current Directory"));
@@ -199,6 +201,7 @@ bool indEnviron::save() {
   s->beginGroup(kGlobal);
   s->setValue(QStringLiteral("BBT"), marker_);
   s->setValue(QStringLiteral("ComPort"), comPort_);
+  s->setValue(QStringLiteral("ComPortPath"), comPortPath_);
   s->setValue(QStringLiteral("ComSpeedHigh"), comSpeedHigh_);
   s->setValue(QStringLiteral("TransType"), transType_);
   s->setValue(QStringLiteral("Current Directory"), currentDirectory_);

@@ -73,6 +73,10 @@ class indEnviron {
   void setMarker(int v) { marker_ = v; }
   int comPort() const { return comPort_; }
   void setComPort(int v) { comPort_ = v; }
+  // A device path (or the built-in simulated transceiver's name) used instead of "ComPort" when
+  // not empty; a missing value reads as empty and never invalidates the other settings.
+  QString comPortPath() const { return comPortPath_; }
+  void setComPortPath(const QString& v) { comPortPath_ = v; }
   int comSpeedHigh() const { return comSpeedHigh_; }
   void setComSpeedHigh(int v) { comSpeedHigh_ = v; }
   int transType() const { return transType_; }
@@ -148,6 +152,7 @@ class indEnviron {
 
   int marker_ = kMarker;
   int comPort_ = 0;
+  QString comPortPath_;
   int comSpeedHigh_ = 1;
   int transType_ = 0;
   QString currentDirectory_;

@@ -90,6 +90,9 @@ TEST(CloneManager, PortThatCannotOpenIsReportedOnceWithItsNumber) {
   EXPECT_EQ(m.buttons, PromptButtons::Ok);
   EXPECT_EQ(m.text, rig.man.MessageFor(kClonePortError));
   EXPECT_TRUE(m.text.startsWith(QStringLiteral("Cannot access COM 3.\n\nCheck the following:")));
+  // The reason follows, naming the device, so that a missing permission is told apart.
+  EXPECT_TRUE(m.text.endsWith(QStringLiteral("\n\nSerial device %1 was not found.").arg(cmcComm::DeviceNameForPort(3))))
+      << m.text.toStdString();
   const std::vector<std::pair<int, intptr_t>> expected{{41, 0}, {43, 0}, {42, 0}};
   EXPECT_EQ(rig.events, expected);
 }

@@ -47,6 +47,7 @@ class Environ : public ::testing::Test {
   }
   void expectDefaults(const indEnviron& env) {
     EXPECT_EQ(env.comPort(), 0);
+    EXPECT_EQ(env.comPortPath(), QString());
     EXPECT_EQ(env.comSpeedHigh(), 1);
     EXPECT_EQ(env.transType(), 0);
     EXPECT_EQ(env.currentDirectory(), QString());
@@ -165,6 +166,24 @@ TEST_F(Environ, OneMissingOrDamagedValueResetsEverything) {
     auto env = make();
     expectDefaults(*env);
   }
+}
+
+// The device path stands beside "ComPort"; settings written before it existed lack it and must
+// still load whole.
+TEST_F(Environ, PortPathIsKeptBesideTheNumberAndMayBeMissing) {
+  storeFullSettings();
+  make()->setComPortPath("/dev/ttyUSB0");
+  {
+    auto env = make();
+    EXPECT_EQ(env->comPortPath(), "/dev/ttyUSB0");
+    EXPECT_EQ(env->comPort(), 7);
+  }
+  edit([](QSettings& s) { s.remove("Global/ComPortPath"); });
+  auto env = make();
+  EXPECT_EQ(env->comPortPath(), QString());
+  EXPECT_EQ(env->comPort(), 7);
+  EXPECT_EQ(env->destinationCode(), 3);
+  EXPECT_EQ(env->recent().count(), 2);
 }
 
 TEST_F(Environ, FlippedEtcDataBitLeavesTheDestinationUnsetButKeepsTheRest) {

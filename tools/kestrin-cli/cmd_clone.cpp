@@ -143,9 +143,6 @@ class CliClone : public CloneApplication, public DestinationCheckHost {
     });
     if (!outcome) loop.exec();
     bar_.end();
-    if (outcome->kind == CloneOutcome::kFailed && outcome->status == kClonePortError &&
-        !manager_.LastOpenError().isEmpty())
-      err() << manager_.LastOpenError() << Qt::endl;
     return *outcome;
   }
 
