@@ -1,6 +1,8 @@
 #include "gtex/cellmarkup.h"
 
 #include <QString>
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "base/fatal.h"
@@ -107,7 +109,8 @@ QByteArrayView trimmed(QByteArrayView s) {
   return s;
 }
 
-// atoi-like: leading blanks, an optional sign, digits; 0 when there are none.
+// atoi-like: leading blanks, an optional sign, digits; 0 when there are none. Numbers beyond
+// the 32-bit range stop at its ends.
 int leadingInt(QByteArrayView s) {
   qsizetype i = 0;
   while (i < s.size() && isBlank(s[i])) ++i;
@@ -116,9 +119,9 @@ int leadingInt(QByteArrayView s) {
   int64_t value = 0;
   while (i < s.size() && s[i] >= '0' && s[i] <= '9') {
     value = value * 10 + (s[i++] - '0');
-    if (value > INT32_MAX) value = INT32_MAX;
+    if (value > int64_t(INT32_MAX) + 1) value = int64_t(INT32_MAX) + 1;
   }
-  return static_cast<int>(negative ? -value : value);
+  return static_cast<int>(std::clamp<int64_t>(negative ? -value : value, INT32_MIN, INT32_MAX));
 }
 
 [[noreturn]] void chNoError() { fatalError("Ch No. Error"); }
@@ -402,7 +405,9 @@ void cmcCellParser::applyGroup(cmcCellObj& style, QByteArrayView g, int depth) {
     const int n = variableNumber(s, style.variables);
     s = trimmed(s);
     if (s == "++") {
-      ++(*style.variables)[n];
+      // Mark-up made at run time may count past the top; the count stays there.
+      int32_t& v = (*style.variables)[n];
+      if (v < INT32_MAX) ++v;
     } else if (s.startsWith('=')) {
       (*style.variables)[n] = leadingInt(s.sliced(1));
     }

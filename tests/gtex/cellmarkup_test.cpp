@@ -203,6 +203,27 @@ TEST_F(CellMarkup, GroupsAndDerivation) {
   EXPECT_EQ(c.index, 8);
   EXPECT_EQ(c.text, "8");
 
+  // Counting stays inside 32 bits at both ends, as do set values and inserted sums.
+  const struct {
+    const char* markup;
+    int32_t value;
+    const char* text;
+  } ends[] = {
+      {"{(@ch4=2147483647)(@ch4++)}\\(@ch4)", INT32_MAX, "214748"},
+      {"{(@ch4=2147483646)(@ch4++)(@ch4++)}\\(@ch4+1)", INT32_MAX, "214748"},
+      {"{(@ch4=99999999999)}", INT32_MAX, nullptr},
+      {"{(@ch4=-2147483648)(@ch4++)}", INT32_MIN + 1, nullptr},
+      {"{(@ch4=-99999999999)}\\(@ch4+99999999999)", INT32_MIN, "-1"},
+  };
+  for (const auto& e : ends) {
+    SCOPED_TRACE(e.markup);
+    parse(c, e.markup, &b);
+    EXPECT_EQ(vars[4], e.value);
+    if (e.text) {
+      EXPECT_EQ(c.text, e.text);
+    }
+  }
+
   // Several brace parts form one attribute string.
   parse(c, "{(ImageIndex=2)(%CallSheet:GI_Sheet_BankName,5)}{(Flag0=1)}Bank");
   EXPECT_EQ(c.imageIndex, 2);
