@@ -111,6 +111,19 @@ class LineReader {
     return !line.isEmpty();
   }
 
+  // Drops what is left of a line whose first piece has been read, up to and including its LF.
+  void skipRestOfLine() {
+    for (;;) {
+      if (pos_ >= buffer_.size() && !refill()) return;
+      const qsizetype lf = buffer_.indexOf('\n', pos_);
+      if (lf >= 0) {
+        pos_ = lf + 1;
+        return;
+      }
+      pos_ = buffer_.size();
+    }
+  }
+
  private:
   // Loads more of the file; with `keep`, the unread rest of the buffer stays in front.
   bool refill(bool keep = false) {
@@ -251,6 +264,8 @@ int cmcQevFile::readInto(const QString& path, cmcEeprom& target) {
   bool headerChecked = false;
   while (reader.next(line)) {
     if (line[0] == '#') {
+      // A "#" line may be of any length: only its first piece is looked at.
+      if (!line.endsWith('\n')) reader.skipRestOfLine();
       // The value is taken right behind "#" and the key, wherever the key was found.
       const QByteArray rest = line.mid(1);
       if (rest.contains(kKeyMapRev))

@@ -207,6 +207,16 @@ TEST(QevRead, EveryCheckInOrderAndTheImageStaysOnRejection) {
       {"no check line", [](auto& l) { l.removeLast(); }, kQevOk},
       {"lower-case data digits", [](auto& l) { l[kFirstData + 1] = l[kFirstData + 1].toLower(); },
        kQevOk},
+      // Only the model line has a length limit: "#" lines of any length are skipped whole,
+      // including one that ends exactly where a line buffer would.
+      {"comment line of 767 characters", [](auto& l) { l[1] = "#Comment=" + QByteArray(758, 'x'); },
+       kQevOk},
+      {"comment line of 766 characters", [](auto& l) { l[1] = "#Comment=" + QByteArray(757, 'x'); },
+       kQevOk},
+      {"comment of 100000 characters among the data lines",
+       [](auto& l) { l.insert(kFirstData + 5, "#" + QByteArray(100000, '0')); }, kQevOk},
+      {"long comment before the MapRev line",
+       [](auto& l) { l.insert(2, "#" + QByteArray(2000, 'y') + "#EtcData=000000"); }, kQevOk},
       {"lines read twice, later wins",
        [](auto& l) { l.insert(kFirstData, dataLine(0x10, "\x07")); }, kQevOk},
   };
