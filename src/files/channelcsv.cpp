@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QLocale>
+#include <QStringDecoder>
 #include <array>
 
 #include "base/prompter.h"
@@ -28,6 +29,10 @@ constexpr int64_t kImportLowHz = 136000000;
 constexpr int64_t kImportHighHz = 174000000;
 constexpr int64_t kOffsetMaxHz = 59999999;
 constexpr int kNameLength = 6;
+// A channel list has a few hundred short lines. Anything far beyond that is not one, and is
+// refused before it can take the memory of the machine.
+constexpr qsizetype kMaxListBytes = 4 * 1024 * 1024;
+constexpr qsizetype kMaxLineLength = 4096;
 
 const char* const kColumnNames[kColumnCount] = {"CH No",       "Frequency",     "Dup",
                                                 "Dup Reverse", "Offset",        "TX Inhibit",
@@ -143,8 +148,47 @@ QByteArray normaliseName(const QByteArray& field) {
   return nameFilter(ascii ? field : foldTypedText(field));
 }
 
-QList<QByteArray> splitFields(const QByteArray& line, char separator) {
-  return line.split(separator);
+QList<QByteArray> splitFields(QByteArrayView line, char separator) {
+  return line.toByteArray().split(separator);
+}
+
+bool allDigits(const QByteArray& text) {
+  if (text.isEmpty()) return false;
+  for (char c : text)
+    if (c < '0' || c > '9') return false;
+  return true;
+}
+
+// A tone written as a number, as spreadsheets leave it: "100", "100.0", "100Hz", "88.50 hz".
+// The tone's index, or kNotFound when the number is not one of the tones.
+int toneByNumber(QByteArray text) {
+  if (text.endsWith("Hz") || text.endsWith("hz") || text.endsWith("HZ") || text.endsWith("hZ"))
+    text = text.chopped(2).trimmed();
+  const qsizetype dot = text.indexOf('.');
+  const QByteArray whole = dot < 0 ? text : text.left(dot);
+  const QByteArray fraction = dot < 0 ? QByteArray() : text.mid(dot + 1);
+  if (!allDigits(whole) || whole.size() > 4 || (dot >= 0 && !allDigits(fraction))) return kNotFound;
+  for (qsizetype i = 1; i < fraction.size(); ++i)
+    if (fraction[i] != '0') return kNotFound;  // finer than the tenths the tones have
+  const int tenths = whole.toInt() * 10 + (fraction.isEmpty() ? 0 : fraction[0] - '0');
+  for (int i = 0; i < kToneCount; ++i)
+    if (kCtcssTonesTenthHz[size_t(i)] == tenths) return i;
+  return kNotFound;
+}
+
+// Channel lists written as UTF-8 (what editors and spreadsheets on most systems write) are
+// turned into the program's own encoding before any rule looks at them: those with the
+// byte-order mark, and those that are valid UTF-8 with bytes beyond ASCII. Anything else is
+// taken as code page 932, as the program writes it.
+QByteArray inProgramEncoding(const QByteArray& input) {
+  constexpr char kBom[] = "\xEF\xBB\xBF";
+  if (input.startsWith(kBom)) return toCp932(QString::fromUtf8(input.mid(3)));
+  bool ascii = true;
+  for (char c : input) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+  if (ascii) return input;
+  QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+  const QString decoded = utf8(input);
+  return utf8.hasError() ? input : toCp932(decoded);
 }
 
 }  // namespace
@@ -249,8 +293,11 @@ int csvtext::tableValue(int column, const QByteArray& raw) {
   QByteArray text = raw.trimmed();
   if (column == kStep || column == kRepeaterTone || column == kTsqlFrequency)
     text.replace(',', '.');
+  // A spreadsheet that saves the list again drops the leading zeros of a code: "47" is 047.
+  if (column == kDtcsCode && allDigits(text) && text.size() < 3) text = text.rightJustified(3, '0');
   for (const Entry& e : tableOf(column))
     if (sameTextNoCase(text, e.text)) return e.value;
+  if (column == kRepeaterTone || column == kTsqlFrequency) return toneByNumber(text);
   return kNotFound;
 }
 
@@ -311,12 +358,25 @@ QByteArray ChannelCsv::exportText(ChannelGroup group) const {
 
 CsvImportResult ChannelCsv::importText(const QByteArray& input, ChannelGroup group) {
   CsvImportResult result;
-  QByteArray text = input;
-  if (text.startsWith("\xEF\xBB\xBF")) text.remove(0, 3);  // a spreadsheet's UTF-8 mark
-  QList<QByteArray> lines = text.split('\n');
-  for (QByteArray& l : lines)
-    if (l.endsWith('\r')) l.chop(1);
-  if (lines.isEmpty()) return result;
+  if (input.size() > kMaxListBytes) {
+    result.oversized = true;
+    return result;
+  }
+  const QByteArray text = inProgramEncoding(input);
+  // The lines as views into the text, without their line ends.
+  std::vector<QByteArrayView> lines;
+  for (qsizetype from = 0; from <= text.size();) {
+    qsizetype end = text.indexOf('\n', from);
+    if (end < 0) end = text.size();
+    QByteArrayView line(text.constData() + from, end - from);
+    if (line.endsWith('\r')) line.chop(1);
+    if (line.size() > kMaxLineLength) {
+      result.oversized = true;
+      return result;
+    }
+    lines.push_back(line);
+    from = end + 1;
+  }
 
   // Header: which field holds each column.
   int at[kColumnCount];
@@ -343,8 +403,8 @@ CsvImportResult ChannelCsv::importText(const QByteArray& input, ChannelGroup gro
     view.store();
   }
 
-  for (qsizetype n = 1; n < lines.size(); ++n) {
-    const QByteArray& line = lines[n];
+  for (size_t n = 1; n < lines.size(); ++n) {
+    const QByteArrayView line = lines[n];
     if (line.isEmpty()) continue;
     const QList<QByteArray> fields = splitFields(line, separators_.list);
     auto field = [&](int column, bool* present = nullptr) -> QByteArray {
@@ -484,7 +544,9 @@ bool ChannelCsv::ImportChannels(const QString& path, ChannelGroup group,
     if (show) showWarning(*prompter_, *text_, "GI_Mess_Import_OpenErr");
     return false;
   }
-  const QByteArray contents = file.readAll();
+  // One byte more than a list may have tells a list that is too large (or endless, as a
+  // device) without reading the rest.
+  const QByteArray contents = file.read(kMaxListBytes + 1);
   if (file.error() != QFileDevice::NoError) {
     if (show) showWarning(*prompter_, *text_, "GI_Mess_Import_OpenErr");
     return false;

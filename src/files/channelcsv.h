@@ -75,10 +75,12 @@ int tableValue(int column, const QByteArray& text);
 
 // Counts of one import.
 struct CsvImportResult {
-  bool headerOk = false;  // false: the file lacked "CH No" or "Frequency"; nothing changed
-  int imported = 0;       // lines stored (blank-frequency lines of memory and scan edges excluded)
-  int discarded = 0;      // lines stored blank because their frequency was not valid
-  int corrected = 0;      // lines with at least one repaired value
+  bool headerOk = false;   // false: the file lacked "CH No" or "Frequency", or was oversized;
+                           // nothing changed
+  bool oversized = false;  // larger than any channel list, or with a line far too long
+  int imported = 0;        // lines stored (blank-frequency lines of memory and scan edges excluded)
+  int discarded = 0;       // lines stored blank because their frequency was not valid
+  int corrected = 0;       // lines with at least one repaired value
 };
 
 // Exports and imports the channels of one group of a working image. Templates and the default

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include "csv_support.h"
 #include "files/channelcsv.h"
+#include "model/frequency.h"
 #include "qev_support.h"
 
 using namespace csvtest;
@@ -86,7 +88,42 @@ TEST(CsvText, NumbersAndTables) {
   EXPECT_EQ(csvtext::tableValue(csvtext::kStep, "12,5kHz"), 3);
   EXPECT_EQ(csvtext::tableValue(csvtext::kRepeaterTone, "254,1hz"), 49);
   EXPECT_EQ(csvtext::tableValue(csvtext::kDtcsCode, "754"), 103);
-  EXPECT_EQ(csvtext::tableValue(csvtext::kDtcsCode, "23"), csvtext::kNotFound);
+  // Codes and tones as a spreadsheet leaves them: codes without leading zeros, tones as plain
+  // numbers with or without "Hz".
+  const struct {
+    int column;
+    const char* text;
+    const char* same;  // the written form it means; nullptr: not a value of the column
+  } spreadsheet[] = {
+      {csvtext::kDtcsCode, "47", "047"},
+      {csvtext::kDtcsCode, "23", "023"},
+      {csvtext::kDtcsCode, " 754 ", "754"},
+      {csvtext::kDtcsCode, "48", nullptr},
+      {csvtext::kDtcsCode, "-23", nullptr},
+      {csvtext::kDtcsCode, "", nullptr},
+      {csvtext::kRepeaterTone, "100", "100.0Hz"},
+      {csvtext::kRepeaterTone, "100.0", "100.0Hz"},
+      {csvtext::kRepeaterTone, "100Hz", "100.0Hz"},
+      {csvtext::kTsqlFrequency, "100,0", "100.0Hz"},
+      {csvtext::kTsqlFrequency, "88.50 hz", "88.5Hz"},
+      {csvtext::kTsqlFrequency, "67", "67.0Hz"},
+      {csvtext::kRepeaterTone, "100.5", nullptr},
+      {csvtext::kRepeaterTone, "100.01", nullptr},
+      {csvtext::kRepeaterTone, "Hz", nullptr},
+      {csvtext::kRepeaterTone, ".", nullptr},
+      {csvtext::kRepeaterTone, "1e2", nullptr},
+      {csvtext::kRepeaterTone, "-100", nullptr},
+  };
+  for (const auto& c : spreadsheet) {
+    const int want = c.same ? csvtext::tableValue(c.column, c.same) : csvtext::kNotFound;
+    EXPECT_NE(want, c.same ? csvtext::kNotFound : -1) << c.same;
+    EXPECT_EQ(csvtext::tableValue(c.column, c.text), want) << c.text;
+  }
+  // Every text the program writes still means what it meant.
+  for (int column : {csvtext::kRepeaterTone, csvtext::kTsqlFrequency, csvtext::kDtcsCode}) {
+    for (int v = 0; v < (column == csvtext::kDtcsCode ? kDtcsCount : kToneCount); ++v)
+      EXPECT_EQ(csvtext::tableValue(column, csvtext::tableText(column, v, '.')), v);
+  }
   EXPECT_EQ(csvtext::tableValue(csvtext::kPower, "mid-h"), 3);
   EXPECT_EQ(csvtext::tableText(csvtext::kStep, 1, ','), "6,25kHz");
   EXPECT_EQ(csvtext::tableText(csvtext::kRepeaterTone, 0, ','), "67.0Hz");
@@ -250,6 +287,52 @@ TEST(CsvImport, LinesAreConvertedRepairedOrDiscardedAndReported) {
        crlf({kHeader, busyWith(9, "\x82\x60\x82\x61\x83\x41")}),  // Ａ Ｂ ア
        {kCorrect},
        [](CsvWorld& w) { EXPECT_EQ(QByteArray(w.channel(0).name.data(), 6), "AB    "); }},
+      {"codes and tones as a spreadsheet saves them import without a correction",
+       kComma,
+       ChannelGroup::Memory0,
+       crlf({kHeader, busyWith(15, "47", "01").replace("88.5Hz", "88.5"),
+             busyWith(13, "100", "02").replace("100.0Hz", "100Hz")}),
+       {},
+       [](CsvWorld& w) {
+         EXPECT_EQ(w.channel(1).dtcs, csvtext::tableValue(csvtext::kDtcsCode, "047"));
+         EXPECT_EQ(w.channel(1).tone, csvtext::tableValue(csvtext::kRepeaterTone, "88.5Hz"));
+         EXPECT_EQ(w.channel(2).tone, csvtext::tableValue(csvtext::kRepeaterTone, "100.0Hz"));
+         EXPECT_EQ(w.channel(2).toneSquelch, w.channel(2).tone);
+       }},
+      // The same full-width name as code page 932 and as UTF-8, with and without the mark.
+      {"full-width name in code page 932",
+       kComma,
+       ChannelGroup::Memory0,
+       crlf({kHeader, busyWith(9, "\x82\x60\x82\x61\x82\x62\x82\x50\x82\x51")}),
+       {kCorrect},
+       [](CsvWorld& w) { EXPECT_EQ(QByteArray(w.channel(0).name.data(), 6), "ABC12 "); }},
+      {"full-width name in UTF-8",
+       kComma,
+       ChannelGroup::Memory0,
+       crlf({kHeader, busyWith(9, "\xEF\xBC\xA1\xEF\xBC\xA2\xEF\xBC\xA3\xEF\xBC\x91\xEF\xBC\x92")}),
+       {kCorrect},
+       [](CsvWorld& w) { EXPECT_EQ(QByteArray(w.channel(0).name.data(), 6), "ABC12 "); }},
+      {"full-width name in UTF-8 with the byte-order mark",
+       kComma,
+       ChannelGroup::Memory0,
+       "\xEF\xBB\xBF" +
+           crlf({kHeader,
+                 busyWith(9, "\xEF\xBC\xA1\xEF\xBC\xA2\xEF\xBC\xA3\xEF\xBC\x91\xEF\xBC\x92")}),
+       {kCorrect},
+       [](CsvWorld& w) { EXPECT_EQ(QByteArray(w.channel(0).name.data(), 6), "ABC12 "); }},
+      // Far beyond any channel list: refused as it comes, nothing changed.
+      {"a line of 5000 characters",
+       kComma,
+       ChannelGroup::Memory0,
+       crlf({kHeader, kBusyLine}) + QByteArray(5000, ',') + "\r\n",
+       {kTitleErr},
+       [](CsvWorld& w) { EXPECT_TRUE(w.channel(7).inUse); }},
+      {"5 MB of empty lines",
+       kComma,
+       ChannelGroup::Memory0,
+       crlf({kHeader, kBusyLine}) + QByteArray(5 * 1024 * 1024, '\n'),
+       {kTitleErr},
+       [](CsvWorld& w) { EXPECT_TRUE(w.channel(7).inUse); }},
       {"numbers outside the group are skipped without a message",
        kComma,
        ChannelGroup::Memory0,
@@ -365,6 +448,22 @@ TEST(CsvImport, UnreadableFileAndConfirmation) {
   EXPECT_EQ(box.caption, "Kestrin");
   EXPECT_EQ(box.buttons, PromptButtons::OkCancel);
   EXPECT_EQ(box.icon, PromptIcon::Warning);
+}
+
+// An endless input (a device, a pipe that never ends) is refused after a bounded read.
+TEST(CsvImport, EndlessInputIsRefused) {
+  if (!QFile::exists("/dev/zero")) GTEST_SKIP() << "no /dev/zero";
+  CsvWorld w;
+  w.setChannel(3, busyChannel());
+  const cmcEeprom before = w.working;
+  MessageHarness m;
+  ChannelCsv csv = w.csv();
+  csv.setMessages(&m.prompter, &m.text);
+  CsvImportResult counts;
+  EXPECT_FALSE(csv.ImportChannels("/dev/zero", ChannelGroup::Memory0, {}, &counts));
+  EXPECT_TRUE(counts.oversized);
+  EXPECT_EQ(m.prompter.texts(), QStringList{"File error.\n\nIllegal data."});
+  EXPECT_TRUE(w.working.equals(before));
 }
 
 TEST(CsvExport, FailedExportKeepsTheOldFileAndSaysSo) {
