@@ -182,6 +182,23 @@ TEST(CliCheck, CountsAndPages) {
   EXPECT_TRUE(run.out.contains("warning  memory ([St_ColCut]GI_Sheet_MemoryCH,0,0)"));
 }
 
+// Every page of the main text that the tool accepts by name is shown or refused; none reaches
+// a fault of the program's own data.
+TEST(CliShow, EverySheetOfTheMainTextIsShownOrRefused) {
+  QFile main(qEnvironmentVariable("KESTRIN_SOURCE_DIR") + "/resources/kestrin_main.gtex");
+  ASSERT_TRUE(main.open(QIODevice::ReadOnly));
+  const QRegularExpression header("^#(GI_Sheet_\\w+)_Style\\s*$");
+  int shown = 0;
+  for (const QByteArray& line : main.readAll().split('\n')) {
+    const QRegularExpressionMatch m = header.match(QString::fromLatin1(line));
+    if (!m.hasMatch()) continue;
+    const CliRun run = cli({"show", m.captured(1)});
+    EXPECT_TRUE(run.exitCode == 0 || run.exitCode == 2) << m.captured(1).toStdString();
+    shown += run.exitCode == 0;
+  }
+  EXPECT_GT(shown, 50);
+}
+
 TEST(CliErrors, OneLineReasonsAndExitCodes) {
   struct Case {
     QStringList args;
@@ -191,6 +208,7 @@ TEST(CliErrors, OneLineReasonsAndExitCodes) {
       {{}, 2, "no command given"},
       {{"frobnicate"}, 2, "unknown command"},
       {{"show", "nosuch"}, 2, "no sheet \"nosuch\""},
+      {{"show", "GI_Sheet_Sel_VMC"}, 2, "cannot be shown on its own"},
       {{"show", "--destination", "99"}, 2, "--destination"},
       {{"show", "--options", "turbo"}, 2, "--options"},
       {{"show", "/nonexistent/x.qev"}, 1, "cannot open"},

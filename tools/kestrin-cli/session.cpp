@@ -3,6 +3,7 @@
 #include <QFileInfo>
 #include <cstdio>
 
+#include "gtex/celllinks.h"
 #include "model/cmcEeprom.h"
 #include "resources/embedded_text.h"
 #include "resources/factory/factory_images.h"
@@ -29,6 +30,37 @@ constexpr Alias kAliases[] = {
     {"f2-common", "[St_Common]GI_Sheet_Common,11"},
     {"clone-info", "GI_Sheet_CloneInfo"},
 };
+
+bool isLinkName(const QByteArray& name) {
+  for (int link = 0; link < kLinkCount; ++link)
+    if (name == linkName(link)) return true;
+  return false;
+}
+
+bool isCategoryName(const QByteArray& name) {
+  for (int category = 0; category < CT_None; ++category)
+    if (name == categoryName(category)) return true;
+  return false;
+}
+
+// The first cell name in the mark-up that this program does not know, or empty. Such names
+// are written by templates that the program fills in before it parses them (a list made at
+// run time writes "%%FlexVMCCh[%d]"); parsing them as they stand is a fault of the program's
+// own data, which ends the program. A sheet that has them cannot be shown on its own.
+QByteArray unknownCellName(const QByteArray& markup) {
+  for (qsizetype at = markup.indexOf("(%"); at >= 0; at = markup.indexOf("(%", at + 2)) {
+    qsizetype end = at + 2;
+    while (end < markup.size() && !QByteArrayView("[:)|}").contains(markup[end])) ++end;
+    QByteArray name = markup.mid(at + 2, end - at - 2).trimmed();
+    const qsizetype dot = name.indexOf('.');
+    if (dot >= 0 && !(dot > 0 && name[dot - 1] == '\\')) {
+      if (!isCategoryName(name.left(dot))) return name;
+      name = name.mid(dot + 1);
+    }
+    if (!name.isEmpty() && !isLinkName(name)) return name;
+  }
+  return {};
+}
 
 // Any non-null edit grid turns a request into one for the current cell; nothing dereferences
 // it. The tool is its own grid.
@@ -113,6 +145,16 @@ std::unique_ptr<SheetModel> Session::buildSheet(const QString& nameOrCall, Statu
     if (parsed.name.isEmpty() || !text_.hasSection(section.constData())) {
       status = Status::usage(
           QString("no sheet \"%1\" (try one of: %2)").arg(nameOrCall, sheetAliases().join(", ")));
+      return nullptr;
+    }
+  }
+  for (const char* part : {"_Style", "_BasicCell", "_Cells"}) {
+    const QByteArray unknown =
+        unknownCellName(text_.getSectionText((parsed.name + part).constData()));
+    if (!unknown.isEmpty()) {
+      status = Status::usage(QString("\"%1\" cannot be shown on its own: it is a template that "
+                                     "the program fills in (it names \"%2\")")
+                                 .arg(nameOrCall, QString::fromLatin1(unknown)));
       return nullptr;
     }
   }
