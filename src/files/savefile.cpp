@@ -1,30 +1,84 @@
 #include "files/savefile.h"
 
-SafeFileWriter::SafeFileWriter(const QString& path) : file_(path) {
-  // Never fall back to rewriting the target in place (read-only directories): a failure then
-  // could leave a half-written file where the user's file was.
-  file_.setDirectWriteFallback(false);
+#include <QFileInfo>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
+namespace {
+
+// A name that would reach the disk as other bytes than the ones it was given: characters the
+// file-name encoding cannot write, or the replacement character that stands for bytes which
+// could not be read when the name was decoded. Opening it would make or replace another file.
+bool nameSurvivesEncoding(const QString& path) {
+  return !path.contains(QChar::ReplacementCharacter) &&
+         QFile::decodeName(QFile::encodeName(path)) == path;
+}
+
+// An existing target (links followed) that is not a regular file: a device, FIFO or socket.
+bool isSpecialFile(const QFileInfo& info) {
+  return info.exists() && !info.isFile() && !info.isDir();
+}
+
+}  // namespace
+
+SafeFileWriter::SafeFileWriter(const QString& path) : path_(path), save_(path), target_(path) {
+  // The in-place case is handled here, where the content can be held back until commit().
+  save_.setDirectWriteFallback(false);
 }
 
 SafeFileWriter::~SafeFileWriter() { cancel(); }
 
 bool SafeFileWriter::open() {
-  open_ = file_.open(QIODevice::WriteOnly);
-  failed_ = !open_;
+  cancel();
+  failed_ = true;
   written_ = 0;
-  return open_;
+  held_.clear();
+  if (path_.isEmpty() || !nameSurvivesEncoding(path_)) return false;
+  const QFileInfo info(path_);
+  if (info.isDir()) return false;
+  if (isSpecialFile(info)) {
+    if (!target_.open(QIODevice::WriteOnly)) return false;
+    mode_ = Mode::Direct;
+  } else if (save_.open(QIODevice::WriteOnly)) {
+    mode_ = Mode::Replace;
+  } else if (info.isFile() && target_.open(QIODevice::ReadWrite)) {
+    // No temporary file can be made beside it (a read-only directory), but the file itself may
+    // be written. ReadWrite does not truncate: the old content stays until commit().
+    mode_ = Mode::InPlace;
+  } else {
+    return false;
+  }
+  failed_ = false;
+  return true;
+}
+
+bool SafeFileWriter::writeOut(const QByteArray& bytes) {
+  switch (mode_) {
+    case Mode::Replace:
+      return save_.write(bytes) == bytes.size();
+    case Mode::Direct:
+      return target_.write(bytes) == bytes.size();
+    case Mode::InPlace:
+      held_ += bytes;
+      return true;
+    case Mode::None:
+      break;
+  }
+  return false;
 }
 
 bool SafeFileWriter::write(const QByteArray& bytes) {
-  if (!open_ || failed_) return false;
+  if (mode_ == Mode::None || failed_) return false;
   if (failAfter_ >= 0 && written_ + bytes.size() > failAfter_) {
     const qint64 room = failAfter_ - written_;
-    if (room > 0) file_.write(bytes.constData(), room);
+    if (room > 0) writeOut(bytes.left(room));
     written_ = failAfter_;
     failed_ = true;
     return false;
   }
-  if (file_.write(bytes) != bytes.size()) {
+  if (!writeOut(bytes)) {
     failed_ = true;
     return false;
   }
@@ -33,28 +87,69 @@ bool SafeFileWriter::write(const QByteArray& bytes) {
 }
 
 bool SafeFileWriter::commit() {
-  if (!open_) return false;
+  if (mode_ == Mode::None) return false;
   if (failed_) {
     cancel();
     return false;
   }
-  open_ = false;
-  if (!file_.flush()) {
-    file_.cancelWriting();
-    file_.commit();  // only removes the temporary file after cancelWriting()
-    failed_ = true;
-    return false;
+  const Mode mode = mode_;
+  mode_ = Mode::None;
+  bool ok = false;
+  switch (mode) {
+    case Mode::Replace:
+      if (!save_.flush()) {
+        save_.cancelWriting();
+        save_.commit();  // only removes the temporary file after cancelWriting()
+        break;
+      }
+      ok = save_.commit();
+      break;
+    case Mode::Direct:
+      ok = target_.flush();
+      target_.close();
+      break;
+    case Mode::InPlace:
+      // From here on a failure can no longer keep the old content: this is the one case
+      // without a temporary file to fall back on.
+      ok = target_.seek(0) && target_.write(held_) == held_.size() &&
+           target_.resize(held_.size()) && target_.flush();
+#ifdef Q_OS_UNIX
+      ok = ok && ::fsync(target_.handle()) == 0;
+#endif
+      target_.close();
+      held_.clear();
+      break;
+    case Mode::None:
+      break;
   }
-  if (!file_.commit()) {
-    failed_ = true;
-    return false;
-  }
-  return true;
+  failed_ = !ok;
+  return ok;
 }
 
 void SafeFileWriter::cancel() {
-  if (!open_) return;
-  open_ = false;
-  file_.cancelWriting();
-  file_.commit();  // discards the temporary file; the target stays as it was
+  const Mode mode = mode_;
+  mode_ = Mode::None;
+  switch (mode) {
+    case Mode::Replace:
+      save_.cancelWriting();
+      save_.commit();  // discards the temporary file; the target stays as it was
+      break;
+    case Mode::Direct:
+    case Mode::InPlace:
+      target_.close();  // in place nothing has been written yet
+      held_.clear();
+      break;
+    case Mode::None:
+      break;
+  }
+}
+
+bool SafeFileWriter::canWrite(const QString& path) {
+  const QFileInfo info(path);
+  // Opening a FIFO for writing waits for a reader: ask the permissions instead.
+  if (nameSurvivesEncoding(path) && isSpecialFile(info)) return info.isWritable();
+  SafeFileWriter probe(path);
+  if (!probe.open()) return false;
+  probe.cancel();
+  return true;
 }

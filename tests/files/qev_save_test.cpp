@@ -1,10 +1,13 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <csignal>
 
@@ -91,22 +94,84 @@ TEST(QevSave, FileSizeLimitFailsTheWriteAndKeepsTheOldFile) {
   EXPECT_EQ(entries(dir), QStringList{"kept.qev"});
 }
 
-// A writable file in a read-only directory is neither replaced nor rewritten in place. Root
-// ignores directory permissions, so the child drops to an unprivileged user first.
-TEST(QevSave, ReadOnlyDirectoryRefusesTheSaveAndKeepsTheFile) {
+// A writable file in a read-only directory cannot be replaced, so it is rewritten in place; a
+// failure before the writing starts still keeps it. A file that is not writable is refused.
+// Root ignores directory permissions, so the child drops to an unprivileged user first.
+TEST(QevSave, ReadOnlyDirectoryRewritesAWritableFileInPlace) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath("kept.qev");
+  const QString locked = dir.filePath("locked.qev");
+  writeAll(path, kOldContent);
+  writeAll(locked, kOldContent);
+  const auto everyone = QFile::ReadOwner | QFile::ReadOther | QFile::ReadGroup;
+  QFile::setPermissions(path, everyone | QFile::WriteOwner | QFile::WriteOther | QFile::WriteGroup);
+  QFile::setPermissions(locked, everyone);
+  QFile::setPermissions(dir.path(), everyone | QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther);
+  auto asUser = [](const std::function<int()>& body) {
+    return inChild([&] {
+      if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) return 99;
+      return body();
+    });
+  };
+  EXPECT_EQ(asUser([&] { return saveOver(path, 7000); }), kQevFileAccess);
+  EXPECT_EQ(readAll(path), kOldContent);
+  EXPECT_EQ(asUser([&] { return saveOver(locked); }), kQevFileOpen);
+  EXPECT_EQ(readAll(locked), kOldContent);
+  EXPECT_EQ(asUser([&] { return saveOver(path); }), kQevOk);
+  EXPECT_EQ(readAll(path), readAll(fixturePath("pattern.qev")));
+  EXPECT_EQ(asUser([&] { return saveOver(dir.filePath("new.qev")); }), kQevFileOpen);
+  EXPECT_EQ(entries(dir), (QStringList{"kept.qev", "locked.qev"}));
+  QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+// Only regular files are replaced through a temporary file. A FIFO (as a device or a socket)
+// is written directly and stays what it was; a link to a file stays a link; a directory and a
+// name that would reach the disk as other bytes are refused without writing anything anywhere.
+TEST(QevSave, TargetsThatAreNotRegularFiles) {
+  QTemporaryDir dir;
+  const QByteArray expected = readAll(fixturePath("pattern.qev"));
+
+  const QString fifo = dir.filePath("pipe.qev");
+  ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+  // The read end is open before the save (the file fits the pipe's buffer), so nothing waits.
+  const int readEnd = ::open(QFile::encodeName(fifo).constData(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(readEnd, 0);
+  EXPECT_EQ(saveOver(fifo), kQevOk);
+  QByteArray received;
+  char buffer[4096];
+  for (ssize_t n; (n = ::read(readEnd, buffer, sizeof buffer)) > 0;) received.append(buffer, n);
+  ::close(readEnd);
+  EXPECT_EQ(received, expected);
+  EXPECT_FALSE(QFileInfo(fifo).isFile());
+  EXPECT_TRUE(SafeFileWriter::canWrite(fifo));  // asked without waiting for a reader
+
+  const QString file = dir.filePath("real.qev");
+  const QString link = dir.filePath("link.qev");
+  writeAll(file, kOldContent);
+  ASSERT_TRUE(QFile::link(file, link));
+  EXPECT_EQ(saveOver(link), kQevOk);
+  EXPECT_TRUE(QFileInfo(link).isSymLink());
+  EXPECT_EQ(readAll(file), expected);
+
+  ASSERT_TRUE(QDir(dir.path()).mkdir("folder.qev"));
+  EXPECT_EQ(saveOver(dir.filePath("folder.qev")), kQevFileOpen);
+  EXPECT_FALSE(SafeFileWriter::canWrite(dir.filePath("folder.qev")));
+  // What a Latin-1 name "\xE9t\xE9.qev" becomes when decoded as UTF-8.
+  EXPECT_EQ(saveOver(QFile::decodeName("\xE9t\xE9.qev").prepend(dir.path() + "/")), kQevFileOpen);
+  EXPECT_EQ(saveOver(dir.path() + "/" + QChar(0xDC80) + ".qev"), kQevFileOpen);
+  EXPECT_EQ(QDir(dir.path())
+                .entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot),
+            (QStringList{"folder.qev", "link.qev", "pipe.qev", "real.qev"}));
+}
+
+// Asking ahead opens as a save would and leaves no trace.
+TEST(QevSave, CanWriteLeavesNothingBehind) {
   QTemporaryDir dir;
   const QString path = dir.filePath("kept.qev");
   writeAll(path, kOldContent);
-  QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther |
-                                  QFile::WriteOther | QFile::ReadGroup | QFile::WriteGroup);
-  QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup |
-                                        QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
-  EXPECT_EQ(inChild([&] {
-              if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) return 99;
-              return saveOver(path);
-            }),
-            kQevFileOpen);
+  EXPECT_TRUE(SafeFileWriter::canWrite(path));
+  EXPECT_TRUE(SafeFileWriter::canWrite(dir.filePath("new.qev")));
+  EXPECT_FALSE(SafeFileWriter::canWrite(dir.filePath("no/dir/new.qev")));
   EXPECT_EQ(readAll(path), kOldContent);
   EXPECT_EQ(entries(dir), QStringList{"kept.qev"});
-  QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
