@@ -287,6 +287,25 @@ TEST(CliCloneEndToEnd, EveryFaultEndsWithItsMessageAndTouchesNothing) {
   EXPECT_EQ(fileBytes(target), QByteArray("the file that was there"));
 }
 
+// A file that cannot be made stops the command before the port is touched, and every file
+// error names its file.
+TEST(CliCloneEndToEnd, FileErrorsComeFirstAndNameTheirFile) {
+  QTemporaryDir dir;
+  const QString unwritable = dir.filePath("no/such/dir/radio.qev");
+  const QString port = dir.filePath("no-such-tty");
+  CliRun r = runCli({"read", "--port", port, "-o", unwritable}, Settings(3, 0).path());
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_TRUE(
+      r.err.endsWith(QStringLiteral("cannot create %1 (Cannot open the file.)\n").arg(unwritable)))
+      << r.err.toStdString();
+  EXPECT_FALSE(r.err.contains(QStringLiteral("COM"))) << r.err.toStdString();
+
+  const QString missing = dir.filePath("missing.qev");
+  r = runCli({"write", "--port", port, missing, "--yes"}, Settings(3, 0).path());
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_TRUE(r.err.contains(QStringLiteral("cannot open %1").arg(missing))) << r.err.toStdString();
+}
+
 TEST(CliCloneEndToEnd, SpeedSearchStoresTheTransferTypeThatAnswered) {
   SimProcess sim({"--speeds", "4800", "--destination", "0", "--serial", "07D90C0001E240",
                   "--comment", "FIELD DAY"});

@@ -17,6 +17,7 @@
 #include "clone/indCloneMan.h"
 #include "files/filecommands.h"
 #include "files/indEnviron.h"
+#include "files/savefile.h"
 #include "gtex/cmcGTex.h"
 #include "model/catalogue.h"
 #include "model/destinations.h"
@@ -300,6 +301,12 @@ int cliCloneRead(const QStringList& args) {
     return usageError(QStringLiteral("read"), QStringLiteral("-o FILE.qev is required"));
   if (!o.files.isEmpty())
     return usageError(QStringLiteral("read"), QStringLiteral("unexpected %1").arg(o.files[0]));
+  // A file that cannot be made is found out before the radio is read, not after.
+  if (!SafeFileWriter::canWrite(o.output)) {
+    err() << "kestrin-cli: read: cannot create " << o.output << " (Cannot open the file.)"
+          << Qt::endl;
+    return kExitFailed;
+  }
   auto app = ensureApplication();
   CliClone clone(o);
   const CloneOutcome outcome = clone.run(&CloneCommands::cloneRead);
@@ -307,7 +314,12 @@ int cliCloneRead(const QStringList& args) {
   // Saved as File Save saves (conformed, repaired, through a temporary file that replaces the
   // target only when complete).
   FileCommands files(clone.document(), clone.prompter(), clone.text());
-  if (files.saveFile(o.output) != 0) return kExitFailed;
+  const int saved = files.saveFile(o.output);
+  if (saved != 0) {
+    err() << "kestrin-cli: read: cannot save " << o.output << " (file result " << saved << ")"
+          << Qt::endl;
+    return kExitFailed;
+  }
   return kExitOk;
 }
 
@@ -322,7 +334,11 @@ int cliCloneWrite(const QStringList& args) {
   // Opened as File Open opens: every check of the file, then the destination question when the
   // file was made for another destination.
   FileCommands files(clone.document(), clone.prompter(), clone.text());
-  if (files.openFile(o.files[0]) != 0) return kExitFailed;
+  if (files.openFile(o.files[0]) != 0) {
+    err() << "kestrin-cli: write: cannot open " << o.files[0] << " (file result "
+          << files.lastFileResult() << ")" << Qt::endl;
+    return kExitFailed;
+  }
   clone.adoptDocumentDestination();
 
   return exitCodeOf(clone.run(&CloneCommands::cloneWrite));
