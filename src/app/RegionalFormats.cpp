@@ -1,6 +1,5 @@
 #include "app/RegionalFormats.h"
 
-#include <QFile>
 #include <QLocale>
 
 namespace {
@@ -102,16 +101,4 @@ SystemRegion systemRegion() {
       r.decimalSeparator == QLatin1String(",") ? QStringLiteral(";") : QStringLiteral(",");
   r.japanese = locale.language() == QLocale::Japanese;
   return r;
-}
-
-VersionTexts readVersionTexts(const QString& versionFilePath, const VersionTexts& defaults) {
-  VersionTexts texts = defaults;
-  QFile file(versionFilePath);
-  if (!file.open(QIODevice::ReadOnly)) return texts;
-  const QByteArray all = file.read(64 * 1024);
-  QList<QByteArray> lines = all.split('\n');
-  for (QByteArray& line : lines) line.replace('\r', QByteArray());
-  if (lines.size() > 0 && !lines[0].trimmed().isEmpty()) texts.version = lines[0].trimmed();
-  if (lines.size() > 1 && !lines[1].trimmed().isEmpty()) texts.year = lines[1].trimmed();
-  return texts;
 }

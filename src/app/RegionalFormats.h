@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QByteArray>
 #include <QString>
 
 // The system's regional settings as the program uses them (date and time shown in files and
@@ -28,11 +27,3 @@ struct RegionalFormats {
 RegionalFormats regionalFormats(SystemRegion region);
 // The settings of the running system (QLocale::system()).
 SystemRegion systemRegion();
-
-// The version and year the About box shows: the defaults, replaced by the first and second
-// lines of the version file beside the program when it exists and they are not blank.
-struct VersionTexts {
-  QByteArray version;
-  QByteArray year;
-};
-VersionTexts readVersionTexts(const QString& versionFilePath, const VersionTexts& defaults);

@@ -148,9 +148,7 @@ cuiMain::cuiMain(const AppObjects& objects, AppSeams seams)
   cloneCommands_ = std::make_unique<CloneCommands>(*cloneMan_, *this, *prompter_, *objects_.text);
 
   formats_ = regionalFormats(systemRegion());
-  versions_ = readVersionTexts(versionFilePath(),
-                               VersionTexts{objects_.text->getLine("GI_Version_Default", 0),
-                                            objects_.text->getLine("GI_Version_Default", 1)});
+  versions_ = readVersionTexts(*objects_.text, programDirectory());
 
   mainTimer_ = new cmcTask(this);
   mainTimer_->SetCallback([this](void*, cmcTask*) { mainTimerTick(); });
@@ -173,10 +171,9 @@ cuiMain::~cuiMain() {
   cloneMan_.reset();
 }
 
-QString cuiMain::versionFilePath() const {
-  const QString dir = seams_.programDirectory.isEmpty() ? QCoreApplication::applicationDirPath()
-                                                        : seams_.programDirectory;
-  return QDir(dir).filePath(sectionString(*objects_.text, "GI_Version_File"));
+QString cuiMain::programDirectory() const {
+  return seams_.programDirectory.isEmpty() ? QCoreApplication::applicationDirPath()
+                                           : seams_.programDirectory;
 }
 
 // --- start-up -----------------------------------------------------------------------------------

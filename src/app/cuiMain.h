@@ -22,6 +22,7 @@
 #include "model/appcommands.h"
 #include "model/catalogue.h"
 #include "model/document.h"
+#include "model/version.h"
 #include "sheet/core/SheetEnvironment.h"
 #include "sheet/ui/cuiSheet.h"
 
@@ -131,7 +132,7 @@ class cuiMain : public QObject,
 
   const VersionTexts& versionTexts() const { return versions_; }
   const RegionalFormats& formats() const { return formats_; }
-  QString versionFilePath() const;
+  QString programDirectory() const;
 
   // --- AppCommands --------------------------------------------------------------------------
   bool mainWindowVisible() const override;

@@ -9,7 +9,6 @@
 #include <cstdio>
 
 #include "app/InstanceHandOver.h"
-#include "app/RegionalFormats.h"
 #include "app/TForm1.h"
 #include "app/indMain.h"
 #include "app/startup.h"
@@ -17,6 +16,7 @@
 #include "base/fatal.h"
 #include "files/indEnviron.h"
 #include "gtex/cmcGTex.h"
+#include "model/version.h"
 #include "resources/embedded_text.h"
 
 namespace {
@@ -31,17 +31,22 @@ long residentKilobytes() {
   return -1;
 }
 
-QByteArray versionOfProgram(cmcGTex& text) {
-  const VersionTexts defaults{text.getLine("GI_Version_Default", 0),
-                              text.getLine("GI_Version_Default", 1)};
-  const QString path = QCoreApplication::applicationDirPath() + QLatin1Char('/') +
-                       QString::fromLatin1(text.getLine("GI_Version_File", 0));
-  return readVersionTexts(path, defaults).version;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
+  // --version needs no display.
+  for (int i = 1; i < argc; ++i) {
+    if (QByteArray(argv[i]) == "--version") {
+      QCoreApplication core(argc, argv);
+      cmcGTex text;
+      const EmbeddedText main = mainResourceText();
+      text.setSource(main.lines, main.count);
+      std::printf("%s\n",
+                  qPrintable(versionLine(QStringLiteral("kestrin"), programVersionTexts(text))));
+      return 0;
+    }
+  }
+
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("kestrin"));
   const StartupOptions options = parseCommandLine(QApplication::arguments());
@@ -49,14 +54,6 @@ int main(int argc, char** argv) {
   setFatalPresenter([](const QString& caption, const QString& text) {
     QMessageBox::critical(nullptr, caption, text);
   });
-
-  if (options.version) {
-    cmcGTex text;
-    const EmbeddedText main = mainResourceText();
-    text.setSource(main.lines, main.count);
-    std::printf("kestrin %s\n", versionOfProgram(text).constData());
-    return 0;
-  }
 
   // 1. The settings store, which also holds the single-instance lock.
   QScreen* screen = QGuiApplication::primaryScreen();
