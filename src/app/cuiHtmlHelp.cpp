@@ -14,6 +14,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 #include <QWidget>
+#include <algorithm>
 #include <cstdlib>
 
 #include "base/prompter.h"
@@ -174,6 +175,10 @@ QPoint cuiHtmlHelp::placePopup(QPoint pointer, QSize size, const QRect& workArea
   int x = pointer.x() > width / 2 ? pointer.x() - width / 2 : 0;
   int y = pointer.y();
   if (workArea.isValid()) {
+    // Centred on the pointer but never left of the work area. On a screen at the origin this
+    // is the same as starting at 0; on a screen left of the primary one (negative x) it keeps
+    // the popup on the pointer's screen instead of moving it to the primary one.
+    x = std::max(pointer.x() - width / 2, workArea.x());
     const int bottom = workArea.y() + workArea.height();  // exclusive
     const int right = workArea.x() + workArea.width();
     if (y + height > bottom) {

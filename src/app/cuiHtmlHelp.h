@@ -41,8 +41,8 @@ class cuiHtmlHelp : public QObject {
   void setHelpFolder(const QString& folder);
 
   // Where the popup of size `size` goes for a pointer at `pointer` within `workArea`: centred
-  // below the pointer, flipped above it when it would pass the bottom and fits above, pulled
-  // left from the right edge.
+  // below the pointer but not left of the work area, flipped above the pointer when it would
+  // pass the bottom and fits above, pulled left from the right edge.
   static QPoint placePopup(QPoint pointer, QSize size, const QRect& workArea);
 
   // The windows, once made (for tests and screenshots).

@@ -255,9 +255,14 @@ TEST(HelpPlacement, PopupStaysInsideTheWorkArea) {
   }
   // Too tall for the room above the pointer: it sits on the bottom edge instead.
   EXPECT_EQ(cuiHtmlHelp::placePopup({700, 200}, QSize(300, 800), area), QPoint(550, 60));
+  // A screen left of the primary one: the popup stays on it, flush with its left edge.
+  EXPECT_EQ(cuiHtmlHelp::placePopup({-1900, 300}, size, QRect(-1920, 0, 1920, 1080)),
+            QPoint(-1920, 300));
   // A work area that does not start at the origin.
   EXPECT_EQ(cuiHtmlHelp::placePopup({1900, 1000}, size, QRect(1400, 100, 600, 950)),
             QPoint(1700, 700));
+  EXPECT_EQ(cuiHtmlHelp::placePopup({1410, 300}, size, QRect(1400, 100, 600, 950)),
+            QPoint(1400, 300));
 }
 
 TEST_F(Help, PopupNearTheBottomRightCornerOpensAboveThePointer) {
