@@ -7,7 +7,8 @@
 using namespace cloneframe;
 
 const cmcCloneDrv::SpeedRow cmcCloneDrv::kSpeedTable[kSpeedRows] = {
-    {"19200,N,8,1", true}, {"9600,N,8,1", true}, {"4800,N,8,1", true}, {"9600,N,8,1", false}, {"4800,N,8,1", false},
+    {"19200,N,8,1", true}, {"9600,N,8,1", true},  {"4800,N,8,1", true},
+    {"9600,N,8,1", false}, {"4800,N,8,1", false},
 };
 
 cmcCloneDrv::cmcCloneDrv(std::unique_ptr<cmcSerialDevice> device) : port_(std::move(device)) {
@@ -60,10 +61,16 @@ bool cmcCloneDrv::StartRead(const AddressRanges& ranges, Completion callback, vo
   ranges_ = ranges;
   haveRanges_ = true;
   transferTotal_ = rangeListBytes(ranges_);
+  maxReadFrames_ = MaxReadFrames(ranges_);
   return true;
 }
 
-bool cmcCloneDrv::StartWrite(const cmcEeprom& image, const AddressRanges& ranges, Completion callback, void* context) {
+int cmcCloneDrv::MaxReadFrames(const AddressRanges& ranges) {
+  return 2 * rangeListBytes(ranges) + 64;
+}
+
+bool cmcCloneDrv::StartWrite(const cmcEeprom& image, const AddressRanges& ranges,
+                             Completion callback, void* context) {
   if (IsBusy()) return false;
   const int n = rangeListCount(ranges);
   for (int i = 0; i < n; ++i) {
@@ -109,7 +116,8 @@ int cmcCloneDrv::readPort() {
 
 void cmcCloneDrv::send(const QByteArray& bytes) {
   port_.Send(bytes);
-  echoQueue_.Append(reinterpret_cast<const uint8_t*>(bytes.constData()), static_cast<int>(bytes.size()));
+  echoQueue_.Append(reinterpret_cast<const uint8_t*>(bytes.constData()),
+                    static_cast<int>(bytes.size()));
 }
 
 int cmcCloneDrv::receiveReply(QByteArray& frame) {
@@ -133,12 +141,20 @@ void cmcCloneDrv::reportProgress() {
 }
 
 void cmcCloneDrv::Tick() {
-  if (state_ != kIdle) step();
-  if (state_ != kIdle && port_.HasError()) {
-    result_->status = kCloneShortWrite;
-    state_ = kEnd;
+  for (int i = 0; i < kMaxStepsPerTick && state_ != kIdle; ++i) {
+    const int before = state_;
+    step();
+    if (state_ != kIdle && port_.HasError()) {
+      result_->status = kCloneShortWrite;
+      state_ = kEnd;
+    }
+    if (state_ == kEnd) {
+      // The completion may start the next operation; that one begins at the next tick.
+      finish();
+      break;
+    }
+    if (state_ == before && !again_) break;
   }
-  if (state_ == kEnd) finish();
   if (state_ == kIdle) task_->SetInterval(-1);
 }
 
@@ -161,6 +177,7 @@ void cmcCloneDrv::step() {
   bool activity = true;
   bool act = true;
   echoProgress_ = false;
+  again_ = false;
 
   if (!echo_) {
     echoQueue_.Clear();
@@ -186,13 +203,17 @@ void cmcCloneDrv::step() {
 
   if (act) {
     const int said = action(next);
-    if (said == kActive) activity = true;
-    else if (said == kIdleStep) activity = echoProgress_;
+    if (said == kActive)
+      activity = true;
+    else if (said == kIdleStep)
+      activity = echoProgress_;
   }
 
   if (next != state_) activity = true;
   if (activity) {
-    const int ms = next == kAwaitWriteResult ? timeoutWriteResult_ : next == kScript ? timeoutScript_ : timeoutGeneral_;
+    const int ms = next == kAwaitWriteResult ? timeoutWriteResult_
+                   : next == kScript         ? timeoutScript_
+                                             : timeoutGeneral_;
     timeout_.Start(static_cast<uint32_t>(ms));
   } else if (timedOut) {
     result_->status = (echo_ && echoQueue_.Length() > 0) ? kCloneEchoError : kCloneNoAnswer;
@@ -204,7 +225,8 @@ void cmcCloneDrv::step() {
   state_ = next;
 }
 
-// Runs the current state's work; says whether it counts as activity (kSame: as the echo work left it).
+// Runs the current state's work; says whether it counts as activity (kSame: as the echo work left
+// it).
 int cmcCloneDrv::action(int& next) {
   switch (state_) {
     case kBegin:
@@ -232,6 +254,8 @@ int cmcCloneDrv::action(int& next) {
       }
       if (!script_.isEmpty() || port_.PendingOutput() > 0) {
         next = kScript;
+        // More script to run: only pending output is a wait for the line.
+        again_ = port_.PendingOutput() == 0;
         return kActive;
       }
       delay_.Start(static_cast<uint32_t>(scriptDelay_));
@@ -255,7 +279,9 @@ int cmcCloneDrv::action(int& next) {
         return kActive;
       }
       drainInput();
-      next = mode_ == kCloneModeRead ? kSendReadRequest : mode_ == kCloneModeWrite ? kSendWriteRequest : kSendIdentify;
+      next = mode_ == kCloneModeRead    ? kSendReadRequest
+             : mode_ == kCloneModeWrite ? kSendWriteRequest
+                                        : kSendIdentify;
       return kActive;
 
     case kSendIdentify:
@@ -271,7 +297,8 @@ int cmcCloneDrv::action(int& next) {
       }
       int model = 0, sub = 0;
       QByteArray info;
-      const int status = got < 0 ? kCloneIllegalData : EvaluateIdentifyReply(frame, echo_, &model, &sub, &info);
+      const int status =
+          got < 0 ? kCloneIllegalData : EvaluateIdentifyReply(frame, echo_, &model, &sub, &info);
       result_->status = status;
       if (status == kCloneOk) {
         result_->modelCode = model;
@@ -291,7 +318,8 @@ int cmcCloneDrv::action(int& next) {
       return kActive;
 
     case kReceiveData: {
-      readPort();
+      // A full chunk means more input may be waiting already.
+      const bool full = readPort() == kReadChunk;
       assembler_.setMaxLength(kMaxReadFrame);
       bool stored = false;
       int final = -1;
@@ -303,6 +331,7 @@ int cmcCloneDrv::action(int& next) {
           int status = DecodeFrame(assembler_.frame(), counters_);
           if (status == kCloneStored) {
             stored = true;
+            if (counters_.frameCount > maxReadFrames_) final = kCloneCountError;
             continue;
           }
           if (status == kCloneOk && haveRanges_)
@@ -317,6 +346,7 @@ int cmcCloneDrv::action(int& next) {
         return kActive;
       }
       next = kReceiveData;
+      again_ = full;
       return stored ? kActive : kIdleStep;
     }
 

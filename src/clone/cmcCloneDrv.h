@@ -29,6 +29,8 @@ class cmcCloneDrv {
   static constexpr int kMaxDrainBytes = 65535;
   static constexpr int kReadChunk = 256;
   static constexpr int kSpeedRows = 5;
+  // Steps one tick may run back to back; a bound, not a pace (the steps stop at the first wait).
+  static constexpr int kMaxStepsPerTick = 64;
 
   // The speeds an identification tries, in order from `TransType` on; the index is `TransType`.
   struct SpeedRow {
@@ -66,18 +68,25 @@ class cmcCloneDrv {
   bool StartIdentify(Completion callback, void* context = nullptr);
   bool StartRead(const AddressRanges& ranges, Completion callback, void* context = nullptr);
   // Also refuses ranges that do not lie inside the image.
-  bool StartWrite(const cmcEeprom& image, const AddressRanges& ranges, Completion callback, void* context = nullptr);
+  bool StartWrite(const cmcEeprom& image, const AddressRanges& ranges, Completion callback,
+                  void* context = nullptr);
   bool IsBusy() const { return state_ != kIdle; }
 
   // Configuration, kept between operations.
-  void SetCodes(int model, int sub) { model_ = model; sub_ = sub; }
+  void SetCodes(int model, int sub) {
+    model_ = model;
+    sub_ = sub;
+  }
   void SetImageSize(int n) { imageSize_ = n; }
   void SetPortNumber(int n) { portNumber_ = n; }
   // A port name ("COM3", a device path) used instead of the port number when not empty.
   void SetPortName(const QString& name) { portName_ = name; }
   void SetCloneSpeed(const QByteArray& settings) { cloneSpeed_ = settings; }
   void SetRequestPreamble(int n) { requestPreamble_ = n; }
-  void SetDataPreambles(int first, int later) { dataPreambleFirst_ = first; dataPreambleLater_ = later; }
+  void SetDataPreambles(int first, int later) {
+    dataPreambleFirst_ = first;
+    dataPreambleLater_ = later;
+  }
   void SetCountInEndFrame(bool on) { countInEndFrame_ = on; }
   void SetEcho(bool on) { echo_ = on; }
   void SetBlockSize(int n) { blockSize_ = n > 0 ? n : 1; }
@@ -110,7 +119,13 @@ class cmcCloneDrv {
   QString LastOpenError() const { return port_.LastOpenError(); }
   cmcComm& Port() { return port_; }
 
-  // One tick of the step task; the task calls it every 10 ms, tests may call it directly.
+  // Data frames a read accepts before it ends with the data-counter error: twice what its ranges
+  // hold in one-byte frames, so a transceiver or cable that never stops cannot hold the read.
+  static int MaxReadFrames(const AddressRanges& ranges);
+
+  // One tick of the step task; the task calls it every 10 ms, tests may call it directly. A step
+  // that moved on without waiting for the line runs the next one at once; the first step that
+  // waits (for input, output, an echo or a prescribed pause) ends the tick.
   void Tick();
 
  private:
@@ -120,7 +135,7 @@ class cmcCloneDrv {
   int action(int& next);
   bool openPort(const QByteArray& settings);
   void drainInput();
-  int readPort();
+  int readPort();  // bytes read into the receive queue
   void send(const QByteArray& bytes);
   // 1 a frame is in `frame`, 0 none yet, -1 the buffer overflowed.
   int receiveReply(QByteArray& frame);
@@ -170,6 +185,8 @@ class cmcCloneDrv {
   CloneReadState counters_;
   int transferTotal_ = 0;
   int reportedTransferred_ = -1;
+  int maxReadFrames_ = 0;
+  bool again_ = false;  // the step stayed in its state but did not wait for the line
   bool echoProgress_ = false;
   cmcTick timeout_;
   cmcTick delay_;

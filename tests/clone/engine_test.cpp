@@ -109,7 +109,8 @@ TEST(Engine, ClonesReadTheWholeRange) {
     SCOPED_TRACE(echo ? "echo" : "no echo");
     EngineRig rig;
     SimulatedTransceiver& sim = rig.connect({.identifySpeeds = {9600}, .echo = echo});
-    for (int a = 0; a < SimulatedTransceiver::kMemorySize; ++a) sim.memory().setByte(a, static_cast<uint8_t>(a * 31 + 7));
+    for (int a = 0; a < SimulatedTransceiver::kMemorySize; ++a)
+      sim.memory().setByte(a, static_cast<uint8_t>(a * 31 + 7));
     rig.configure(kCloneModeRead, echo ? 1 : 3);
     ASSERT_TRUE(rig.engine.StartRead(cloneconfig::readRanges(), rig.done()));
     rig.run();
@@ -125,9 +126,12 @@ TEST(Engine, ClonesReadTheWholeRange) {
     std::vector<int> bauds;
     for (const auto& o : rig.fake->opens) bauds.push_back(o.settings.baud);
     EXPECT_EQ(bauds, (std::vector<int>{9600, 38400}));
-    EXPECT_TRUE(rig.fake->written.startsWith(QByteArray(20, char(0xFE)) +
-                                             bytes({0xEE, 0xEF, 0xE8, 0x32, 0x51, 0x00, 0x00, 0x00, 0x00, 0x02, 0x01, 0xFD})));
-    EXPECT_TRUE(rig.fake->written.endsWith(QByteArray(12, char(0xFE)) + bytes({0xFE, 0xFE, 0xEE, 0xEF, 0xE2, 0x32, 0x51, 0x00, 0x00, 0xFD})));
+    EXPECT_TRUE(rig.fake->written.startsWith(
+        QByteArray(20, char(0xFE)) +
+        bytes({0xEE, 0xEF, 0xE8, 0x32, 0x51, 0x00, 0x00, 0x00, 0x00, 0x02, 0x01, 0xFD})));
+    EXPECT_TRUE(rig.fake->written.endsWith(
+        QByteArray(12, char(0xFE)) +
+        bytes({0xFE, 0xFE, 0xEE, 0xEF, 0xE2, 0x32, 0x51, 0x00, 0x00, 0xFD})));
   }
 }
 
@@ -170,6 +174,63 @@ TEST(Engine, SilenceMidReadTimesOutAfterOneSecond) {
   EXPECT_LE(rig.now - lastFrame, 1040u);
 }
 
+// A transceiver that answers at once leaves nothing to wait for but the prescribed pauses (the
+// 200 ms after the script, 100 ms drain after each open): the steps between them run back to back.
+TEST(Engine, StepsThatDoNotWaitRunAtOnce) {
+  struct Case {
+    const char* what;
+    int mode;
+    int transType;
+    int prescribedMs;
+  };
+  const Case cases[] = {
+      {"identification", kCloneModeIdentify, 3, 200 + 100},
+      {"identification, echo cable", kCloneModeIdentify, 1, 200 + 100},
+      {"clone read", kCloneModeRead, 3, 100 + 200 + 100},
+      {"clone read, echo cable", kCloneModeRead, 1, 100 + 200 + 100},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EngineRig rig;
+    const bool echo = cmcCloneDrv::kSpeedTable[c.transType].echo;
+    rig.connect({.identifySpeeds = {9600}, .echo = echo});
+    rig.configure(c.mode, c.transType);
+    ASSERT_TRUE(c.mode == kCloneModeIdentify
+                    ? rig.engine.StartIdentify(rig.done())
+                    : rig.engine.StartRead(cloneconfig::readRanges(), rig.done()));
+    const int elapsed = rig.run();
+    ASSERT_EQ(rig.status(), kCloneOk);
+    EXPECT_GE(elapsed, c.prescribedMs);
+    // The pause after the script ends on a tick, and the read's 15 kB may need a second one.
+    EXPECT_LE(elapsed, c.prescribedMs + 2 * cmcCloneDrv::kStepMs);
+  }
+}
+
+// Each data frame restarts the one-second time-out, so only a count can end a stream that never
+// stops.
+TEST(Engine, EndlessDataFramesEndWithTheDataCounterError) {
+  EngineRig rig;
+  rig.configure(kCloneModeRead, 3);
+  cmcEeprom memory(0x3000);
+  QByteArray frame = BuildDataFrame(memory, 0x0100, 32, 0);
+  std::swap(frame[2], frame[3]);  // from the transceiver
+  bool streaming = false;
+  rig.fake->peer = [&](const QByteArray& data) {
+    if (data.contains(bytes({0xEE, 0xEF, 0xE2}))) streaming = true;
+  };
+  ASSERT_TRUE(rig.engine.StartRead(cloneconfig::readRanges(), rig.done()));
+  const int limit = cmcCloneDrv::MaxReadFrames(cloneconfig::readRanges());
+  EXPECT_GE(limit, 2 * 6304);
+  for (int i = 0; i < 100000 && rig.engine.IsBusy(); ++i) {
+    if (streaming) rig.fake->input += frame.repeated(4);  // about 38400 baud
+    rig.engine.Tick();
+    rig.now += cmcCloneDrv::kStepMs;
+  }
+  EXPECT_FALSE(rig.engine.IsBusy());
+  EXPECT_EQ(rig.status(), kCloneCountError);
+  EXPECT_EQ(rig.engine.FrameCount(), limit + 1);
+}
+
 TEST(Engine, WritesTheRangesAndReadsTheResult) {
   for (bool echo : {false, true}) {
     SCOPED_TRACE(echo ? "echo" : "no echo");
@@ -189,12 +250,14 @@ TEST(Engine, WritesTheRangesAndReadsTheResult) {
     const cmcEeprom blank = SimulatedTransceiver::blankMemory();
     for (int a = 0; a < SimulatedTransceiver::kMemorySize; ++a) {
       const bool gap = (a >= 0x0CF0 && a <= 0x0CFF) || (a >= 0x1881 && a <= 0x1887) || a >= 0x1890;
-      ASSERT_EQ(sim.memory().getByte(a), gap ? blank.getByte(a) : image.getByte(a)) << std::hex << a;
+      ASSERT_EQ(sim.memory().getByte(a), gap ? blank.getByte(a) : image.getByte(a))
+          << std::hex << a;
     }
     // Frames cut at 32-byte and range boundaries; the one-byte range gives a one-byte frame.
     std::vector<int> sizes;
     const QByteArray& w = rig.fake->written;
-    for (qsizetype i = w.indexOf(bytes({0xFE, 0xEE, 0xEF, 0xE4})); i >= 0; i = w.indexOf(bytes({0xFE, 0xEE, 0xEF, 0xE4}), i + 1))
+    for (qsizetype i = w.indexOf(bytes({0xFE, 0xEE, 0xEF, 0xE4})); i >= 0;
+         i = w.indexOf(bytes({0xFE, 0xEE, 0xEF, 0xE4}), i + 1))
       sizes.push_back(w.mid(i + 8, 2).toInt(nullptr, 16));
     int total = 0;
     for (int n : sizes) {
@@ -225,9 +288,9 @@ TEST(Engine, WriteRejectedOrUnanswered) {
     SimulatedTransceiver& sim = rig.connect({.identifySpeeds = {9600}});
     rig.configure(kCloneModeWrite, 3);
     ASSERT_TRUE(rig.engine.StartWrite(cmcEeprom(0x3000), cloneconfig::writeRanges(), rig.done()));
-    ASSERT_TRUE(rig.runUntil([&] { return rig.engine.State() == cmcCloneDrv::kAwaitWriteResult; }));
+    ASSERT_TRUE(rig.runUntil([&] { return rig.engine.State() == cmcCloneDrv::kSendData; }));
     sim.config().faults.silent = true;
-    rig.fake->input.clear();
+    ASSERT_TRUE(rig.runUntil([&] { return rig.engine.State() == cmcCloneDrv::kAwaitWriteResult; }));
     const uint32_t waiting = rig.now;
     rig.run();
     EXPECT_EQ(rig.status(), kCloneNoAnswer);
@@ -301,7 +364,9 @@ TEST(Engine, RealTaskStepsTheMachine) {
   FakeSerialDevice* fake = new FakeSerialDevice;
   cmcCloneDrv engine{std::unique_ptr<cmcSerialDevice>(fake)};
   SimulatedTransceiver sim({.identifySpeeds = {9600}});
-  fake->peer = [&](const QByteArray& data) { fake->input += sim.Receive(data, fake->opens.back().settings.baud); };
+  fake->peer = [&](const QByteArray& data) {
+    fake->input += sim.Receive(data, fake->opens.back().settings.baud);
+  };
   engine.SetDrainWait(nullptr);
   engine.SetCodes(cloneconfig::kModelCode, cloneconfig::kRequestSubCode);
   cloneconfig::configure(engine, kCloneModeIdentify, {.transType = 3});
@@ -356,5 +421,6 @@ TEST(Engine, IdentificationFaultsAndTheApplicationCheck) {
   EXPECT_EQ(cloneconfig::checkIdentification(r, false, 0), kCloneIllegalInfo);
   r.cloneInfo = QByteArray(42, '\1');
   EXPECT_EQ(cloneconfig::checkIdentification(r, false, 0), kCloneOk);
-  EXPECT_EQ(cloneconfig::checkIdentification(r, true, cloneconfig::kNoDestination), kCloneVersionMismatch);
+  EXPECT_EQ(cloneconfig::checkIdentification(r, true, cloneconfig::kNoDestination),
+            kCloneVersionMismatch);
 }
