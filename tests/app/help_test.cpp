@@ -14,9 +14,11 @@
 #include <QScreen>
 #include <QSet>
 #include <QTextBrowser>
+#include <QTextDocument>
 #include <QUrl>
 #include <QXmlStreamReader>
 #include <memory>
+#include <vector>
 
 #include "app/cuiHtmlHelp.h"
 #include "base/prompter.h"
@@ -144,6 +146,83 @@ TEST_F(Help, PagesCoverTheMapAndEveryLinkResolves) {
   }
   for (const QString& page : topicPages) {
     EXPECT_TRUE(linkedFromContents.contains(page)) << page.toStdString() << " not in contents";
+  }
+}
+
+// The choices a page explains are those of the resource text's selection lists: a list that
+// gains, loses or renames a choice makes its page wrong. Long lists of evenly spaced values are
+// described as ranges, so for them only the first and last choices must appear.
+TEST_F(Help, PagesNameTheChoicesOfTheirLists) {
+  struct Case {
+    int topic;
+    std::vector<const char*> lists;
+    bool range = false;
+  };
+  const Case cases[] = {
+      {63449, {"Mch_Dup"}},
+      {63453, {"Mch_Dup_Reverse"}},
+      {63455, {"Mch_Tx_Inhibit"}},
+      {63456, {"Mch_TS_Pitch"}},
+      {63457, {"Mch_RF_Power_High", "Mch_RF_Power_Low"}},
+      {63459, {"Mch_TSQL"}},
+      {63460, {"Mch_TFreq"}},
+      {63479, {"Mch_TFreq"}, true},
+      {63480, {"Mch_DTCS"}},
+      {63481, {"Mch_DTCS_Polarity"}},
+      {63482, {"Mch_DTMF_Unit"}},
+      {63483, {"Mch_Mode", "Mch_Mode_NoFMN"}},
+      {63484, {"Mch_NameDisp"}},
+      {63486, {"Mch_Scan_Skip"}},
+      {63487, {"Mch_Bank_Group"}, true},
+      {63493, {"Disp_VMC_USA", "Disp_VMC"}},
+      {63495, {"DTMF_CH_NO_Sel"}},
+      {63498, {"DTMF_SPEED"}},
+      {63500, {"Common_Dimmer"}},
+      {63501, {"Misc_Auto_Dimmer"}},
+      {63502, {"Common_Contrast"}},
+      {63503, {"Misc_OnOff"}},
+      {63505, {"Common_TOT"}, true},
+      {63506, {"Common_Auto_Power_OFF"}},
+      {63529, {"Common_MIC_UP", "Common_MIC_DN", "Common_MIC_UP_M", "Common_MIC_DN_M"}},
+      {63530, {"Common_BANK_OPT_Key"}},
+      {63533, {"Common_Emergency_Alert_Volume"}},
+      {63509, {"Common_Scan_Edge"}},
+      {63510, {"Common_PauseTimer"}, true},
+      {63511, {"Common_ResumeTimer"}, true},
+      {63518, {"Misc_OnOff"}},
+      {63515, {"Misc_OnOff"}},
+      {63519, {"Common_MicGain"}},
+      {63520, {"Common_Lock_Out"}},
+      {63521, {"Common_USA_Auto_RPT"}},
+      {63522, {"Common_SQL_Delay"}},
+      {63523, {"Common_SQL_ATT_Sel"}},
+      {63524, {"Common_MemoryDisp"}},
+      {63525, {"Misc_OnOff"}},
+      {63526, {"Misc_OnOff"}},
+  };
+  const QRegularExpression markup(QStringLiteral("\\{[^}]*\\}"));
+  for (const Case& c : cases) {
+    QFile file(sourceHelpFolder() + QStringLiteral("/%1.htm").arg(c.topic));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << c.topic;
+    QTextDocument document;
+    document.setHtml(QString::fromUtf8(file.readAll()));
+    const QString page = document.toPlainText();
+    for (const char* list : c.lists) {
+      const QByteArray section = QByteArray("GI_Sheet_Sel_") + list + "_Cells";
+      QStringList choices;
+      for (int i = 0;; ++i) {
+        QString line = QString::fromLatin1(text_.getLine(section.constData(), i));
+        if (line.startsWith('#')) break;
+        line = line.section('\t', 0, 0).remove(markup).remove(QStringLiteral("\\_")).trimmed();
+        if (!line.isEmpty()) choices << line;
+      }
+      ASSERT_FALSE(choices.isEmpty()) << list;
+      if (c.range) choices = QStringList{choices.first(), choices.last()};
+      for (const QString& choice : choices) {
+        EXPECT_TRUE(page.contains(choice))
+            << c.topic << ".htm lacks \"" << choice.toStdString() << "\" of " << list;
+      }
+    }
   }
 }
 
