@@ -2,6 +2,10 @@
 # when every program target is known.
 
 set(KESTRIN_PACKAGING_DIR ${PROJECT_SOURCE_DIR}/packaging)
+
+# Installing and packaging take what was built and never start a build of their own:
+# scripts/package.sh builds first, and the package test packs the tested build as it is.
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 set(kestrin_doc_dir share/doc/kestrin)
 
 foreach(program kestrin kestrin-cli kestrin-sim)

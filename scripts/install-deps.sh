@@ -7,6 +7,8 @@ packages=(
   qt6-base-dev qt6-serialport-dev qt6-svg-dev
   libgtest-dev libgmock-dev libbenchmark-dev libicu-dev
   xvfb xauth poppler-utils
+  dpkg-dev fakeroot file gzip lintian desktop-file-utils appstream shared-mime-info
+  man-db groff-base bash-completion
 )
 
 missing=()
