@@ -2,12 +2,17 @@
 
 #include <QByteArray>
 #include <QWidget>
+#include <functional>
 #include <memory>
 
 #include "sheet/core/SheetModel.h"
 #include "sheet/ui/SheetUiServices.h"
 
 class cuiGrid;
+class cuiPopupMenu;
+class QMenu;
+class QLineEdit;
+struct cmcCellCapsule;
 
 // Where a sheet stands: the current cell and the scroll position (the first body column and row
 // shown). The main window's sheet history keeps one per call string.
@@ -45,6 +50,47 @@ class cuiSheet : public QWidget {
   void commitEditor();
   // Repaints every visible cell (after undo, redo or new data).
   void refreshAll();
+
+  // A dialog sheet: a drop-down list or a dialog's grid, over an already built model. The
+  // dialog look (highlight without focus, no line tint), wrap-around arrows without scroll bars,
+  // hover selection and a single click choosing.
+  struct DialogOptions {
+    const cmcCellCapsule* owner = nullptr;  // the request of the cell it was opened for
+    bool scrollBars = true;
+    // Requests of the dialog's cells go here instead of the catalogue when set; return a
+    // dispatcher result.
+    std::function<int(cmcCellCapsule& request, bool editing)> cellHandler;
+    // Enter, a double-click or a click on a cell: the choice of `chosen` (the cell's request).
+    std::function<void(const cmcCellCapsule& chosen)> choose;
+  };
+  static cuiSheet* openDialog(std::unique_ptr<SheetModel> model, const SheetUiServices& services,
+                              const DialogOptions& options, QWidget* parent);
+
+  SheetPos currentCell() const;
+  bool isDialog() const;
+  // The in-place editor while it is open, else null.
+  QLineEdit* openEditor() const;
+  // The cell's popup menu as last built (empty when the cell has none).
+  QMenu* popupMenu() const;
+  cuiPopupMenu* popupBuilder() const;
+  // The drop-down list or flag-bits dialog opened from this sheet while it is open, else null.
+  QWidget* openPopupWindow() const;
+  // Runs the popup-menu item with this link on the current cell, as a click on it does.
+  bool runPopupCommand(int link);
+  // A choice made in a list or dialog opened from this sheet: dispatches `request` (a copy of
+  // the owner cell's request with operation 2) as one change and acts on the answer.
+  int deliverChoice(cmcCellCapsule& request);
+  // Makes `cell` current when it is selectable (a list opening on the current value).
+  bool selectPosition(SheetPos cell);
+
+  // The request the grid would hand over for a key on (column, row) (for dialogs that forward).
+  void fillRequest(cmcCellCapsule& request, SheetPos cell) const;
+
+ signals:
+  // The current cell moved.
+  void currentCellChanged(SheetPos cell);
+  // A key (character, function key, edge code, double-click) went to the handler for a cell.
+  void keySent(int key, SheetPos cell);
 
  protected:
   explicit cuiSheet(QWidget* parent);

@@ -1,0 +1,299 @@
+#include "sheet/ui/CellPainter.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+#include <QPolygon>
+#include <QStringList>
+#include <cmath>
+
+#include "base/textcodec.h"
+#include "model/cmcCellCapsule.h"
+#include "sheet/ui/ScreenMeasure.h"
+#include "sheet/ui/SheetColours.h"
+
+using namespace sheetcolours;
+
+namespace {
+
+constexpr CellColour kPrintDarkGrey = 0x00606060;
+
+int rounded(double v) { return static_cast<int>(std::floor(v + 0.5)); }
+
+QString displayString(const QByteArray& bytes) {
+  QString s = fromCp932(bytes);
+  s.replace(QLatin1Char('\t'), QLatin1Char(' '));
+  return s;
+}
+
+}  // namespace
+
+CellPainter::CellPainter(const SheetModel& sheet, Answer answer)
+    : sheet_(sheet),
+      answer_(std::move(answer)),
+      scale_(sheet.scale()),
+      marks_(defaultMarkImages()) {}
+
+void CellPainter::setPrintMode(bool on) { print_ = on; }
+
+void CellPainter::setMarkImages(std::shared_ptr<const MarkImages> images) {
+  marks_ = images ? std::move(images) : defaultMarkImages();
+}
+
+CellColour CellPainter::lineColour() const {
+  return sheetcolours::lineColour(resolve(kClWindow, palette_), resolve(kClWindowText, palette_));
+}
+
+CellColour CellPainter::inactiveSelectionColour() const {
+  return sheetcolours::inactiveSelectionColour(resolve(kClWindow, palette_),
+                                               resolve(kClWindowText, palette_));
+}
+
+QStringList CellPainter::wrapLines(const QString& text, const QFontMetrics& metrics, int maxWidth) {
+  QStringList out;
+  for (const QString& paragraph : text.split(QLatin1Char('\n'))) {
+    QString line;
+    for (qsizetype i = 0; i < paragraph.size(); ++i) {
+      // A surrogate pair is one character.
+      qsizetype n = (paragraph[i].isHighSurrogate() && i + 1 < paragraph.size()) ? 2 : 1;
+      const QString next = line + paragraph.mid(i, n);
+      if (!line.isEmpty() && metrics.horizontalAdvance(next) > maxWidth) {
+        out << line;
+        line = paragraph.mid(i, n);
+      } else {
+        line = next;
+      }
+      i += n - 1;
+    }
+    out << line;
+  }
+  return out;
+}
+
+bool CellPainter::isSelectedLook(int column, int row, const CellPaintState& state) const {
+  auto selected = [&](int c) {
+    const SheetCell& s = sheet_.cellState(c, row);
+    return SheetPos{c, row} == state.current || s.marked || s.lineMarked;
+  };
+  const cmcCellObj& cell = sheet_.cellAt(column, row);
+  if (cell.tail() && row == state.current.row) {
+    // A tail shows the selection of the selectable cell it trails.
+    int c = column;
+    while (c > 0 && sheet_.cellAt(c, row).tail()) --c;
+    if (sheet_.cellAt(c, row).selectable()) return selected(c);
+  }
+  return selected(column);
+}
+
+void CellPainter::paint(QPainter& p, int column, int row, const QRect& cellRect,
+                        const CellPaintState& state) const {
+  if (cellRect.width() < 1 || cellRect.height() < 1) return;
+  const int columns = sheet_.columnCount();
+
+  // 1. A joined cell draws the content of the first cell of its group across the whole group.
+  int contentColumn = column;
+  QRect rect = cellRect;
+  while (contentColumn > 0 && sheet_.cellAt(contentColumn, row).join()) {
+    --contentColumn;
+    rect.setLeft(rect.left() - sheet_.columnWidth(contentColumn));
+  }
+  const cmcCellObj& cell = sheet_.cellAt(contentColumn, row);
+  bool rightRule = cell.rightRule() != kRuleNone;
+  if (column + 1 < columns) {
+    bool allHidden = true;
+    for (int c = column + 1; c < columns && allHidden; ++c) allHidden = sheet_.columnWidth(c) == 0;
+    if (sheet_.cellAt(column + 1, row).join() || allHidden) rightRule = false;
+  }
+
+  // 2. and 3. Selection and background.
+  const bool isCurrent = SheetPos{contentColumn, row} == state.current;
+  const bool selected =
+      !print_ && isSelectedLook(contentColumn, row, state) && !(state.editorOpen && isCurrent);
+  bool onHighlight = false;
+  bool onInactive = false;
+  CellColour background = cell.colour;
+  if (print_) {
+    const CellColour own = resolve(cell.colour, palette_);
+    background = (cell.colour == kClWindow || own == kClWhite) ? kClWhite : kPrintDarkGrey;
+  } else if (selected) {
+    if (state.focused || state.dialog) {
+      background = kClHighlight;
+      onHighlight = true;
+    } else {
+      background = inactiveSelectionColour();
+      onInactive = true;
+    }
+  } else if (sheet_.style().colorSelectLine && row == state.current.row &&
+             column >= sheet_.fixedCols() && !state.dialog) {
+    background = lineColour();
+  }
+  const CellColour backgroundRgb = resolve(background, palette_);
+
+  p.save();
+  p.setClipRect(cellRect);
+  p.fillRect(cellRect, toQColor(background, palette_));
+
+  // 5. Font and colour.
+  const CellFont& cellFont = sheet_.fontOf(cell);
+  CellColour fontColour = cellFont.colour;
+  if (onHighlight) fontColour = kClHighlightText;
+  auto substitute = [&](CellColour c) {
+    if (!onInactive) return c;
+    const CellColour rgb = resolve(c, palette_);
+    if (c == kClBtnFace || c == kClGrayText || rgb == inactiveSelectionColour() ||
+        rgb == kClSilver) {
+      return kClWindow;
+    }
+    return c;
+  };
+  fontColour = substitute(fontColour);
+
+  // 6. The text: the handler's answer for a linked cell, else the cell's own.
+  QByteArray text;
+  int significant = kSignificantAll;
+  uint8_t marks = 0;
+  int markPosition = kMarkByAlignment;
+  int decoration = kDecorationNone;
+  if (cell.link != CL_None) {
+    cmcCellCapsule req;
+    sheet_.fillRequest(req, contentColumn, row);
+    if (isCurrent) req.marks |= kMarkCurrentCell;
+    if (print_) req.marks |= kMarkPrinting;
+    req.paint.active = true;
+    req.paint.cellRect = rect;
+    req.imageList = marks_.get();
+    if (answer_) answer_(req);
+    text = req.resultText;
+    significant = req.significantLength;
+    marks = req.marks;
+    markPosition = req.markPosition;
+    decoration = req.paint.decoration;
+    if (req.paint.fontColourSet) fontColour = substitute(req.paint.fontColour);
+  } else {
+    text = cell.text.value_or(QByteArray());
+  }
+  if (print_) fontColour = background == kPrintDarkGrey ? kClWhite : resolve(fontColour, palette_);
+
+  const QFont font = cellQFont(cellFont, p.device());
+  p.setFont(font);
+  const QFontMetrics metrics(font, p.device());
+  const QColor ink = toQColor(fontColour, palette_);
+
+  // Decorations the handler asked for.
+  if (decoration == kDecorationQuarterPillar) {
+    const int h = rect.height() * 3 / 10;
+    p.fillRect(QRect(rect.left(), rect.top() + rect.height() - h, rect.width(), h),
+               QColor(0x80, 0x80, 0x80));
+  } else if (decoration == kDecorationCheckMark) {
+    const double s = 0.7 * std::min(rect.width(), rect.height());
+    const double x0 = rect.left() + (rect.width() - s) / 2.0;
+    const double y0 = rect.top() + (rect.height() - s) / 2.0;
+    static const double kPoints[][2] = {{0, 0.4},  {0, 0.6},  {0.4, 1},
+                                        {1, 0.35}, {1, 0.15}, {0.4, 0.7}};
+    QPolygon polygon;
+    for (const auto& pt : kPoints)
+      polygon << QPoint(rounded(x0 + pt[0] * s), rounded(y0 + pt[1] * s));
+    p.setPen(Qt::NoPen);
+    p.setBrush(ink);
+    p.drawPolygon(polygon);
+  }
+
+  // 7. and 8. Lines, wrapped at 90 % of the width when asked, placed by the alignment.
+  const double sc = scale_;
+  int textRight = rect.left();
+  if (!text.isEmpty()) {
+    const QString all = displayString(text);
+    QStringList lines =
+        cell.wrap() ? wrapLines(all, metrics, rect.width() * 9 / 10) : all.split(QLatin1Char('\n'));
+    // A closing line feed ends the last line; it does not start an empty one.
+    if (lines.size() > 1 && lines.back().isEmpty()) lines.removeLast();
+    const int lineHeight = metrics.height();
+    const int blockHeight = lineHeight * int(lines.size());
+    const int bottom = rect.top() + rect.height();
+    int y;
+    switch (cell.vAlign()) {
+      case kAlignTop:
+        y = rect.top() + rounded(1 * sc);
+        break;
+      case kAlignMiddle:
+        y = rect.top() + (rect.height() - blockHeight + 1) / 2;
+        break;
+      default:
+        y = bottom - blockHeight - rounded(1 * sc);
+        break;
+    }
+    int remaining = significant;
+    for (const QString& line : lines) {
+      const int width = metrics.horizontalAdvance(line);
+      int x;
+      switch (cell.hAlign()) {
+        case kAlignCentre:
+          x = rect.left() + (rect.width() - width + 1) / 2;
+          break;
+        case kAlignRight:
+          x = rect.left() + rect.width() + 1 - width - rounded(4 * sc);
+          break;
+        default:
+          x = rect.left() + rounded(4 * sc);
+          break;
+      }
+      x = std::max(x, rect.left());
+      const int baseline = y + metrics.ascent();
+      if (remaining < line.size()) {
+        p.setPen(print_ ? ink : toQColor(kClSilver, palette_));
+        p.drawText(x, baseline, line);
+        if (remaining > 0) {
+          p.setPen(ink);
+          p.drawText(x, baseline, line.left(remaining));
+        }
+      } else {
+        p.setPen(ink);
+        p.drawText(x, baseline, line);
+      }
+      remaining = std::max(0, remaining - int(line.size()));
+      textRight = std::max(textRight, x + width);
+      y += lineHeight;
+    }
+  }
+
+  // 4. Rules, over the text.
+  const QColor ruleColour = print_ ? QColor(Qt::black)
+                            : (background == kClWindow || backgroundRgb == kClWhite)
+                                ? QColor(0x80, 0x80, 0x80)
+                                : QColor(Qt::white);
+  const int ruleWidth = std::max(1, rounded(sc));
+  if (cell.bottomRule()) {
+    p.fillRect(
+        QRect(cellRect.left(), cellRect.bottom() - ruleWidth + 1, cellRect.width(), ruleWidth),
+        ruleColour);
+  }
+  if (rightRule) {
+    const int top = cell.rightRule() == kRuleShort ? cellRect.top() + cellRect.height() * 7 / 10
+                                                   : cellRect.top();
+    p.fillRect(QRect(cellRect.right() - ruleWidth + 1, top, ruleWidth, cellRect.bottom() - top + 1),
+               ruleColour);
+  }
+
+  // 9. Caution and error marks.
+  if (marks & (kMarkCaution | kMarkRange)) {
+    const int image = (marks & kMarkRange) ? kErrorImage : kCautionImage;
+    VectorMarkImages printMarks(std::max(4, rect.height() / 2), true);
+    const MarkImages& images = print_ ? static_cast<const MarkImages&>(printMarks) : *marks_;
+    const int ih = images.imageHeight();
+    const int iw = images.imageWidth();
+    int position = markPosition;
+    if (position == kMarkByAlignment)
+      position = cell.hAlign() == kAlignRight ? kMarkLeft : kMarkAfterText;
+    const int right = rect.left() + rect.width();
+    int x;
+    if (position == kMarkLeft) {
+      x = rect.left() + ih / 8;
+    } else if (position == kMarkAfterText) {
+      x = std::min(textRight, right - ih - 1);
+    } else {
+      x = right - ih - 1;
+    }
+    const int y = rect.top() + rect.height() - 1 - ih;
+    images.draw(p, image, QRect(x, y, iw, ih));
+  }
+  p.restore();
+}

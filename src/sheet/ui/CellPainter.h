@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QPalette>
+#include <QRect>
+#include <functional>
+#include <memory>
+
+#include "gtex/cmcCellObj.h"
+#include "sheet/core/SheetModel.h"
+#include "sheet/ui/MarkImages.h"
+
+class QPainter;
+struct cmcCellCapsule;
+
+// What the painter needs to know about the grid around a cell.
+struct CellPaintState {
+  SheetPos current;         // the current cell (invalid: none)
+  bool focused = false;     // the grid has the keyboard focus
+  bool dialog = false;      // a drop-down list or dialog sheet
+  bool editorOpen = false;  // the in-place editor covers the current cell
+};
+
+// Draws one cell of a built sheet onto any QPainter: the screen grid, and (in print mode) a
+// preview or a printer page. It decides nothing about radio data: linked cells get their text,
+// marks and decorations from the answer function, which hands a display request to the
+// catalogue's dispatcher.
+class CellPainter {
+ public:
+  // Fills in the answer to a display request (key 0, operation 0).
+  using Answer = std::function<void(cmcCellCapsule&)>;
+
+  CellPainter(const SheetModel& sheet, Answer answer);
+
+  // Print look: white or dark grey backgrounds, black rules, vector marks, no selection.
+  void setPrintMode(bool on);
+  bool printMode() const { return print_; }
+  // Pixels per screen pixel for the margins and mark sizes; defaults to the sheet's scale.
+  void setScale(double scale) { scale_ = scale; }
+  double scale() const { return scale_; }
+  void setPalette(const QPalette& palette) { palette_ = palette; }
+  const QPalette& palette() const { return palette_; }
+  void setMarkImages(std::shared_ptr<const MarkImages> images);
+  const MarkImages& markImages() const { return *marks_; }
+
+  // Paints the cell at (column, row) whose own rectangle is `rect`. Rows or columns narrower
+  // than one pixel are not painted.
+  void paint(QPainter& painter, int column, int row, const QRect& rect,
+             const CellPaintState& state) const;
+
+  // The colours derived from the palette's window and window-text colours (0x00BBGGRR).
+  CellColour lineColour() const;
+  CellColour inactiveSelectionColour() const;
+
+  // Lines of `text` broken so that each stays within `maxWidth` pixels in `metrics`, between
+  // characters (never inside one); line feeds always break.
+  static QStringList wrapLines(const QString& text, const class QFontMetrics& metrics,
+                               int maxWidth);
+
+ private:
+  bool isSelectedLook(int column, int row, const CellPaintState& state) const;
+
+  const SheetModel& sheet_;
+  Answer answer_;
+  bool print_ = false;
+  double scale_;
+  QPalette palette_;
+  std::shared_ptr<const MarkImages> marks_;
+};

@@ -1,0 +1,456 @@
+#include "sheet/ui/cuiGrid.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QTimer>
+#include <QWheelEvent>
+
+#include "sheet/ui/SheetColours.h"
+
+namespace {
+constexpr int kResizeGrip = 3;
+constexpr int kAutoScrollMs = 60;
+}  // namespace
+
+cuiGrid::cuiGrid(SheetModel& sheet, CellPainter& painter, GridHandler& handler, QWidget* parent)
+    : QAbstractScrollArea(parent), sheet_(sheet), painter_(painter), handler_(handler) {
+  setFrameShape(QFrame::NoFrame);
+  setFocusPolicy(Qt::StrongFocus);
+  setAttribute(Qt::WA_InputMethodEnabled, true);
+  viewport()->setMouseTracking(true);
+  viewport()->setAttribute(Qt::WA_OpaquePaintEvent, true);
+  verticalScrollBar()->setSingleStep(1);
+  horizontalScrollBar()->setSingleStep(1);
+  leftColumn_ = sheet_.fixedCols();
+  topRow_ = sheet_.fixedRows();
+  autoScroll_ = new QTimer(this);
+  autoScroll_->setInterval(kAutoScrollMs);
+  connect(autoScroll_, &QTimer::timeout, this, &cuiGrid::autoScrollTick);
+  updateGeometries();
+}
+
+cuiGrid::~cuiGrid() = default;
+
+QSize cuiGrid::sizeHint() const {
+  return QSize(sheet_.totalWidth() + 2 * frameWidth(), sheet_.totalHeight() + 2 * frameWidth());
+}
+
+void cuiGrid::setCurrentCell(SheetPos pos) {
+  if (pos == state_.current) return;
+  const SheetPos old = state_.current;
+  state_.current = pos;
+  if (old.valid()) invalidateCell(old.column, old.row);
+  if (pos.valid()) invalidateCell(pos.column, pos.row);
+}
+
+void cuiGrid::setEditorOpen(bool open) {
+  if (open == state_.editorOpen) return;
+  state_.editorOpen = open;
+  if (state_.current.valid()) invalidateCell(state_.current.column, state_.current.row);
+}
+
+void cuiGrid::setDialog(bool dialog) { state_.dialog = dialog; }
+
+CellPaintState cuiGrid::paintState() const {
+  CellPaintState s = state_;
+  s.focused = hasFocus();
+  return s;
+}
+
+int cuiGrid::fixedWidth() const {
+  int w = 0;
+  for (int c = 0; c < sheet_.fixedCols(); ++c) w += sheet_.columnWidth(c);
+  return w;
+}
+
+int cuiGrid::fixedHeight() const {
+  int h = 0;
+  for (int r = 0; r < sheet_.fixedRows(); ++r) h += sheet_.rowHeight(r);
+  return h;
+}
+
+int cuiGrid::maxTopRow() const {
+  const int available = viewport()->height() - fixedHeight();
+  int row = sheet_.rowCount();
+  int used = 0;
+  while (row > sheet_.fixedRows() && used + sheet_.rowHeight(row - 1) <= available) {
+    used += sheet_.rowHeight(row - 1);
+    --row;
+  }
+  return std::clamp(row, sheet_.fixedRows(), std::max(sheet_.fixedRows(), sheet_.rowCount() - 1));
+}
+
+int cuiGrid::maxLeftColumn() const {
+  const int available = viewport()->width() - fixedWidth();
+  int column = sheet_.columnCount();
+  int used = 0;
+  while (column > sheet_.fixedCols() && used + sheet_.columnWidth(column - 1) <= available) {
+    used += sheet_.columnWidth(column - 1);
+    --column;
+  }
+  return std::clamp(column, sheet_.fixedCols(),
+                    std::max(sheet_.fixedCols(), sheet_.columnCount() - 1));
+}
+
+void cuiGrid::updateGeometries() {
+  updatingBars_ = true;
+  const int maxTop = maxTopRow();
+  const int maxLeft = maxLeftColumn();
+  verticalScrollBar()->setRange(sheet_.fixedRows(), maxTop);
+  horizontalScrollBar()->setRange(sheet_.fixedCols(), maxLeft);
+  topRow_ = std::clamp(topRow_, sheet_.fixedRows(), laidOut_ ? maxTop : sheet_.rowCount() - 1);
+  leftColumn_ =
+      std::clamp(leftColumn_, sheet_.fixedCols(), laidOut_ ? maxLeft : sheet_.columnCount() - 1);
+  verticalScrollBar()->setPageStep(std::max(1, lastVisibleRow() - topRow_));
+  horizontalScrollBar()->setPageStep(std::max(1, lastVisibleColumn() - leftColumn_));
+  verticalScrollBar()->setValue(topRow_);
+  horizontalScrollBar()->setValue(leftColumn_);
+  updatingBars_ = false;
+  viewport()->update();
+}
+
+void cuiGrid::setTopRow(int row) {
+  row = std::clamp(row, sheet_.fixedRows(), laidOut_ ? maxTopRow() : sheet_.rowCount() - 1);
+  if (row == topRow_) return;
+  topRow_ = row;
+  updatingBars_ = true;
+  verticalScrollBar()->setValue(row);
+  updatingBars_ = false;
+  viewport()->update();
+  handler_.gridScrolled();
+}
+
+void cuiGrid::setLeftColumn(int column) {
+  column =
+      std::clamp(column, sheet_.fixedCols(), laidOut_ ? maxLeftColumn() : sheet_.columnCount() - 1);
+  if (column == leftColumn_) return;
+  leftColumn_ = column;
+  updatingBars_ = true;
+  horizontalScrollBar()->setValue(column);
+  updatingBars_ = false;
+  viewport()->update();
+  handler_.gridScrolled();
+}
+
+void cuiGrid::scrollContentsBy(int, int) {
+  if (updatingBars_) return;
+  const int top = verticalScrollBar()->value();
+  const int left = horizontalScrollBar()->value();
+  if (top != topRow_ || left != leftColumn_) {
+    topRow_ = top;
+    leftColumn_ = left;
+    viewport()->update();
+    handler_.gridScrolled();
+  }
+}
+
+int cuiGrid::lastVisibleRow() const {
+  int y = fixedHeight();
+  int row = topRow_;
+  const int h = viewport()->height();
+  while (row < sheet_.rowCount() && y < h) y += sheet_.rowHeight(row++);
+  return row - 1;
+}
+
+int cuiGrid::lastVisibleColumn() const {
+  int x = fixedWidth();
+  int column = leftColumn_;
+  const int w = viewport()->width();
+  while (column < sheet_.columnCount() && x < w) x += sheet_.columnWidth(column++);
+  return column - 1;
+}
+
+void cuiGrid::scrollToCell(SheetPos pos) {
+  if (!pos.valid()) return;
+  if (!laidOut_) {
+    pendingScroll_ = pos;
+    return;
+  }
+  if (pos.row >= sheet_.fixedRows()) {
+    int top = topRow_;
+    if (pos.row < top) top = pos.row;
+    const int available = viewport()->height() - fixedHeight();
+    auto bottomOf = [&](int t) {
+      int y = 0;
+      for (int r = t; r <= pos.row; ++r) y += sheet_.rowHeight(r);
+      return y;
+    };
+    while (top < pos.row && bottomOf(top) > available) ++top;
+    setTopRow(top);
+  }
+  if (pos.column >= sheet_.fixedCols()) {
+    int left = leftColumn_;
+    if (pos.column < left) left = pos.column;
+    const int available = viewport()->width() - fixedWidth();
+    auto rightOf = [&](int l) {
+      int x = 0;
+      for (int c = l; c <= pos.column; ++c) x += sheet_.columnWidth(c);
+      return x;
+    };
+    while (left < pos.column && rightOf(left) > available) ++left;
+    setLeftColumn(left);
+  }
+}
+
+int cuiGrid::columnLeft(int column) const {
+  if (column < 0 || column >= sheet_.columnCount()) return -1;
+  int x = 0;
+  if (column < sheet_.fixedCols()) {
+    for (int c = 0; c < column; ++c) x += sheet_.columnWidth(c);
+    return x;
+  }
+  if (column < leftColumn_) return -1;
+  x = fixedWidth();
+  for (int c = leftColumn_; c < column; ++c) x += sheet_.columnWidth(c);
+  return x;
+}
+
+int cuiGrid::rowTop(int row) const {
+  if (row < 0 || row >= sheet_.rowCount()) return -1;
+  int y = 0;
+  if (row < sheet_.fixedRows()) {
+    for (int r = 0; r < row; ++r) y += sheet_.rowHeight(r);
+    return y;
+  }
+  if (row < topRow_) return -1;
+  y = fixedHeight();
+  for (int r = topRow_; r < row; ++r) y += sheet_.rowHeight(r);
+  return y;
+}
+
+QRect cuiGrid::cellRect(int column, int row) const {
+  const int x = columnLeft(column);
+  const int y = rowTop(row);
+  if (x < 0 || y < 0) return {};
+  return QRect(x, y, sheet_.columnWidth(column), sheet_.rowHeight(row));
+}
+
+SheetPos cuiGrid::cellAt(const QPoint& point) const {
+  auto find = [](int pos, int fixedCount, int first, int count, auto size) {
+    int edge = 0;
+    for (int i = 0; i < fixedCount; ++i) {
+      if (pos < edge + size(i)) return i;
+      edge += size(i);
+    }
+    for (int i = first; i < count; ++i) {
+      if (pos < edge + size(i)) return i;
+      edge += size(i);
+    }
+    return -1;
+  };
+  if (point.x() < 0 || point.y() < 0) return {};
+  const int column = find(point.x(), sheet_.fixedCols(), leftColumn_, sheet_.columnCount(),
+                          [this](int c) { return sheet_.columnWidth(c); });
+  const int row = find(point.y(), sheet_.fixedRows(), topRow_, sheet_.rowCount(),
+                       [this](int r) { return sheet_.rowHeight(r); });
+  if (column < 0 || row < 0) return {};
+  return {column, row};
+}
+
+void cuiGrid::invalidateCell(int column, int row) {
+  for (int c = column; c < sheet_.columnCount(); ++c) {
+    if (c > column && !sheet_.cellAt(c, row).tail()) break;
+    const QRect r = cellRect(c, row);
+    if (r.isEmpty()) continue;
+    invalidated_.append({c, row});
+    viewport()->update(r);
+  }
+}
+
+void cuiGrid::invalidateRow(int row) {
+  const int y = rowTop(row);
+  if (y < 0) return;
+  for (int c = 0; c < sheet_.columnCount(); ++c)
+    if (!cellRect(c, row).isEmpty()) invalidated_.append({c, row});
+  viewport()->update(QRect(0, y, viewport()->width(), sheet_.rowHeight(row)));
+}
+
+void cuiGrid::invalidateAll() { viewport()->update(); }
+
+QList<SheetPos> cuiGrid::takeInvalidated() {
+  QList<SheetPos> out;
+  out.swap(invalidated_);
+  return out;
+}
+
+void cuiGrid::paintEvent(QPaintEvent* event) {
+  QPainter p(viewport());
+  const QRect exposed = event->rect();
+  painter_.setPalette(palette());
+  const CellPaintState state = paintState();
+  const int lastRow = lastVisibleRow();
+  const int lastColumn = lastVisibleColumn();
+  int paintedRight = 0;
+  int paintedBottom = 0;
+  auto paintRow = [&](int row) {
+    const int y = rowTop(row);
+    const int h = sheet_.rowHeight(row);
+    if (h < 1 || y < 0 || y > exposed.bottom() || y + h <= exposed.top()) return;
+    auto paintColumn = [&](int column) {
+      const int x = columnLeft(column);
+      const int w = sheet_.columnWidth(column);
+      if (w < 1 || x < 0 || x > exposed.right() || x + w <= exposed.left()) return;
+      painter_.paint(p, column, row, QRect(x, y, w, h), state);
+      paintedRight = std::max(paintedRight, x + w);
+    };
+    for (int c = 0; c < sheet_.fixedCols(); ++c) paintColumn(c);
+    for (int c = leftColumn_; c <= lastColumn; ++c) paintColumn(c);
+    paintedBottom = std::max(paintedBottom, y + h);
+  };
+  for (int r = 0; r < sheet_.fixedRows(); ++r) paintRow(r);
+  for (int r = topRow_; r <= lastRow; ++r) paintRow(r);
+  // The area beyond the last cell takes the sheet's background.
+  const QColor background = sheetcolours::toQColor(sheet_.basicCell().colour, palette());
+  const QRect all = viewport()->rect();
+  if (paintedRight < all.width()) {
+    p.fillRect(QRect(paintedRight, 0, all.width() - paintedRight, all.height()) & exposed,
+               background);
+  }
+  if (paintedBottom < all.height()) {
+    p.fillRect(QRect(0, paintedBottom, all.width(), all.height() - paintedBottom) & exposed,
+               background);
+  }
+}
+
+void cuiGrid::resizeEvent(QResizeEvent* event) {
+  QAbstractScrollArea::resizeEvent(event);
+  if (isVisible()) laidOut_ = true;
+  updateGeometries();
+  if (laidOut_ && pendingScroll_.valid()) {
+    const SheetPos pos = pendingScroll_;
+    pendingScroll_ = {};
+    scrollToCell(pos);
+  }
+}
+
+void cuiGrid::showEvent(QShowEvent* event) {
+  QAbstractScrollArea::showEvent(event);
+  if (!laidOut_) {
+    laidOut_ = true;
+    updateGeometries();
+    if (pendingScroll_.valid()) {
+      const SheetPos pos = pendingScroll_;
+      pendingScroll_ = {};
+      scrollToCell(pos);
+    }
+  }
+}
+
+void cuiGrid::keyPressEvent(QKeyEvent* event) { handler_.gridKeyPress(event); }
+
+int cuiGrid::resizeEdgeAt(const QPoint& point) const {
+  if (!columnSizing_) return -1;
+  const SheetPos pos = cellAt(point);
+  if (!pos.valid() || pos.row >= sheet_.fixedRows()) return -1;
+  for (int c = 0; c < sheet_.columnCount(); ++c) {
+    const QRect r = cellRect(c, pos.row);
+    if (r.isEmpty() || r.width() < 1) continue;
+    if (std::abs(point.x() - (r.left() + r.width())) <= kResizeGrip) return c;
+  }
+  return -1;
+}
+
+void cuiGrid::mousePressEvent(QMouseEvent* event) {
+  lastMouse_ = event->position().toPoint();
+  if (event->button() == Qt::LeftButton) {
+    const int edge = resizeEdgeAt(lastMouse_);
+    if (edge >= 0) {
+      resizingColumn_ = edge;
+      resizeStartX_ = lastMouse_.x();
+      resizeStartWidth_ = sheet_.columnWidth(edge);
+      return;
+    }
+  }
+  handler_.gridMousePress(event);
+}
+
+void cuiGrid::mouseMoveEvent(QMouseEvent* event) {
+  lastMouse_ = event->position().toPoint();
+  if (resizingColumn_ >= 0) {
+    const int width = std::max(0, resizeStartWidth_ + lastMouse_.x() - resizeStartX_);
+    sheet_.setColumnWidth(resizingColumn_, width);
+    handler_.gridColumnResized(resizingColumn_);
+    updateGeometries();
+    return;
+  }
+  viewport()->setCursor(resizeEdgeAt(lastMouse_) >= 0 ? Qt::SplitHCursor : Qt::ArrowCursor);
+  if (event->buttons() & Qt::LeftButton) {
+    if (!viewport()->rect().contains(lastMouse_)) {
+      if (!autoScroll_->isActive()) autoScroll_->start();
+    } else {
+      autoScroll_->stop();
+    }
+  }
+  handler_.gridMouseMove(event);
+}
+
+void cuiGrid::autoScrollTick() {
+  const QRect r = viewport()->rect();
+  int dx = 0;
+  int dy = 0;
+  if (lastMouse_.x() < r.left()) dx = -1;
+  if (lastMouse_.x() > r.right()) dx = 1;
+  if (lastMouse_.y() < r.top()) dy = -1;
+  if (lastMouse_.y() > r.bottom()) dy = 1;
+  if (dx == 0 && dy == 0) {
+    autoScroll_->stop();
+    return;
+  }
+  handler_.gridTimedScroll(dx, dy);
+}
+
+void cuiGrid::mouseReleaseEvent(QMouseEvent* event) {
+  autoScroll_->stop();
+  if (resizingColumn_ >= 0) {
+    resizingColumn_ = -1;
+    return;
+  }
+  handler_.gridMouseRelease(event);
+}
+
+void cuiGrid::mouseDoubleClickEvent(QMouseEvent* event) { handler_.gridDoubleClick(event); }
+
+void cuiGrid::wheelRows(int notches) {
+  const int direction = notches > 0 ? 1 : -1;
+  for (int n = 0; n < std::abs(notches); ++n) {
+    int counted = 0;
+    while (counted < 3) {
+      const int before = topRow_;
+      setTopRow(topRow_ + direction);
+      if (topRow_ == before) return;
+      const int passed = direction > 0 ? before : topRow_;
+      if (sheet_.rowHeight(passed) > 1) ++counted;
+    }
+  }
+}
+
+void cuiGrid::wheelEvent(QWheelEvent* event) {
+  event->accept();
+  if (wheelBlocked && wheelBlocked()) return;
+  const int notches = -event->angleDelta().y() / 120;
+  if (notches != 0) wheelRows(notches);
+}
+
+void cuiGrid::focusInEvent(QFocusEvent* event) {
+  QAbstractScrollArea::focusInEvent(event);
+  handler_.gridFocusChanged(true);
+}
+
+void cuiGrid::focusOutEvent(QFocusEvent* event) {
+  QAbstractScrollArea::focusOutEvent(event);
+  handler_.gridFocusChanged(false);
+}
+
+void cuiGrid::inputMethodEvent(QInputMethodEvent* event) {
+  if (!event->preeditString().isEmpty()) handler_.gridInputMethodStart();
+  event->accept();
+}
+
+bool cuiGrid::viewportEvent(QEvent* event) {
+  // Mouse events of the viewport arrive here first; the scroll area forwards them to the
+  // handlers above.
+  return QAbstractScrollArea::viewportEvent(event);
+}
