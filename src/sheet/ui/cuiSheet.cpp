@@ -534,8 +534,13 @@ void cuiSheet::Impl::clearMarks() {
 
 void cuiSheet::Impl::refreshLineMarks() {
   if (model->style().multiSelect != MultiSelectMode::Line) return;
+  // A lone current cell is not a selection of lines: its row shows the line tint instead.
   for (int r = 0; r < model->rowCount(); ++r) {
     bool any = false;
+    if (!multiActive) {
+      for (int c = 0; c < model->columnCount(); ++c) model->cellState(c, r).lineMarked = false;
+      continue;
+    }
     for (int c = 0; c < model->columnCount() && !any; ++c) any = model->cellState(c, r).marked;
     for (int c = 0; c < model->columnCount(); ++c)
       model->cellState(c, r).lineMarked = any && c >= model->fixedCols();

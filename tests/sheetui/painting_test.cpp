@@ -1,0 +1,203 @@
+#include <QPainter>
+
+#include "sheet/ui/CellPainter.h"
+#include "sheet/ui/SheetColours.h"
+#include "sheetui_support.h"
+
+// Painting checked on the pixels of real sheets.
+
+namespace {
+
+constexpr const char* kMemory = "[St_ColCut]GI_Sheet_MemoryCH,0,0";
+
+QColor rgb(CellColour c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
+
+class Painting : public SheetUiTest {
+ protected:
+  // The first cell whose own text is `text`.
+  SheetPos cellWithText(const QByteArray& text) const {
+    const SheetModel& m = sheet->model();
+    for (int r = 0; r < m.rowCount(); ++r)
+      for (int c = 0; c < m.columnCount(); ++c)
+        if (m.cellAt(c, r).text.value_or(QByteArray()) == text) return {c, r};
+    return {};
+  }
+  // A pixel of the cell's background: near its top left, away from text and rules.
+  QColor backgroundOf(const QImage& image, SheetPos p) const {
+    const QRect r = grid()->cellRect(p.column, p.row);
+    return image.pixelColor(r.left() + 1, r.top() + 1);
+  }
+};
+
+TEST_F(Painting, FrequencyHeaderIsOneGreenBandWithOneRightRule) {
+  open(kMemory);
+  const SheetPos head = cellWithText(" Frequency");
+  ASSERT_TRUE(head.valid());
+  const SheetModel& m = sheet->model();
+  int last = head.column;
+  while (last + 1 < m.columnCount() && m.cellAt(last + 1, head.row).join()) ++last;
+  EXPECT_EQ(last - head.column + 1, 6);
+  int lastShown = last;
+  while (m.columnWidth(lastShown) == 0) --lastShown;
+  const QImage image = grabGrid();
+  const QColor green(0, 0x80, 0);
+  for (int c = head.column; c <= last; ++c) {
+    if (m.columnWidth(c) == 0) continue;
+    const QRect r = grid()->cellRect(c, head.row);
+    const QColor edge = image.pixelColor(r.right(), r.top() + 1);
+    EXPECT_EQ(image.pixelColor(r.right() - 1, r.top() + 1), green) << "column " << c;
+    if (c < lastShown) {
+      EXPECT_EQ(edge, green) << "no rule inside the band, column " << c;
+    } else {
+      EXPECT_EQ(edge, QColor(Qt::white)) << "the rule at the band's end";
+    }
+  }
+}
+
+TEST_F(Painting, CurrentRowTintedExceptFixedColumns) {
+  open(kMemory);
+  select(CL_Mch_Freq, 3);
+  const SheetModel& m = sheet->model();
+  const SheetPos current = sheet->currentCell();
+  const SheetPos other = cellOf(CL_Mch_Dup, 3);
+  const SheetPos below = cellOf(CL_Mch_Dup, 4);
+  ASSERT_TRUE(other.valid() && below.valid());
+  const SheetPos fixed{1, current.row};
+  ASSERT_LT(fixed.column, m.fixedCols());
+  QImage image = grabGrid();
+  const CellPainter& painter = grid()->painter();
+  EXPECT_EQ(backgroundOf(image, other), rgb(painter.lineColour()));
+  EXPECT_EQ(backgroundOf(image, below), QColor(Qt::white));
+  EXPECT_EQ(backgroundOf(image, fixed),
+            sheetcolours::toQColor(m.cellAt(fixed.column, fixed.row).colour, grid()->palette()));
+  EXPECT_EQ(backgroundOf(image, current), grid()->palette().color(QPalette::Highlight));
+
+  // A changed window colour changes the tint at the next paint.
+  QPalette pal = grid()->palette();
+  pal.setColor(QPalette::Base, QColor(0xF0, 0xE0, 0xD0));
+  grid()->setPalette(pal);
+  grid()->invalidateAll();
+  image = grabGrid();
+  EXPECT_EQ(backgroundOf(image, other), rgb(painter.lineColour()));
+  EXPECT_NE(painter.lineColour(), sheetcolours::lineColour(0xFFFFFF, 0));
+}
+
+TEST(DerivedColours, FromWindowAndText) {
+  struct Case {
+    CellColour window, text, line, inactive;
+  };
+  const Case cases[] = {
+      {0xFFFFFF, 0x000000, 0xDFDFDF, 0xBFBFBF},
+      {0x000000, 0xFFFFFF, 0x202020, 0x404040},
+      {0xD0E0F0, 0x102030, 0xB8C8D8, 0xA0B0C0},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(sheetcolours::lineColour(c.window, c.text), c.line) << std::hex << c.window;
+    EXPECT_EQ(sheetcolours::inactiveSelectionColour(c.window, c.text), c.inactive)
+        << std::hex << c.window;
+  }
+}
+
+// One cell painted alone with a scripted answer, as the print preview and the pages will do.
+class OneCell : public Painting {
+ protected:
+  void SetUp() override {
+    open(kMemory);
+    at = cellOf(CL_Mch_Freq, 1);  // not the current cell: no selection look
+  }
+  QImage paint(const std::function<void(cmcCellCapsule&)>& answer, bool print = false,
+               SheetPos where = {}) {
+    if (!where.valid()) where = at;
+    CellPainter painter(sheet->model(), answer);
+    painter.setPrintMode(print);
+    QImage image(160, 24, QImage::Format_RGB32);
+    image.fill(Qt::magenta);
+    QPainter p(&image);
+    painter.paint(p, where.column, where.row, image.rect(), CellPaintState{});
+    return image;
+  }
+  SheetPos at;
+};
+
+TEST_F(OneCell, SignificantLengthLeavesTheTailSilver) {
+  const QImage image = paint([](cmcCellCapsule& req) {
+    req.resultText = "88888";
+    req.significantLength = 3;
+  });
+  // The text's columns (away from the cell's rules): dark pixels in the first part, only silver
+  // ones in the last.
+  int first = image.width();
+  int last = -1;
+  for (int x = 0; x < image.width() - 2; ++x)
+    for (int y = 0; y < image.height() - 2; ++y)
+      if (qGray(image.pixel(x, y)) < 230) {
+        first = std::min(first, x);
+        last = std::max(last, x);
+      }
+  ASSERT_LT(first, last);
+  const int fifth = (last - first + 1) / 5;
+  auto darkest = [&](int from, int to) {
+    int d = 255;
+    for (int x = from; x <= to; ++x)
+      for (int y = 0; y < image.height() - 2; ++y) d = std::min(d, qGray(image.pixel(x, y)));
+    return d;
+  };
+  EXPECT_LT(darkest(first, first + 3 * fifth - 1), 100);
+  EXPECT_GE(darkest(last - fifth + 2, last), 150);
+  EXPECT_LE(darkest(last - fifth + 2, last), 200);
+}
+
+TEST_F(OneCell, ErrorMarkAtItsPosition) {
+  auto redColumns = [](const QImage& image) {
+    std::vector<int> xs;
+    for (int x = 0; x < image.width(); ++x)
+      for (int y = 0; y < image.height(); ++y) {
+        const QColor c = image.pixelColor(x, y);
+        if (c.red() > 180 && c.green() < 90 && c.blue() < 90) {
+          xs.push_back(x);
+          break;
+        }
+      }
+    return xs;
+  };
+  struct Case {
+    int position;
+    bool left;
+  };
+  for (const Case c : {Case{kMarkLeft, true}, Case{kMarkRightEdge, false}}) {
+    const QImage image = paint([&](cmcCellCapsule& req) {
+      req.resultText = "1";
+      req.marks |= kMarkRange;
+      req.markPosition = c.position;
+    });
+    const std::vector<int> xs = redColumns(image);
+    ASSERT_FALSE(xs.empty()) << c.position;
+    if (c.left) {
+      EXPECT_LE(xs.front(), 4);
+      EXPECT_LT(xs.back(), 20);
+    } else {
+      EXPECT_GT(xs.front(), 160 - 20);
+      EXPECT_LE(xs.back(), 160 - 2);
+    }
+  }
+  // No mark without the bit.
+  EXPECT_TRUE(redColumns(paint([](cmcCellCapsule& req) { req.resultText = "1"; })).empty());
+}
+
+TEST_F(OneCell, PrintedDarkGreyWithWhiteTextOrWhite) {
+  const SheetPos header = cellWithText("CH");
+  ASSERT_TRUE(header.valid());
+  ASSERT_NE(sheet->model().cellAt(header.column, header.row).colour, kClWindow);
+  const QImage grey = paint({}, true, header);
+  EXPECT_EQ(grey.pixelColor(1, 1), QColor(0x60, 0x60, 0x60));
+  bool whiteText = false;
+  for (int x = 0; x < grey.width(); ++x)
+    for (int y = 0; y < grey.height(); ++y)
+      whiteText = whiteText || grey.pixel(x, y) == qRgb(255, 255, 255);
+  EXPECT_TRUE(whiteText);
+
+  const QImage white = paint([](cmcCellCapsule& req) { req.resultText = "145.500000"; }, true);
+  EXPECT_EQ(white.pixelColor(1, 1), QColor(Qt::white));
+}
+
+}  // namespace
