@@ -24,6 +24,7 @@
 #include "model/document.h"
 #include "resources/embedded_text.h"
 #include "resources/factory/factory_images.h"
+#include "savesignals.h"
 
 namespace {
 
@@ -314,7 +315,10 @@ int cliCloneRead(const QStringList& args) {
   // Saved as File Save saves (conformed, repaired, through a temporary file that replaces the
   // target only when complete).
   FileCommands files(clone.document(), clone.prompter(), clone.text());
-  const int saved = files.saveFile(o.output);
+  const int saved = [&] {
+    SaveSignalGuard guard;
+    return files.saveFile(o.output);
+  }();
   if (saved != 0) {
     err() << "kestrin-cli: read: cannot save " << o.output << " (file result " << saved << ")"
           << Qt::endl;

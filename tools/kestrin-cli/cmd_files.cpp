@@ -13,6 +13,7 @@
 #include "model/document.h"
 #include "resources/embedded_text.h"
 #include "resources/factory/factory_images.h"
+#include "savesignals.h"
 
 namespace {
 
@@ -86,6 +87,7 @@ class FileSession {
   }
 
   FileCommandResult save(const QString& path) {
+    SaveSignalGuard guard;
     const int code = commands_.saveFile(path);
     if (code != 0)
       return failed(QStringLiteral("cannot save %1 (file result %2)").arg(path).arg(code));
@@ -157,7 +159,12 @@ FileCommandResult cliExport(const FileCommandLine& line, Prompter& prompter) {
     return {};
   }
   csv.setMessages(&prompter, &session.text());
-  if (!csv.ExportChannels(line.output, group)) {
+  bool exported = false;
+  {
+    SaveSignalGuard guard;
+    exported = csv.ExportChannels(line.output, group);
+  }
+  if (!exported) {
     return failed(QStringLiteral("cannot write %1").arg(line.output));
   }
   print(QStringLiteral("%1: exported: %2").arg(line.output).arg(groupRange(group).size));

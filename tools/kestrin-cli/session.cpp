@@ -7,6 +7,7 @@
 #include "model/cmcEeprom.h"
 #include "resources/embedded_text.h"
 #include "resources/factory/factory_images.h"
+#include "savesignals.h"
 
 namespace {
 
@@ -127,6 +128,7 @@ Status Session::saveIfAsked() {
   if (path.isEmpty()) return {};
   // As File Save does: the warning check, the image fitted to the destination, channels it
   // cannot transmit on dropped, then written through a temporary file.
+  SaveSignalGuard guard;
   const int code = files_.saveFile(QFileInfo(path).absoluteFilePath());
   if (code != 0)
     return Status::failed(QString("cannot save %1 (file result %2)").arg(path).arg(code));
