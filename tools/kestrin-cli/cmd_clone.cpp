@@ -15,6 +15,7 @@
 #include "cliprompter.h"
 #include "clone/clonecommands.h"
 #include "clone/indCloneMan.h"
+#include "files/cmcQevFile.h"
 #include "files/filecommands.h"
 #include "files/indEnviron.h"
 #include "files/savefile.h"
@@ -22,6 +23,7 @@
 #include "model/catalogue.h"
 #include "model/destinations.h"
 #include "model/document.h"
+#include "rawnames.h"
 #include "resources/embedded_text.h"
 #include "resources/factory/factory_images.h"
 #include "savesignals.h"
@@ -303,7 +305,8 @@ int cliCloneRead(const QStringList& args) {
   if (!o.files.isEmpty())
     return usageError(QStringLiteral("read"), QStringLiteral("unexpected %1").arg(o.files[0]));
   // A file that cannot be made is found out before the radio is read, not after.
-  if (!SafeFileWriter::canWrite(o.output)) {
+  rawnames::OutputPath out(o.output);
+  if (out.path().isEmpty() || !SafeFileWriter::canWrite(out.path())) {
     err() << "kestrin-cli: read: cannot create " << o.output << " (Cannot open the file.)"
           << Qt::endl;
     return kExitFailed;
@@ -317,7 +320,8 @@ int cliCloneRead(const QStringList& args) {
   FileCommands files(clone.document(), clone.prompter(), clone.text());
   const int saved = [&] {
     SaveSignalGuard guard;
-    return files.saveFile(o.output);
+    const int code = files.saveFile(out.path());
+    return code == 0 && !out.finish() ? int(kQevFileAccess) : code;
   }();
   if (saved != 0) {
     err() << "kestrin-cli: read: cannot save " << o.output << " (file result " << saved << ")"
@@ -338,7 +342,8 @@ int cliCloneWrite(const QStringList& args) {
   // Opened as File Open opens: every check of the file, then the destination question when the
   // file was made for another destination.
   FileCommands files(clone.document(), clone.prompter(), clone.text());
-  if (files.openFile(o.files[0]) != 0) {
+  const QString readable = rawnames::readPath(o.files[0]);
+  if (readable.isEmpty() || files.openFile(readable) != 0) {
     err() << "kestrin-cli: write: cannot open " << o.files[0] << " (file result "
           << files.lastFileResult() << ")" << Qt::endl;
     return kExitFailed;

@@ -6,11 +6,13 @@
 #include <optional>
 
 #include "base/prompter.h"
+#include "files/cmcQevFile.h"
 #include "files/channelcsv.h"
 #include "files/filecommands.h"
 #include "gtex/cmcGTex.h"
 #include "model/destinations.h"
 #include "model/document.h"
+#include "rawnames.h"
 #include "resources/embedded_text.h"
 #include "resources/factory/factory_images.h"
 #include "savesignals.h"
@@ -78,7 +80,9 @@ class FileSession {
     path_ = line_.file;
     if (path_.isEmpty() && !positional.isEmpty()) path_ = positional.takeFirst();
     if (path_.isEmpty()) return usage(QStringLiteral("no FILE.qev given"));
-    if (commands_.openFile(path_) != 0) {
+    openPath_ = rawnames::readPath(path_);
+    if (openPath_.isEmpty()) return failed(QStringLiteral("cannot open %1").arg(path_));
+    if (commands_.openFile(openPath_) != 0) {
       return failed(QStringLiteral("cannot open %1 (file result %2)")
                         .arg(path_)
                         .arg(commands_.lastFileResult()));
@@ -88,7 +92,10 @@ class FileSession {
 
   FileCommandResult save(const QString& path) {
     SaveSignalGuard guard;
-    const int code = commands_.saveFile(path);
+    rawnames::OutputPath out(path);
+    if (out.path().isEmpty()) return failed(QStringLiteral("cannot save %1").arg(path));
+    int code = commands_.saveFile(out.path());
+    if (code == 0 && !out.finish()) code = kQevFileAccess;
     if (code != 0)
       return failed(QStringLiteral("cannot save %1 (file result %2)").arg(path).arg(code));
     return {};
@@ -100,6 +107,8 @@ class FileSession {
   }
 
   const QString& path() const { return path_; }
+  // The path the file was opened by (another one for a name that is not UTF-8).
+  const QString& openPath() const { return openPath_; }
   Document& document() { return document_; }
   FileCommands& commands() { return commands_; }
   cmcGTex& text() { return text_; }
@@ -110,6 +119,7 @@ class FileSession {
   Document document_;
   FileCommands commands_;
   QString path_;
+  QString openPath_;
 };
 
 FileCommandResult groupArgument(QStringList& positional, ChannelGroup& group) {
@@ -162,7 +172,8 @@ FileCommandResult cliExport(const FileCommandLine& line, Prompter& prompter) {
   bool exported = false;
   {
     SaveSignalGuard guard;
-    exported = csv.ExportChannels(line.output, group);
+    rawnames::OutputPath out(line.output);
+    exported = !out.path().isEmpty() && csv.ExportChannels(out.path(), group) && out.finish();
   }
   if (!exported) {
     return failed(QStringLiteral("cannot write %1").arg(line.output));
@@ -187,7 +198,7 @@ FileCommandResult cliImport(const FileCommandLine& line, Prompter& prompter) {
   ChannelCsv csv = session.csv(session.document().working());
   csv.setMessages(&prompter, &session.text());
   CsvImportResult counts;
-  if (!csv.ImportChannels(input, group, {}, &counts)) {
+  if (!csv.ImportChannels(rawnames::readPath(input), group, {}, &counts)) {
     return failed(QStringLiteral("cannot import %1").arg(input));
   }
 
@@ -210,7 +221,7 @@ FileCommandResult cliVerify(const FileCommandLine& line, Prompter& prompter) {
 
   print(QStringLiteral("%1: opens; destination %2")
             .arg(session.path(), destinationText(session.commands().lastFileDestination())));
-  const QevCheckLine check = verifyQevCheckLine(session.path());
+  const QevCheckLine check = verifyQevCheckLine(session.openPath());
   switch (check.status) {
     case QevCheckLine::Matches:
       print(QStringLiteral("check line: matches"));

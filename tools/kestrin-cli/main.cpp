@@ -13,6 +13,7 @@
 #include "gtex/cmcGTex.h"
 #include "model/destinations.h"
 #include "model/version.h"
+#include "rawnames.h"
 #include "resources/embedded_text.h"
 
 namespace {
@@ -137,6 +138,7 @@ int finish(const Status& status) {
 
 int main(int argc, char** argv) {
   QCoreApplication application(argc, argv);
+  rawnames::remember(argc, argv);
   QStringList args = application.arguments();
   args.removeFirst();
 

@@ -3,8 +3,10 @@
 #include <QFileInfo>
 #include <cstdio>
 
+#include "files/cmcQevFile.h"
 #include "gtex/celllinks.h"
 #include "model/cmcEeprom.h"
+#include "rawnames.h"
 #include "resources/embedded_text.h"
 #include "resources/factory/factory_images.h"
 #include "savesignals.h"
@@ -116,7 +118,8 @@ Status Session::load() {
   files_.setDestinationPolicy(options_.destination < 0
                                   ? FileCommands::DestinationPolicy::AdoptFile
                                   : FileCommands::DestinationPolicy::AdaptData);
-  if (files_.openFile(QFileInfo(options_.file).absoluteFilePath()) != 0) {
+  const QString readable = rawnames::readPath(options_.file);
+  if (readable.isEmpty() || files_.openFile(QFileInfo(readable).absoluteFilePath()) != 0) {
     return Status::failed(QString("cannot open %1").arg(options_.file));
   }
   return {};
@@ -129,7 +132,10 @@ Status Session::saveIfAsked() {
   // As File Save does: the warning check, the image fitted to the destination, channels it
   // cannot transmit on dropped, then written through a temporary file.
   SaveSignalGuard guard;
-  const int code = files_.saveFile(QFileInfo(path).absoluteFilePath());
+  rawnames::OutputPath out(path);
+  if (out.path().isEmpty()) return Status::failed(QString("cannot save %1").arg(path));
+  int code = files_.saveFile(QFileInfo(out.path()).absoluteFilePath());
+  if (code == 0 && !out.finish()) code = kQevFileAccess;
   if (code != 0)
     return Status::failed(QString("cannot save %1 (file result %2)").arg(path).arg(code));
   std::fprintf(stderr, "saved %s\n", path.toUtf8().constData());
