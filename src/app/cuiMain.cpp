@@ -9,7 +9,6 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
-#include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
 #include <QSplitter>
@@ -30,6 +29,10 @@
 #include "base/cmcTask.h"
 #include "base/fatal.h"
 #include "base/textcodec.h"
+#include "app/ComPortDialog.h"
+#include "app/PortNote.h"
+#include "app/TForm2.h"
+#include "app/cuiProgress.h"
 #include "clone/cloneconfig.h"
 #include "clone/indCloneMan.h"
 #include "clone/serialdevice.h"
@@ -153,6 +156,7 @@ cuiMain::cuiMain(const AppObjects& objects, AppSeams seams)
   mainTimer_ = new cmcTask(this);
   mainTimer_->SetCallback([this](void*, cmcTask*) { mainTimerTick(); });
   objects_.bus->subscribe<&cuiMain::onEvent>(this);
+  initialSetup_ = [this] { (new TForm2(*this))->showInitialSetup(); };
   initModelDescriptor();
 }
 
@@ -287,6 +291,8 @@ void cuiMain::buildMainWindow(TForm1& form, const ImageLists& images) {
   statusSecond_ = new QLabel(&form);
   statusBar_ = new MainStatusBar(&form, statusText_, statusSecond_);
   form.setStatusBar(statusBar_);
+  statusBar_->addPermanentWidget(
+      new PortNote(statusBar_, *objects_.bus, *objects_.settings, *cloneMan_));
 
   // 8. Form events.
   form.shown = [this] { updateTitle(); };
@@ -520,6 +526,10 @@ void cuiMain::onEvent(const cmcEvent& event) {
       break;
     case ev::kCloneEnded:
     case ev::kCloneProgressClosed:
+      if (event.code == ev::kCloneProgressClosed && progress_) {
+        progress_->finish();
+        progress_ = nullptr;
+      }
       if (mainWindowVisible()) enableMainForm();
       break;
     default:
@@ -618,7 +628,13 @@ void cuiMain::fillEditMenu(const QByteArray&) {}
 
 // --- COM port and cloning -----------------------------------------------------------------------
 
-void cuiMain::comPortDialog() {}
+void cuiMain::comPortDialog() {
+  if (!form_) return;
+  ComPortDialog dialog(form_.get(), *objects_.settings, *objects_.text, *prompter_);
+  // A port chosen here replaces the one given for the run on the command line.
+  if (dialog.run() == QDialog::Accepted) cloneMan_->SetPortName(QString());
+  objects_.bus->send(ev::kRefreshToolbar);
+}
 
 int cuiMain::comSpeed() const { return objects_.settings->comSpeedHigh(); }
 
@@ -634,30 +650,22 @@ bool cuiMain::adjustmentAvailable() const { return objects_.settings->adjustFlag
 
 void cuiMain::startClone(void (CloneCommands::*command)(CloneCommands::Done), bool information) {
   if (cloneMan_->IsBusy()) return;
-  cloneMan_->SetProgress([this](int transferred, int total) {
-    if (!form_) return;
-    if (!progress_) {
-      progress_ = new QProgressDialog(form_.get());
-      progress_->setWindowTitle(sectionString(*objects_.text, "GI_Sys_AppTitle"));
-      progress_->setLabelText(QStringLiteral("Cloning"));
-      progress_->setCancelButton(nullptr);
-      progress_->setMinimumDuration(0);
-      progress_->setAutoClose(false);
-      progress_->setAutoReset(false);
-    }
-    progress_->setMaximum(qMax(total, 1));
-    progress_->setValue(qMin(transferred, qMax(total, 1)));
-    if (!progress_->isVisible()) {
-      progress_->show();
-      placeDialogOver(progress_, form_.get());
-    }
+  // The progress window opens with the first transfer report and reads the state on its own
+  // beat from then on.
+  cloneMan_->SetProgress([this](int, int) {
+    if (!form_ || progress_) return;
+    progress_ = new cuiProgress(form_.get(), [this] {
+      return cuiProgress::State{cloneMan_->engine().Transferred(), cloneMan_->TransferTotal(),
+                                cloneMan_->IsBusy()};
+    });
+    progress_->open();
   });
   (cloneCommands_.get()->*command)(
       [this, information](const CloneOutcome& outcome) { cloneFinished(outcome, information); });
 }
 
 void cuiMain::cloneFinished(const CloneOutcome& outcome, bool information) {
-  if (progress_) progress_->deleteLater();
+  if (progress_) progress_->finish();
   progress_ = nullptr;
   if (information) identificationFinished(outcome);
   if (information && !mainWindowVisible() && outcome.succeeded())

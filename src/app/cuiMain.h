@@ -31,8 +31,8 @@ class InstanceHandOver;
 #include <QDialog>
 class QLabel;
 #include <QMenu>
-#include <QProgressDialog>
 class QSplitter;
+#include "app/cuiProgress.h"
 class QStatusBar;
 class QWidget;
 class TForm1;
@@ -91,8 +91,9 @@ class cuiMain : public QObject,
   void buildMainWindow(TForm1& form, const ImageLists& images);
   // Listens for files handed over by later starts of the program.
   void acceptHandOvers(const QString& socketName);
-  // The initial set-up dialog, when one exists; until then start-up shows the main window.
+  // Shows the initial set-up dialog (TForm2 unless replaced).
   void setInitialSetup(std::function<void()> show) { initialSetup_ = std::move(show); }
+  cuiProgress* progressWindow() const { return progress_; }
 
   // --- the document ------------------------------------------------------------------------
   Document& document() { return document_; }
@@ -273,7 +274,7 @@ class cuiMain : public QObject,
   RegionalFormats formats_;
   QPointer<QDialog> about_;
   QPointer<QDialog> information_;
-  QPointer<QProgressDialog> progress_;
+  QPointer<cuiProgress> progress_;
   std::unique_ptr<InstanceHandOver> handOver_;
   std::function<void()> initialSetup_;
   QString pendingFile_;

@@ -14,6 +14,8 @@
 #include "app/startup.h"
 #include "base/cmcEvMan.h"
 #include "base/fatal.h"
+#include "clone/SimulatedSerialDevice.h"
+#include "clone/indCloneMan.h"
 #include "files/indEnviron.h"
 #include "gtex/cmcGTex.h"
 #include "model/version.h"
@@ -85,6 +87,8 @@ int main(int argc, char** argv) {
   // 5. The application object.
   indMain app(AppObjects{&settings, &text, &help, &bus}, AppSeams{});
   app.acceptHandOvers(socketName);
+  if (options.simulator)
+    app.cloneManager().SetPortName(QString::fromLatin1(SimulatedSerialDevice::kPortName));
   app.start(options.file);
 
   // Start-up measurement: the time to the first painted main window and the resident memory.

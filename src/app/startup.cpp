@@ -18,6 +18,8 @@ StartupOptions parseCommandLine(const QStringList& arguments) {
       o.environArguments << QStringLiteral("/setup");
     } else if (a == QLatin1String("--version")) {
       o.version = true;
+    } else if (a == QLatin1String("--simulator")) {
+      o.simulator = true;
     } else if (a.startsWith(QLatin1Char('-'))) {
       // Options of the toolkit (-platform, -style, ...) are Qt's; nothing here.
     } else if (o.file.isEmpty()) {

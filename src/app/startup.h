@@ -7,6 +7,7 @@
 struct StartupOptions {
   bool version = false;      // --version: print "kestrin <version>" and end
   bool forcedSetup = false;  // "/setup" or "--setup", any letter case
+  bool simulator = false;    // --simulator: clone with the built-in transceiver for this run
   QString file;              // a data file to open once the main window shows
   // The arguments the settings store is given: "--setup" spelled as "/setup".
   QStringList environArguments;
