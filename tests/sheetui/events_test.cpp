@@ -1,6 +1,9 @@
 #include "base/events.h"
 
 #include <QMenu>
+#include <QTextBlock>
+#include <QTextEdit>
+#include <QTextLayout>
 #include <QUndoStack>
 #include <QWheelEvent>
 
@@ -165,6 +168,58 @@ TEST_F(SheetRoads, HoverInAListMakesTheChoiceCurrent) {
   QTest::mouseMove(choices->grid()->viewport(),
                    choices->grid()->cellRect(other.column, other.row).center());
   EXPECT_EQ(choices->currentCell(), other);
+}
+
+}  // namespace
+
+namespace {
+
+// A page with one wrap cell: the DTMF memory 3, narrower than its code.
+const char* const kWrapText[] = {
+    "",
+    "#GI_Sheet_Wrap_Style",
+    "",
+    "#GI_Sheet_Wrap_BasicCell",
+    "{($Basic)}",
+    "#GI_Sheet_Wrap_Cells",
+    "{S=WH(%CL_DTMF_Memory_Code[3])}00000\\n0",
+    "#",
+    "#CellModel_Basic",
+    "<-(Color=clWindow)(Font=DEFAULT_CHARSET,,clWindowText,-17,,,)(PopupMenu=GI_PMenu_Edit)",
+    "#End_Of_Ovl",
+};
+
+class ListModeEditor : public SheetUiTest {
+ protected:
+  ListModeEditor() {
+    wrapText.setSource(kWrapText, int(std::size(kWrapText)));
+    ui.sheet.text = &wrapText;
+    ui.sheet.parser = &wrapParser;
+  }
+  cmcGTex wrapText;
+  cmcCellParser wrapParser{wrapText};
+};
+
+TEST_F(ListModeEditor, WrapsAsTypedAndCommitsTheUnbrokenText) {
+  open("GI_Sheet_Wrap,6");
+  QTest::keyClick(grid(), '1');
+  EXPECT_EQ(sheet->openEditor(), nullptr);
+  QTextEdit* editor = sheet->openListEditor();
+  ASSERT_NE(editor, nullptr);
+  QTest::keyClicks(editor, "2345678901");
+  EXPECT_EQ(editor->toPlainText(), "12345678901");
+  QApplication::processEvents();
+  EXPECT_GT(editor->document()->firstBlock().layout()->lineCount(), 1);
+  // Up moves between the wrapped lines; it neither commits nor leaves the cell.
+  QTest::keyClick(editor, Qt::Key_Up);
+  EXPECT_EQ(sheet->openListEditor(), editor);
+  QTest::keyClick(editor, Qt::Key_Return);
+  EXPECT_EQ(sheet->openListEditor(), nullptr);
+
+  cmcCellCapsule shown;
+  sheet->model().fillRequest(shown, 0, 0);
+  catalogue->dispatch(shown, false);
+  EXPECT_EQ(shown.resultText, "12345678901");
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QTextEdit>
 #include <QThread>
 #include <QVBoxLayout>
 #include <cstring>
@@ -100,6 +101,14 @@ struct cuiSheet::Impl : public GridHandler, public QObject {
 
   // In-place editor.
   QLineEdit* editor = nullptr;
+  // List mode (wrap cells): the text fills the cell, wrapped at 90 % of its width as it is typed.
+  QTextEdit* listEditor = nullptr;
+  bool listMode = false;
+  int listMaxLength = 0;
+  QWidget* activeEditor() const {
+    return listMode ? static_cast<QWidget*>(listEditor) : static_cast<QWidget*>(editor);
+  }
+  QString editorText() const { return listMode ? listEditor->toPlainText() : editor->text(); }
   SheetPos editPos;
   bool editorOpen = false;
   bool closingEditor = false;
@@ -139,6 +148,7 @@ struct cuiSheet::Impl : public GridHandler, public QObject {
 
   // --- editor ---------------------------------------------------------------------------------
   void openEditorOn(SheetPos pos, const cmcCellCapsule& req);
+  void openListEditorOn(SheetPos pos, const cmcCellCapsule& req);
   void commitEditor();
   void cancelEditor();
   void hideEditor();
@@ -602,8 +612,69 @@ void cuiSheet::Impl::applyRange(const cmcCellCapsule& req) {
 
 // --- editor ----------------------------------------------------------------------------------
 
+void cuiSheet::Impl::openListEditorOn(SheetPos pos, const cmcCellCapsule& req) {
+  if (!listEditor) {
+    listEditor = new QTextEdit(grid->viewport());
+    listEditor->setObjectName(QStringLiteral("cellListEditor"));
+    listEditor->setFrameShape(QFrame::NoFrame);
+    listEditor->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    listEditor->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    listEditor->setAcceptRichText(false);
+    listEditor->setLineWrapMode(QTextEdit::FixedPixelWidth);
+    listEditor->setWordWrapMode(QTextOption::WrapAnywhere);
+    listEditor->document()->setDocumentMargin(1);
+    listEditor->installEventFilter(this);
+    QObject::connect(listEditor, &QTextEdit::textChanged, this, [this] {
+      // Line feeds cannot be typed; the length is the handler's.
+      QString text = listEditor->toPlainText();
+      QString kept = text;
+      kept.remove(QLatin1Char('\n'));
+      if (listMaxLength > 0 && kept.size() > listMaxLength) kept.truncate(listMaxLength);
+      if (kept != text) {
+        const QSignalBlocker block(listEditor);
+        const int caret = std::min<int>(listEditor->textCursor().position(), int(kept.size()));
+        listEditor->setPlainText(kept);
+        QTextCursor cursor = listEditor->textCursor();
+        cursor.setPosition(caret);
+        listEditor->setTextCursor(cursor);
+      }
+    });
+  }
+  const cmcCellObj& cell = model->cellAt(pos.column, pos.row);
+  QRect rect = grid->cellRect(pos.column, pos.row);
+  if (cell.rightRule() != kRuleNone) rect.setWidth(rect.width() - 1);
+  listEditor->setFont(cellQFont(model->fontOf(cell)));
+  listEditor->setGeometry(rect);
+  // The text wraps at 90 % of the cell, as the painter wraps it.
+  listEditor->setLineWrapColumnOrWidth(rect.width() * 9 / 10);
+  listMaxLength = req.maxLength;
+  {
+    const QSignalBlocker block(listEditor);
+    listEditor->setPlainText(fromCp932(req.resultText));
+  }
+  QTextCursor cursor = listEditor->textCursor();
+  const int length = int(listEditor->toPlainText().size());
+  cursor.setPosition(std::clamp(req.caretStart, 0, length));
+  if (req.caretLength > 0)
+    cursor.setPosition(std::clamp(req.caretStart + req.caretLength, 0, length),
+                       QTextCursor::KeepAnchor);
+  listEditor->setTextCursor(cursor);
+  listMode = true;
+  editPos = pos;
+  editorOpen = true;
+  grid->setEditorOpen(true);
+  listEditor->show();
+  listEditor->setFocus(Qt::OtherFocusReason);
+}
+
 void cuiSheet::Impl::openEditorOn(SheetPos pos, const cmcCellCapsule& req) {
   if (!pos.valid()) return;
+  grid->scrollToCell(pos);
+  if (model->cellAt(pos.column, pos.row).wrap()) {
+    openListEditorOn(pos, req);
+    return;
+  }
+  listMode = false;
   if (!editor) {
     editor = new QLineEdit(grid->viewport());
     editor->setObjectName(QStringLiteral("cellEditor"));
@@ -644,15 +715,16 @@ void cuiSheet::Impl::hideEditor() {
   closingEditor = true;
   editorOpen = false;
   grid->setEditorOpen(false);
-  const bool hadFocus = editor->hasFocus();
-  editor->hide();
+  QWidget* open = activeEditor();
+  const bool hadFocus = open->hasFocus();
+  open->hide();
   if (hadFocus) grid->setFocus(Qt::OtherFocusReason);
   closingEditor = false;
 }
 
 void cuiSheet::Impl::commitEditor() {
   if (!editorOpen || closingEditor) return;
-  const QByteArray typed = toCp932(editor->text());
+  const QByteArray typed = toCp932(editorText());
   const SheetPos pos = editPos;
   cmcCellCapsule req;
   makeRequest(req, pos);
@@ -677,7 +749,7 @@ void cuiSheet::Impl::cancelEditor() {
 }
 
 bool cuiSheet::Impl::eventFilter(QObject* watched, QEvent* event) {
-  if (watched != editor) return false;
+  if (watched != editor && watched != listEditor) return false;
   if (event->type() == QEvent::KeyPress) {
     auto* key = static_cast<QKeyEvent*>(event);
     switch (key->key()) {
@@ -690,6 +762,7 @@ bool cuiSheet::Impl::eventFilter(QObject* watched, QEvent* event) {
         return true;
       case Qt::Key_Up:
       case Qt::Key_Down:
+        if (listMode) return false;  // moves between the wrapped lines
         commitEditor();
         move(0, key->key() == Qt::Key_Up ? -1 : 1);
         return true;
@@ -982,6 +1055,7 @@ cuiSheet::~cuiSheet() {
     // The children go while the state they report to still exists.
     impl_->dying = true;
     if (impl_->editor) impl_->editor->removeEventFilter(impl_.get());
+    if (impl_->listEditor) impl_->listEditor->removeEventFilter(impl_.get());
     for (QWidget* child : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
       delete child;
   }
@@ -1047,7 +1121,12 @@ const SheetModel& cuiSheet::model() const { return *impl_->model; }
 cuiGrid* cuiSheet::grid() const { return impl_->grid; }
 SheetPos cuiSheet::currentCell() const { return impl_->current; }
 bool cuiSheet::isDialog() const { return impl_->dialog; }
-QLineEdit* cuiSheet::openEditor() const { return impl_->editorOpen ? impl_->editor : nullptr; }
+QLineEdit* cuiSheet::openEditor() const {
+  return impl_->editorOpen && !impl_->listMode ? impl_->editor : nullptr;
+}
+QTextEdit* cuiSheet::openListEditor() const {
+  return impl_->editorOpen && impl_->listMode ? impl_->listEditor : nullptr;
+}
 QMenu* cuiSheet::popupMenu() const { return impl_->popup; }
 cuiPopupMenu* cuiSheet::popupBuilder() const { return impl_->popupBuilder.get(); }
 QWidget* cuiSheet::openPopupWindow() const {

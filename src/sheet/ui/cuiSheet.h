@@ -12,6 +12,7 @@ class cuiGrid;
 class cuiPopupMenu;
 class QMenu;
 class QLineEdit;
+class QTextEdit;
 struct cmcCellCapsule;
 
 // Where a sheet stands: the current cell and the scroll position (the first body column and row
@@ -68,8 +69,10 @@ class cuiSheet : public QWidget {
 
   SheetPos currentCell() const;
   bool isDialog() const;
-  // The in-place editor while it is open, else null.
+  // The in-place editor while it is open, else null: one line, or for a wrap cell the list
+  // editor filling the cell.
   QLineEdit* openEditor() const;
+  QTextEdit* openListEditor() const;
   // The cell's popup menu as last built (empty when the cell has none).
   QMenu* popupMenu() const;
   cuiPopupMenu* popupBuilder() const;
