@@ -19,6 +19,7 @@
 #include <QUndoStack>
 #include <QVBoxLayout>
 
+#include "app/CompareWithFile.h"
 #include "app/InstanceHandOver.h"
 #include "app/TForm1.h"
 #include "app/cuiToolBar.h"
@@ -240,6 +241,7 @@ void cuiMain::buildMainWindow(TForm1& form, const ImageLists& images) {
   editMenu_->addAction(redoAction);
   const QList<QAction*> top = form.menuBar()->actions();
   form.menuBar()->insertMenu(top.size() > 1 ? top.at(1) : nullptr, editMenu_);
+  installCompareCommand(*this, form.menuBar());
   for (QAction* action : form.menuBar()->actions()) {
     if (QMenu* m = action->menu(); m && m != editMenu_) {
       connect(m, &QMenu::aboutToShow, this, [this] {

@@ -101,6 +101,7 @@ class cuiMain : public QObject,
   FileCommands& files() { return files_; }
   DocumentUndo* undo() const { return undo_.get(); }
   Prompter& prompter() { return *prompter_; }
+  FileChooser& fileChooser() { return *chooser_; }
   indEnviron& settings() { return *objects_.settings; }
   cmcGTex& text() { return *objects_.text; }
   cmcEvMan& bus() { return *objects_.bus; }

@@ -1,0 +1,140 @@
+// File > Compare with File... in the real main window: the dialog lists the differing fields and
+// choosing one opens its page at its cell.
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTemporaryDir>
+#include <QKeyEvent>
+#include <QTreeWidget>
+
+#include "../base/spin.h"
+#include "app/CompareWithFile.h"
+#include "app/TForm1.h"
+#include "app/indMain.h"
+#include "base/cmcEvMan.h"
+#include "base/filechooser.h"
+#include "base/prompter.h"
+#include "files/filecommands.h"
+#include "files/indEnviron.h"
+#include "gtex/celllinks.h"
+#include "gtex/cmcGTex.h"
+#include "model/ChannelView.h"
+#include "resources/embedded_text.h"
+#include "sheet/ui/cuiSheet.h"
+
+namespace {
+
+class CompareWindow : public ::testing::Test {
+ protected:
+  CompareWindow() {
+    const EnvironPlace place{dir.path(), dir.path()};
+    const ScreenSize screen{1400, 900};
+    {
+      indEnviron first(QString::fromLatin1(indEnviron::kMutexName),
+                       QString::fromLatin1(indEnviron::kKeyPath), QString(), {"kestrin"}, screen,
+                       place);
+      first.setDestinationCode(0);
+      first.setFlags(true, false, true, false);
+      first.save();
+    }
+    settings = std::make_unique<indEnviron>(QString::fromLatin1(indEnviron::kMutexName),
+                                            QString::fromLatin1(indEnviron::kKeyPath), QString(),
+                                            QStringList{"kestrin"}, screen, place);
+    const EmbeddedText main = mainResourceText();
+    text.setSource(main.lines, main.count);
+    const EmbeddedText map = helpTopicMapText();
+    help.setSource(map.lines, map.count);
+    AppSeams seams;
+    seams.prompter = &prompter;
+    seams.chooser = &chooser;
+    seams.programDirectory = dir.path();
+    app =
+        std::make_unique<indMain>(AppObjects{settings.get(), &text, &help, &bus}, std::move(seams));
+    app->start();
+    spinUntil([this] { return app->currentSheet() != nullptr; });
+  }
+  ~CompareWindow() override { app.reset(); }
+
+  void setFrequency(int index, uint32_t hz) {
+    ChannelView view(app->document().working(), app->document().options());
+    view.load(kKindConventional, index);
+    view.frequency = hz;
+    view.commit();
+  }
+  QString path(const char* name) const { return dir.filePath(name); }
+
+  QTemporaryDir dir;
+  std::unique_ptr<indEnviron> settings;
+  cmcGTex text;
+  cmcHelpGTex help;
+  cmcEvMan bus;
+  ScriptedPrompter prompter;
+  ScriptedFileChooser chooser;
+  std::unique_ptr<indMain> app;
+};
+
+// Two files that differ in channel 0 and in the call channel: the menu command lists both, and
+// Enter on the second opens the call channel's page at its frequency.
+TEST_F(CompareWindow, ChoosingTheSecondDifferenceOpensItsPageAtTheCell) {
+  ASSERT_EQ(app->files().saveFile(path("a.qev")), 0);
+  setFrequency(0, 147000000);
+  setFrequency(206, 145500000);
+  ASSERT_EQ(app->files().saveFile(path("b.qev")), 0);
+  ASSERT_EQ(app->files().openFile(path("a.qev")), 0);
+
+  QAction* command = nullptr;
+  for (QAction* a : app->form()->menuBar()->actions().first()->menu()->actions()) {
+    if (a->text() == "Co&mpare with File...") command = a;
+  }
+  ASSERT_NE(command, nullptr);
+  chooser.setNextFileName(path("b.qev"));
+  command->trigger();
+  auto dialogs = app->form()->findChildren<CompareDialog*>();
+  ASSERT_EQ(dialogs.size(), 1);
+  CompareDialog* dialog = dialogs.first();
+  ASSERT_EQ(dialog->differences().size(), 2u);
+  QTreeWidget* list = dialog->list();
+  EXPECT_EQ(list->topLevelItem(0)->text(3), "146.010000");
+  EXPECT_EQ(list->topLevelItem(0)->text(4), "147.000000");
+  EXPECT_EQ(list->topLevelItem(1)->text(0), "CALL CH");
+  EXPECT_EQ(list->topLevelItem(1)->text(2), "Operating Freq");
+  EXPECT_EQ(list->topLevelItem(1)->text(4), "145.500000");
+
+  dialog->show();
+  list->setFocus();
+  list->setCurrentItem(list->topLevelItem(1));
+  QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+  QApplication::sendEvent(list, &enter);
+  ASSERT_NE(app->currentSheet(), nullptr);
+  EXPECT_EQ(app->currentSheet()->callString(), "[St_ColCut]GI_Sheet_CallCh,3");
+  const SheetPos cell = app->currentSheet()->currentCell();
+  ASSERT_TRUE(cell.valid());
+  EXPECT_EQ(app->currentSheet()->model().cellAt(cell.column, cell.row).link, CL_Mch_Freq);
+  EXPECT_EQ(app->currentSheet()->model().cellAt(cell.column, cell.row).index, 206);
+
+  const QString shot = qEnvironmentVariable("KESTRIN_SCREENSHOT_DIR");
+  if (!shot.isEmpty()) {
+    spinFor(50);
+    dialog->grab().save(shot + "/compare-dialog.png");
+    app->form()->grab().save(shot + "/compare-main.png");
+  }
+}
+
+TEST_F(CompareWindow, EqualFilesAndFailedOpensGiveNoDialog) {
+  ASSERT_EQ(app->files().saveFile(path("a.qev")), 0);
+  EXPECT_EQ(compareWithFile(*app, path("a.qev")), nullptr);
+  ASSERT_FALSE(prompter.log().empty());
+  EXPECT_EQ(prompter.log().back().message.text, "The document and a.qev are equal.");
+
+  EXPECT_EQ(compareWithFile(*app, path("missing.qev")), nullptr);
+  EXPECT_TRUE(prompter.log().back().message.text.contains("Cannot open the file."))
+      << prompter.log().back().message.text.toStdString();
+  EXPECT_TRUE(app->form()->findChildren<CompareDialog*>().isEmpty());
+  EXPECT_EQ(app->document().currentFile(), path("a.qev"));  // the document is left alone
+}
+
+}  // namespace
