@@ -5,10 +5,10 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTemporaryDir>
-#include <QKeyEvent>
 #include <QTreeWidget>
 
 #include "../base/spin.h"
@@ -57,7 +57,11 @@ class CompareWindow : public ::testing::Test {
     app->start();
     spinUntil([this] { return app->currentSheet() != nullptr; });
   }
-  ~CompareWindow() override { app.reset(); }
+  ~CompareWindow() override {
+    app.reset();
+    // Sheets closed with deleteLater unsubscribe from the bus when they go: before it does.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  }
 
   void setFrequency(int index, uint32_t hz) {
     ChannelView view(app->document().working(), app->document().options());
