@@ -46,6 +46,14 @@ TEST_F(Screenshots, MemoryCommonAndDropDown) {
   p.drawPixmap(window.mapFromGlobal(list->geometry().topLeft()), list->grab());
   p.end();
   EXPECT_TRUE(shot.save(dir + "/dropdown.png"));
+  QTest::keyClick(list, Qt::Key_Escape);
+
+  select(CL_Common_BankLink_A_J, 0);
+  QTest::keyClick(grid(), Qt::Key_Return);
+  QWidget* bits = sheet->openPopupWindow();
+  ASSERT_NE(bits, nullptr);
+  QApplication::processEvents();
+  save(bits, "flagbits.png");
 }
 
 }  // namespace

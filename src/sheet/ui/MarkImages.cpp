@@ -1,6 +1,7 @@
 #include "sheet/ui/MarkImages.h"
 
 #include <QFile>
+#include <QIcon>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
@@ -67,11 +68,12 @@ class PixmapMarkImages : public MarkImages {
 }  // namespace
 
 std::shared_ptr<const MarkImages> defaultMarkImages() {
-  static const char* const kCaution = ":/icons/caution.png";
-  static const char* const kError = ":/icons/error.png";
+  // Images 4 and 5 of the form's image list, which the tree shows as its overlays too.
+  static const char* const kCaution = ":/icons/imgIcon_Tree_Warn_W_RB.svg";
+  static const char* const kError = ":/icons/imgIcon_Tree_Warn_E_RB.svg";
   if (QFile::exists(kCaution) && QFile::exists(kError)) {
-    QPixmap caution(kCaution);
-    QPixmap error(kError);
+    const QPixmap caution = QIcon(kCaution).pixmap(16, 16);
+    const QPixmap error = QIcon(kError).pixmap(16, 16);
     if (!caution.isNull() && !error.isNull()) {
       return std::make_shared<PixmapMarkImages>(caution, error);
     }

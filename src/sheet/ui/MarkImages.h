@@ -33,6 +33,6 @@ class VectorMarkImages : public MarkImages {
   bool printLook_;
 };
 
-// Images from the program's icon resources (":/icons/caution.png", ":/icons/error.png") when
-// they are there, else the vector shapes.
+// Images from the program's icon resources (the tree's warning and error pictures) when the
+// program carries them, else the vector shapes.
 std::shared_ptr<const MarkImages> defaultMarkImages();

@@ -263,6 +263,12 @@ void cuiSheet::Impl::createWidgets() {
   q->setFocusProxy(grid);
 
   popup = new QMenu(grid);
+  // A header's column-cut menu lasts while it is shown.
+  QObject::connect(popup, &QMenu::aboutToHide, this, [this] {
+    if (!popupOnHeader) return;
+    popupOnHeader = false;
+    popupBuilt = false;
+  });
   popupBuilder = std::make_unique<cuiPopupMenu>(*ui.sheet.text, parser());
   popupBuilder->setClickHandler([this](const cmcCellObj& item) { runPopupItem(item); });
   popupBuilder->setStateQuery(
