@@ -228,6 +228,27 @@ TEST_F(SheetLists, EscapeAndEvent22CloseWithoutAChoice) {
   EXPECT_EQ(beep(doc), before);
 }
 
+TEST_F(SheetLists, AListBuiltForTheOccasion) {
+  setChannel(12, 146000000);
+  open(kCommon);
+  select(CL_Common_EmergencyChannel, 0);
+  QTest::keyClick(grid(), Qt::Key_Return);
+  auto* list = qobject_cast<cuiFlector*>(sheet->openPopupWindow());
+  ASSERT_NE(list, nullptr);
+  // Its lines come from the catalogue: a title row and one choice per offered channel.
+  const SheetModel& m = list->sheet()->model();
+  int choices = 0;
+  for (int r = 0; r < m.rowCount(); ++r)
+    for (int c = 0; c < m.columnCount(); ++c) choices += m.cellAt(c, r).link == FlexVMCCh;
+  EXPECT_GE(choices, 2);
+  const SheetPos here = list->sheet()->currentCell();
+  ASSERT_TRUE(here.valid());
+  EXPECT_EQ(m.cellAt(here.column, here.row).link, FlexVMCCh);
+  QTest::keyClick(list->sheet()->grid(), Qt::Key_Escape);
+  QApplication::processEvents();
+  EXPECT_EQ(sheet->openPopupWindow(), nullptr);
+}
+
 TEST(DropDownPlacement, StaysInsideTheWorkArea) {
   const QRect work(0, 0, 800, 600);
   struct Case {

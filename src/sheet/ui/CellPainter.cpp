@@ -1,6 +1,7 @@
 #include "sheet/ui/CellPainter.h"
 
 #include <QFontMetrics>
+#include <QPaintDevice>
 #include <QPainter>
 #include <QPolygon>
 #include <QStringList>
@@ -67,6 +68,14 @@ QStringList CellPainter::wrapLines(const QString& text, const QFontMetrics& metr
     out << line;
   }
   return out;
+}
+
+const QFont& CellPainter::fontFor(const CellFont& cell, const QPaintDevice* device) const {
+  const int dpi = device ? device->logicalDpiY() : 0;
+  for (const CachedFont& f : fonts_)
+    if (f.dpi == dpi && f.cell == cell) return f.font;
+  fonts_.push_back({cell, dpi, cellQFont(cell, device)});
+  return fonts_.back().font;
 }
 
 bool CellPainter::isSelectedLook(int column, int row, const CellPaintState& state) const {
@@ -173,7 +182,7 @@ void CellPainter::paint(QPainter& p, int column, int row, const QRect& cellRect,
   }
   if (print_) fontColour = background == kPrintDarkGrey ? kClWhite : resolve(fontColour, palette_);
 
-  const QFont font = cellQFont(cellFont, p.device());
+  const QFont& font = fontFor(cellFont, p.device());
   p.setFont(font);
   const QFontMetrics metrics(font, p.device());
   const QColor ink = toQColor(fontColour, palette_);

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <QFont>
 #include <QPalette>
 #include <QRect>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "gtex/cmcCellObj.h"
 #include "sheet/core/SheetModel.h"
@@ -58,6 +60,8 @@ class CellPainter {
 
  private:
   bool isSelectedLook(int column, int row, const CellPaintState& state) const;
+  // Converting a font costs more than painting a cell; a sheet uses a handful.
+  const QFont& fontFor(const CellFont& font, const class QPaintDevice* device) const;
 
   const SheetModel& sheet_;
   Answer answer_;
@@ -65,4 +69,10 @@ class CellPainter {
   double scale_;
   QPalette palette_;
   std::shared_ptr<const MarkImages> marks_;
+  struct CachedFont {
+    CellFont cell;
+    int dpi;
+    QFont font;
+  };
+  mutable std::vector<CachedFont> fonts_;
 };

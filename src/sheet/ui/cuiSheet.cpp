@@ -1035,9 +1035,9 @@ void cuiSheet::Impl::gridTimedScroll(int dx, int dy) {
 
 void cuiSheet::Impl::gridColumnResized(int column) {
   (void)column;
+  // Stored when the sheet goes; while dragging only the bounds apply.
   clampDraggedWidths(*model, grid->viewport()->width());
   grid->updateGeometries();
-  if (ui.sheet.widths) ui.sheet.widths->saveWidths(*model);
 }
 
 void cuiSheet::Impl::gridInputMethodStart() {
