@@ -106,6 +106,7 @@ bool SimulatedSerialDevice::open(const QString& name, const cmcLineSettings& set
   const int stop = settings.stopBits == cmcLineSettings::kOneStop ? 1 : 2;
   bitsPerByte_ = 1 + settings.dataBits + (settings.parity == 'N' ? 0 : 1) + stop;
   open_ = true;
+  ++traffic_.opens;
   purge();
   return true;
 }

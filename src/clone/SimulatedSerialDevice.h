@@ -37,6 +37,7 @@ class SimulatedSerialDevice : public cmcSerialDevice {
     int64_t bytesSent = 0;
     int64_t bytesAnswered = 0;
     int64_t lineNs = 0;  // time the line was busy, both directions together
+    int opens = 0;       // each open drains the input for the protocol's prescribed wait
   };
 
   explicit SimulatedSerialDevice(Options options);

@@ -351,3 +351,29 @@ TEST(CloneFromWindow, ReadFromKestrinSimOnAPseudoTerminal) {
   EXPECT_TRUE(rig.workingEquals(SimulatedTransceiver::blankMemory().data()));
   EXPECT_EQ(rig.sim->traffic().bytesSent, 0) << "the built-in transceiver stayed out of it";
 }
+
+// A cable plugged in while the dialog is open shows up at the next drop-down; what was typed
+// stays, and choosing an item puts its device path in the box.
+TEST(ComPortSetting, EveryDropDownAsksForThePortsAgain) {
+  CloneWinRig::Options o;
+  o.storedDestination = 0;
+  CloneWinRig rig(o);
+  ComPortDialog dialog(&rig.form(), *rig.settings, rig.text, rig.prompter);
+  std::vector<portlist::SystemPort> ports;
+  dialog.combo()->setSource([&] { return portlist::itemsFor(ports, false); });
+  dialog.show();
+  dialog.combo()->setEditText("4");
+  dialog.combo()->showPopup();
+  EXPECT_EQ(dialog.combo()->count(), 1);
+  EXPECT_EQ(dialog.combo()->itemText(0), kSim);
+  dialog.combo()->hidePopup();
+
+  ports.push_back({"ttyUSB0", "/dev/ttyUSB0", "FT232R USB UART", "FTDI", "A50285BI"});
+  dialog.combo()->showPopup();
+  ASSERT_EQ(dialog.combo()->count(), 2);
+  EXPECT_EQ(dialog.combo()->currentText(), "4");
+  EXPECT_EQ(dialog.combo()->itemText(1), "/dev/ttyUSB0 (FT232R USB UART, FTDI, serial A50285BI)");
+  dialog.combo()->hidePopup();
+  emit dialog.combo()->activated(1);
+  EXPECT_EQ(dialog.combo()->currentText(), "/dev/ttyUSB0");
+}
