@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QFontMetrics>
+#include <QImage>
 
 #include "base/textcodec.h"
 #include "gtex/cmcGTex.h"
@@ -32,6 +33,20 @@ TEST(ScreenFonts, HeightsAreCharacterOrCellHeights) {
   fixed.face = "Courier New";
   EXPECT_TRUE(cellQFont(fixed).fixedPitch());
   EXPECT_EQ(cellQFont(fixed).family(), "Courier New");
+}
+
+TEST(ScreenFonts, AFontWithoutHeightTakesItsPointSizeAtTheDevicesResolution) {
+  CellFont points = fontOfHeight(0);
+  points.size = 10;
+  QImage printer(10, 10, QImage::Format_RGB32);
+  printer.setDotsPerMeterY(11811);  // 300 per inch
+  QImage screen(10, 10, QImage::Format_RGB32);
+  screen.setDotsPerMeterY(3780);  // 96 per inch
+  // Kept conversions must not hand one device's font to another.
+  for (int round = 0; round < 2; ++round) {
+    EXPECT_EQ(cellQFont(points, &printer).pixelSize(), 42);  // 10 x 300 / 72
+    EXPECT_EQ(cellQFont(points, &screen).pixelSize(), 13);
+  }
 }
 
 TEST(ScreenFonts, MeasuresWithTheRealMetricsInBothCodePages) {

@@ -1,5 +1,6 @@
 #include "sheet/ui/ScreenMeasure.h"
 
+#include <QCoreApplication>
 #include <QFontMetricsF>
 #include <QPaintDevice>
 #include <algorithm>
@@ -13,7 +14,9 @@ QString cellQString(QByteArrayView text) {
   return QString::fromLatin1(text);
 }
 
-QFont cellQFont(const CellFont& cell, const QPaintDevice* device) {
+namespace {
+
+QFont convert(const CellFont& cell, const QPaintDevice* device) {
   QFont font;
   if (!cell.face.isEmpty()) font.setFamily(fromCp932(cell.face));
   font.setBold(cell.style & kFontBold);
@@ -44,6 +47,37 @@ QFont cellQFont(const CellFont& cell, const QPaintDevice* device) {
     return font;
   }
   font.setPixelSize(std::max(pixels, 1));
+  return font;
+}
+
+// Conversions made so far, per resolution. A sheet uses a handful of fonts and the painter asks
+// for one per cell, so each is made once. The list is emptied when the application object goes,
+// before Qt's font machinery does.
+struct ConvertedFont {
+  CellFont cell;
+  int dpi;
+  QFont font;
+};
+std::vector<ConvertedFont>* converted = nullptr;
+
+void forgetConvertedFonts() {
+  delete converted;
+  converted = nullptr;
+}
+
+}  // namespace
+
+QFont cellQFont(const CellFont& cell, const QPaintDevice* device) {
+  const int dpi = device ? device->logicalDpiY() : 0;
+  if (!converted) {
+    if (!QCoreApplication::instance()) return convert(cell, device);
+    converted = new std::vector<ConvertedFont>;
+    qAddPostRoutine(forgetConvertedFonts);
+  }
+  for (const ConvertedFont& c : *converted)
+    if (c.dpi == dpi && c.cell == cell) return c.font;
+  QFont font = convert(cell, device);
+  if (converted->size() < 64) converted->push_back({cell, dpi, font});
   return font;
 }
 

@@ -14,6 +14,7 @@ class QPaintDevice;
 // in pixels of `device` (the screen when null): a negative height is the character height (the
 // em size), a positive one the cell height (ascent plus descent), as the mark-up defines them.
 // The display font scale is already in the heights: the builder scales the basic cell's font.
+// Cheap to call for every cell: each conversion is made once and kept (user-interface thread).
 QFont cellQFont(const CellFont& font, const QPaintDevice* device = nullptr);
 
 // Display text (code page 932) as a QString; plain ASCII skips the codec.
