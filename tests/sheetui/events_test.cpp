@@ -223,3 +223,30 @@ TEST_F(ListModeEditor, WrapsAsTypedAndCommitsTheUnbrokenText) {
 }
 
 }  // namespace
+
+namespace {
+
+class SheetPlaces : public SheetUiTest {};
+
+TEST_F(SheetPlaces, RightClickSelectsAndShowsTheCellsMenu) {
+  open(kMemory);
+  const SheetPos target = cellOf(CL_Mch_Mode, 6);
+  QTest::mouseClick(grid()->viewport(), Qt::RightButton, {}, centreOf(target));
+  EXPECT_EQ(sheet->currentCell(), target);
+  EXPECT_TRUE(sheet->popupMenu()->isVisible());
+  sheet->popupMenu()->close();
+}
+
+TEST_F(SheetPlaces, APositionIsRestoredOnANewSheet) {
+  open(kMemory);
+  select(CL_Mch_Freq, 60);
+  const SheetViewPosition before = sheet->position();
+  EXPECT_GT(before.topRow, sheet->model().fixedRows());
+  open(kCommon);
+  open(kMemory);
+  sheet->restorePosition(before);
+  EXPECT_EQ(sheet->position().current, before.current);
+  EXPECT_EQ(sheet->position().topRow, before.topRow);
+}
+
+}  // namespace
