@@ -9,6 +9,7 @@ packages=(
   xvfb xauth poppler-utils
   dpkg-dev fakeroot file gzip lintian desktop-file-utils appstream shared-mime-info
   man-db groff-base bash-completion
+  clang libclang-rt-14-dev
 )
 
 missing=()
