@@ -10,6 +10,7 @@ PortNote::PortNote(QWidget* parent, cmcEvMan& bus, indEnviron& settings, indClon
     : QLabel(parent), bus_(bus), settings_(settings), clone_(clone) {
   setObjectName(QStringLiteral("PortNote"));
   setFrameShape(QFrame::NoFrame);
+  setContentsMargins(4, 0, 8, 0);  // clear of the window's edge
   bus_.subscribe<&PortNote::onEvent>(this);
   refresh();
 }

@@ -28,6 +28,8 @@ struct CloneWinRig {
   struct Options {
     int storedDestination = 16;  // 16: first run, nothing stored
     bool storeSimulatorPort = false;
+    int comPort = 0;        // stored when not 0
+    QStringList arguments;  // the command line after the program's name
     SimulatedTransceiver::Config transceiver;
     int lineSpeedUp = 10;  // the simulated line runs this many times faster than a real one
     bool start = true;
@@ -47,18 +49,19 @@ struct CloneWinRig {
   explicit CloneWinRig(const Options& o) {
     const EnvironPlace place{dir.path(), dir.path()};
     const ScreenSize screen{1400, 900};
-    if (o.storedDestination < 16 || o.storeSimulatorPort) {
+    if (o.storedDestination < 16 || o.storeSimulatorPort || o.comPort) {
       indEnviron first(QString::fromLatin1(indEnviron::kMutexName),
                        QString::fromLatin1(indEnviron::kKeyPath), QString(), {"kestrin"}, screen,
                        place);
       first.setDestinationCode(o.storedDestination);
       if (o.storeSimulatorPort)
         first.setComPortPath(QString::fromLatin1(SimulatedSerialDevice::kPortName));
+      if (o.comPort) first.setComPort(o.comPort);
       first.save();
     }
     settings = std::make_unique<indEnviron>(QString::fromLatin1(indEnviron::kMutexName),
                                             QString::fromLatin1(indEnviron::kKeyPath), QString(),
-                                            QStringList{"kestrin"}, screen, place);
+                                            QStringList{"kestrin"} + o.arguments, screen, place);
     const EmbeddedText main = mainResourceText();
     text.setSource(main.lines, main.count);
     const EmbeddedText map = helpTopicMapText();

@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QDir>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -152,6 +153,8 @@ TEST(CloneFromWindow, ReadShowsProgressAndTakesTheMemoryOver) {
   EXPECT_EQ(progress->size(), progress->panel()->size() + QSize(32, 32));
   EXPECT_FALSE(rig.form().isEnabled());
   EXPECT_FALSE(rig.form().menuBar()->isEnabled());
+  const QRect work = rig.form().screen()->availableGeometry();
+  EXPECT_TRUE(work.contains(progress->frameGeometry())) << "kept inside the work area";
 
   EXPECT_FALSE(progress->close());
   EXPECT_TRUE(progress->isVisible());
@@ -376,4 +379,72 @@ TEST(ComPortSetting, EveryDropDownAsksForThePortsAgain) {
   dialog.combo()->hidePopup();
   emit dialog.combo()->activated(1);
   EXPECT_EQ(dialog.combo()->currentText(), "/dev/ttyUSB0");
+}
+
+// "/setup" shows the set-up dialog even with a destination stored, the stored port filled in.
+TEST(InitialSetup, ForcedSetupStartsWithTheStoredPort) {
+  CloneWinRig::Options o;
+  o.storedDestination = 2;
+  o.comPort = 7;
+  o.arguments = {"/SETUP"};
+  CloneWinRig rig(o);
+  TForm2* setup = CloneWinRig::setupDialog();
+  ASSERT_NE(setup, nullptr);
+  EXPECT_FALSE(rig.form().isVisible());
+  EXPECT_EQ(rig.settings->comPort(), 7);
+  EXPECT_EQ(setup->cbComm()->currentText(), "7");
+  EXPECT_TRUE(setup->Memo1()->toPlainText().startsWith("Welcome to Kestrin"));
+  setup->close();
+  ASSERT_TRUE(spinUntil([&] { return rig.form().isVisible(); }));
+  EXPECT_EQ(rig.settings->destinationCode(), 2);
+}
+
+// A device that cannot be opened: the message names it and says why, after the usual lines.
+TEST(CloneFromWindow, PortThatCannotBeOpenedIsNamedWithItsReason) {
+  CloneWinRig::Options o;
+  o.storedDestination = 0;
+  CloneWinRig rig(o);
+  const QString device = rig.dir.filePath("ttyGone");
+  rig.settings->setComPortPath(device);
+  trigger(rig, CL_Menu_Clone_Read);
+  ASSERT_TRUE(rig.idle());
+  ASSERT_EQ(rig.prompter.log().size(), 1u);
+  const QString text = rig.prompter.log()[0].message.text;
+  EXPECT_TRUE(
+      text.startsWith(QStringLiteral("Cannot access COM %1.\n\nCheck the following:").arg(device)))
+      << text.toStdString();
+  EXPECT_TRUE(text.endsWith(QStringLiteral("Serial device %1 was not found.").arg(device)))
+      << text.toStdString();
+  EXPECT_FALSE(rig.app->document().isModified());
+  EXPECT_TRUE(rig.form().isEnabled());
+}
+
+// The keyboard alone: the port box has the focus, Enter is OK, Escape is Cancel.
+TEST(ComPortSetting, WorksFromTheKeyboard) {
+  CloneWinRig::Options o;
+  o.storedDestination = 0;
+  CloneWinRig rig(o);
+  auto press = [](QWidget* w, int key) {
+    QKeyEvent down(QEvent::KeyPress, key, Qt::NoModifier);
+    QApplication::sendEvent(w, &down);
+    QKeyEvent up(QEvent::KeyRelease, key, Qt::NoModifier);
+    QApplication::sendEvent(w, &up);
+  };
+  {
+    ComPortDialog dialog(&rig.form(), *rig.settings, rig.text, rig.prompter);
+    dialog.show();
+    dialog.activateWindow();
+    QWidget* focus = dialog.combo()->lineEdit();
+    dialog.combo()->setEditText("9");
+    press(focus, Qt::Key_Return);
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(rig.settings->comPort(), 9);
+  }
+  ComPortDialog dialog(&rig.form(), *rig.settings, rig.text, rig.prompter);
+  dialog.show();
+  dialog.combo()->setEditText("11");
+  press(dialog.combo()->lineEdit(), Qt::Key_Escape);
+  EXPECT_EQ(dialog.result(), QDialog::Rejected);
+  EXPECT_FALSE(dialog.isVisible());
+  EXPECT_EQ(rig.settings->comPort(), 9);
 }
