@@ -123,6 +123,12 @@ TEST(CliNames, NamesThatAreNotUtf8AreOpenedAndSavedUnderTheirOwnBytes) {
   EXPECT_TRUE(r.out.contains("imported from")) << r.out.toStdString();
   EXPECT_EQ(names(dir), (std::set<QByteArray>{latin1, shiftJis, "link\xE9.qev", list, "out.qev"}));
 
+  // A name that really holds the replacement character (valid UTF-8) is a name like any other.
+  const QByteArray replacement = "\xEF\xBF\xBD.qev";
+  EXPECT_EQ(run(dir, {"new", "--destination", "0", "-o", replacement}).exitCode, 0);
+  EXPECT_EQ(run(dir, {"verify", replacement}).exitCode, 0);
+  EXPECT_EQ(::unlink((dir + "/" + replacement).constData()), 0);
+
   // Where a name cannot be reached under its bytes the command fails and writes nothing: two
   // names that read alike, a directory that does not exist.
   const std::set<QByteArray> before = names(dir);

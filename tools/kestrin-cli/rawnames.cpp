@@ -34,8 +34,11 @@ QString fdPath(int fd) { return QStringLiteral("/proc/self/fd/%1").arg(fd); }
 void remember(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     const QByteArray bytes(argv[i]);
-    if (QFile::encodeName(QFile::decodeName(bytes)) != bytes)
-      remembered()[QFile::decodeName(bytes)].insert(bytes);
+    const QString decoded = QFile::decodeName(bytes);
+    // A name that really holds the replacement character is kept too: it reads like a name
+    // whose bytes could not be decoded, and only its bytes tell which one is meant.
+    if (QFile::encodeName(decoded) != bytes || decoded.contains(QChar::ReplacementCharacter))
+      remembered()[decoded].insert(bytes);
   }
 }
 

@@ -11,7 +11,8 @@
 // the file error instead of working on another file.
 namespace rawnames {
 
-// Notes the arguments whose bytes do not survive decoding. Called once, first thing in main().
+// Notes the arguments whose bytes do not survive decoding (and those that read like them).
+// Called once, first thing in main().
 void remember(int argc, char** argv);
 
 // Whether `argument` stands for bytes that are not its own encoding.
