@@ -4,13 +4,12 @@
 #include <QFile>
 #include <QFrame>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
-#include <QSvgRenderer>
 
 #include "app/ImageLists.h"
 #include "app/PortCombo.h"
@@ -41,19 +40,11 @@ QString line(cmcGTex& text, const char* name, int n = 0) {
   return fromCp932(text.getLine(name, n));
 }
 
-// The transceiver picture at the image's width, in its own proportions.
-QPixmap transceiverPicture(int width, qreal ratio) {
-  QSvgRenderer svg(QStringLiteral(":/icons/transceiver.svg"));
-  if (!svg.isValid()) return {};
-  const QSize natural = svg.defaultSize();
-  const QSize size(
-      width, natural.width() > 0 ? width * natural.height() / natural.width() : kImage1.height());
-  QPixmap pixmap(size * ratio);
-  pixmap.setDevicePixelRatio(ratio);
-  pixmap.fill(Qt::transparent);
-  QPainter p(&pixmap);
-  svg.render(&p, QRectF(QPointF(0, 0), QSizeF(size)));
-  return pixmap;
+// The transceiver picture at the image's width, in its own proportions, above the port's label.
+QPixmap transceiverPicture(int width) {
+  const QIcon icon(QStringLiteral(":/icons/transceiver.svg"));
+  if (icon.isNull()) return {};
+  return icon.pixmap(QSize(width, kLabel1.y() - kPanel3.y() - 8));
 }
 }  // namespace
 
@@ -135,7 +126,7 @@ void TForm2::showInitialSetup() {
                      2 * fm.height() + 8;
   const int extra = qMax(0, needed - kComm.width());
   panel1_->setGeometry(kPanel1.adjusted(0, 0, extra, 0));
-  const QPixmap picture = transceiverPicture(kImage1.width(), devicePixelRatioF());
+  const QPixmap picture = transceiverPicture(kImage1.width());
   const QSize imageSize = picture.isNull() ? kImage1 : picture.deviceIndependentSize().toSize();
   image1_->setPixmap(picture);
   image1_->setGeometry(1, 1, imageSize.width(), imageSize.height());
