@@ -19,6 +19,7 @@
 #include "files/indEnviron.h"
 #include "gtex/cmcGTex.h"
 #include "model/version.h"
+#include "print/PrintPdf.h"
 #include "resources/embedded_text.h"
 
 namespace {
@@ -36,6 +37,9 @@ long residentKilobytes() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // --print-pdf writes pages without any window.
+  if (const std::optional<int> code = runPrintPdfCommand(argc, argv)) return *code;
+
   // --version needs no display.
   for (int i = 1; i < argc; ++i) {
     if (QByteArray(argv[i]) == "--version") {

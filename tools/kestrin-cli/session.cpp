@@ -10,29 +10,9 @@
 #include "resources/embedded_text.h"
 #include "resources/factory/factory_images.h"
 #include "savesignals.h"
+#include "sheet/core/SheetNames.h"
 
 namespace {
-
-// The pages of the navigation tree, by the short names the tool accepts.
-struct Alias {
-  const char* name;
-  const char* call;
-};
-constexpr Alias kAliases[] = {
-    {"memory", "[St_ColCut]GI_Sheet_MemoryCH,0,0"},
-    {"memory2", "[St_ColCut]GI_Sheet_MemoryCH,1,100"},
-    {"edges", "[St_ColCut]GI_Sheet_ScanEdge,2"},
-    {"call", "[St_ColCut]GI_Sheet_CallCh,3"},
-    {"marine", "[St_ColCut]GI_Sheet_MarineCH,4"},
-    {"banks", "GI_Sheet_BankName,5"},
-    {"dtmf", "GI_Sheet_DTMF_Memory,6"},
-    {"common", "[St_Common]GI_Sheet_Common,7"},
-    {"f1", "[St_ColCut]GI_Sheet_Func,8,0"},
-    {"f1-common", "[St_Common]GI_Sheet_Common,9"},
-    {"f2", "[St_ColCut]GI_Sheet_Func,10,1"},
-    {"f2-common", "[St_Common]GI_Sheet_Common,11"},
-    {"clone-info", "GI_Sheet_CloneInfo"},
-};
 
 bool isLinkName(const QByteArray& name) {
   for (int link = 0; link < kLinkCount; ++link)
@@ -95,18 +75,9 @@ Session::Session(const CliOptions& options)
   files_.setHooks(hooks);
 }
 
-QStringList Session::sheetAliases() {
-  QStringList names;
-  for (const Alias& a : kAliases) names << a.name;
-  return names;
-}
+QStringList Session::sheetAliases() { return sheetNames(); }
 
-QString Session::aliasOf(const QByteArray& callString) {
-  for (const Alias& a : kAliases) {
-    if (callString == a.call) return a.name;
-  }
-  return {};
-}
+QString Session::aliasOf(const QByteArray& callString) { return sheetNameOfCall(callString); }
 
 Status Session::load() {
   document_.setOptionBits(options_.optionBits);
@@ -143,10 +114,8 @@ Status Session::saveIfAsked() {
 }
 
 std::unique_ptr<SheetModel> Session::buildSheet(const QString& nameOrCall, Status& status) {
-  QByteArray call = nameOrCall.toUtf8();
-  for (const Alias& a : kAliases) {
-    if (nameOrCall.compare(a.name, Qt::CaseInsensitive) == 0) call = a.call;
-  }
+  QByteArray call = sheetCallOfName(nameOrCall);
+  if (call.isEmpty()) call = nameOrCall.toUtf8();
   const SheetCall parsed = SheetCall::parse(call);
   for (const char* part : {"_Style", "_BasicCell", "_Cells"}) {
     const QByteArray section = parsed.name + part;

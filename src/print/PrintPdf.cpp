@@ -1,0 +1,219 @@
+#include "print/PrintPdf.h"
+
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QScreen>
+#include <cstdio>
+
+#include "base/prompter.h"
+#include "files/filecommands.h"
+#include "gtex/cellmarkup.h"
+#include "gtex/cmcGTex.h"
+#include "model/catalogue.h"
+#include "model/cmcCellCapsule.h"
+#include "model/document.h"
+#include "model/version.h"
+#include "print/PrintLayout.h"
+#include "resources/embedded_text.h"
+#include "resources/factory/factory_images.h"
+#include "sheet/core/DocumentCompare.h"
+#include "sheet/core/SheetEnvironment.h"
+#include "sheet/core/SheetNames.h"
+
+namespace {
+
+constexpr int kPdfDpi = 600;
+
+class CatalogueTexts : public SheetTextProvider {
+ public:
+  explicit CatalogueTexts(FieldCatalogue& catalogue) : catalogue_(catalogue) {}
+  QByteArray cellText(const SheetModel& sheet, int column, int row) override {
+    cmcCellCapsule request;
+    sheet.fillRequest(request, column, row);
+    catalogue_.dispatch(request, false);
+    return request.resultText;
+  }
+
+ private:
+  FieldCatalogue& catalogue_;
+};
+
+// Without a window every message is a line on stderr; questions take their default answer.
+class StderrPrompter : public Prompter {
+ public:
+  PromptAnswer ask(const PromptMessage& message) override {
+    QString text = message.text;
+    text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    last = text;
+    std::fprintf(stderr, "kestrin: %s\n", text.toLocal8Bit().constData());
+    return message.defaultAnswer;
+  }
+  QString last;
+};
+
+}  // namespace
+
+std::optional<PrintPdfRequest> parsePrintPdfArguments(const QStringList& arguments,
+                                                      QString& error) {
+  const qsizetype at = arguments.indexOf(QStringLiteral("--print-pdf"));
+  if (at < 0) return std::nullopt;
+  PrintPdfRequest request;
+  bool all = false;
+  error.clear();
+  for (qsizetype i = 1; i < arguments.size(); ++i) {
+    const QString& a = arguments[i];
+    if (i == at) {
+      if (i + 1 >= arguments.size() || arguments[i + 1].startsWith(QStringLiteral("--"))) {
+        error = QStringLiteral("--print-pdf needs the name of the PDF file to write");
+        return request;
+      }
+      request.output = arguments[++i];
+    } else if (a == QStringLiteral("--sheet")) {
+      if (i + 1 >= arguments.size()) {
+        error = QStringLiteral("--sheet needs a sheet name (%1)").arg(sheetNames().join(", "));
+        return request;
+      }
+      request.sheet = arguments[++i];
+    } else if (a == QStringLiteral("--all")) {
+      all = true;
+    } else if (a.startsWith(QLatin1Char('-')) && a.size() > 1) {
+      error = QStringLiteral(
+                  "unknown option %1 (--print-pdf OUT.pdf [--sheet NAME | --all] "
+                  "[FILE.qev])")
+                  .arg(a);
+      return request;
+    } else if (request.file.isEmpty()) {
+      request.file = a;
+    } else {
+      error = QStringLiteral("only one data file can be printed (%1, %2)").arg(request.file, a);
+      return request;
+    }
+  }
+  if (all && !request.sheet.isEmpty())
+    error = QStringLiteral("--sheet and --all exclude each other");
+  return request;
+}
+
+QByteArray printableCallOf(const QString& name, cmcGTex& text, cmcCellParser& parser) {
+  const QByteArray call = sheetCallOfName(name);
+  if (!call.isEmpty()) return call;
+  // A call string as the tree opens it; anything else could name a template of the text.
+  const QByteArray asCall = name.toUtf8();
+  for (const QByteArray& page : treePages(text, parser))
+    if (page == asCall) return page;
+  return {};
+}
+
+int writeSheetsPdf(const PrintPdfSources& sources, const std::vector<QByteArray>& calls,
+                   const QString& output, QString& error) {
+  CatalogueTexts texts(*sources.catalogue);
+  PrintServices services;
+  services.sheet.text = sources.text;
+  services.sheet.parser = sources.parser;
+  services.sheet.environment = sources.environment;
+  services.sheet.texts = &texts;
+  FieldCatalogue* catalogue = sources.catalogue;
+  services.answer = [catalogue](cmcCellCapsule& request) { catalogue->dispatch(request, false); };
+  services.version = sources.version;
+  services.fontSize = sources.fontSize;
+  services.screenDpi = sources.screenDpi;
+
+  QPdfWriter writer(output);
+  writer.setResolution(kPdfDpi);
+  writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF()));
+  writer.setCreator(QStringLiteral("Kestrin"));
+  writer.setTitle(QFileInfo(output).completeBaseName());
+
+  PrintLayout layout(services, writer);
+  std::vector<PrintPage> pages;
+  for (const QByteArray& call : calls) {
+    const std::vector<PrintPage> sheet = layout.layoutSheet(call, calls.size() > 1);
+    pages.insert(pages.end(), sheet.begin(), sheet.end());
+  }
+  if (pages.empty()) {
+    error = calls.size() == 1 ? QStringLiteral("the sheet has nothing to print")
+                              : QStringLiteral("no sheet has anything to print");
+    return -1;
+  }
+  QPainter painter;
+  if (!painter.begin(&writer)) {
+    error = QStringLiteral("cannot write %1").arg(output);
+    return -1;
+  }
+  const int drawn = layout.printPages(writer, painter, pages);
+  if (!painter.end()) {
+    error = QStringLiteral("cannot write %1").arg(output);
+    return -1;
+  }
+  return drawn;
+}
+
+std::optional<int> runPrintPdfCommand(int argc, char** argv) {
+  QStringList arguments;
+  for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+  QString error;
+  const std::optional<PrintPdfRequest> request = parsePrintPdfArguments(arguments, error);
+  if (!request) return std::nullopt;
+  auto fail = [](const QString& why) {
+    std::fprintf(stderr, "kestrin: %s\n", why.toLocal8Bit().constData());
+    return 1;
+  };
+  if (!error.isEmpty()) return fail(error);
+
+  // No display is needed, nor touched.
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QGuiApplication application(argc, argv);
+
+  cmcGTex text;
+  const EmbeddedText main = mainResourceText();
+  text.setSource(main.lines, main.count);
+  cmcCellParser parser(text);
+  StderrPrompter prompter;
+  Document document(factoryImage, &text);
+  // As kestrin-cli: the first destination with every option, unless the file names its own.
+  document.setOptionBits(0x0F);
+  document.setDestination(0);
+  document.newDocument();
+  if (!request->file.isEmpty()) {
+    FileCommands files(document, prompter, text);
+    files.setDestinationPolicy(FileCommands::DestinationPolicy::AdoptFile);
+    if (files.openFile(QFileInfo(request->file).absoluteFilePath()) != 0)
+      return fail(QStringLiteral("cannot open %1").arg(request->file));
+  }
+  CatalogueServices cs;
+  cs.document = &document;
+  cs.text = &text;
+  cs.prompter = &prompter;
+  FieldCatalogue catalogue(cs);
+  DocumentSheetEnvironment environment(document.options(), &document.working());
+
+  std::vector<QByteArray> calls;
+  if (request->sheet.isEmpty()) {
+    calls = treePages(text, parser);
+  } else {
+    const QByteArray call = printableCallOf(request->sheet, text, parser);
+    if (call.isEmpty()) {
+      return fail(QStringLiteral("no sheet \"%1\" (try one of: %2)")
+                      .arg(request->sheet, sheetNames().join(", ")));
+    }
+    calls.push_back(call);
+  }
+
+  PrintPdfSources sources;
+  sources.text = &text;
+  sources.parser = &parser;
+  sources.environment = &environment;
+  sources.catalogue = &catalogue;
+  sources.version = programVersionTexts(text).version;
+  if (const QScreen* screen = QGuiApplication::primaryScreen())
+    sources.screenDpi = screen->logicalDotsPerInchY();
+  const int pages = writeSheetsPdf(sources, calls, request->output, error);
+  if (pages < 0) return fail(error);
+  std::fprintf(stderr, "%s: %d page%s\n", request->output.toLocal8Bit().constData(), pages,
+               pages == 1 ? "" : "s");
+  return 0;
+}
