@@ -41,6 +41,8 @@
 #include "gtex/cmcGTex.h"
 #include "model/destinations.h"
 #include "resources/factory/factory_images.h"
+#include "print/cuiPrinter.h"
+#include "sheet/core/DocumentCompare.h"
 #include "sheet/ui/DocumentUndo.h"
 
 namespace {
@@ -596,10 +598,37 @@ void cuiMain::importChannels() {}
 bool cuiMain::exportAvailable() const { return false; }
 void cuiMain::exportChannels() {}
 
-// Printing comes with the print preview.
-bool cuiMain::canPrintCurrentSheet() const { return false; }
-void cuiMain::printCurrentSheet() {}
-void cuiMain::printAllSheets() {}
+cuiPrinter& cuiMain::printer() {
+  if (!printer_) {
+    PrinterHost host;
+    host.mainWindow = form_.get();
+    host.text = objects_.text;
+    host.prompter = prompter_;
+    host.chooser = chooser_;
+    host.settings = objects_.settings;
+    host.services.sheet.text = objects_.text;
+    host.services.sheet.parser = &parser_;
+    host.services.sheet.environment = &environment_;
+    host.services.sheet.texts = texts_.get();
+    host.services.answer = [this](cmcCellCapsule& request) { catalogue_->dispatch(request, false); };
+    host.services.version = versions_.version;
+    host.services.fontScalePercent = fontScalePercent();
+    const QScreen* screen = form_ ? form_->screen() : QGuiApplication::primaryScreen();
+    if (screen) host.services.screenDpi = screen->logicalDotsPerInchY();
+    host.sheets = [this] { return treePages(*objects_.text, parser_); };
+    host.endEditing = [this] { endCellEditing(); };
+    printer_ = std::make_unique<cuiPrinter>(std::move(host));
+  }
+  return *printer_;
+}
+
+bool cuiMain::canPrintCurrentSheet() const { return sheet_ && sheet_->model().isPrintable(); }
+
+void cuiMain::printCurrentSheet() {
+  if (canPrintCurrentSheet()) printer().printSheets(false, sheet_->callString());
+}
+
+void cuiMain::printAllSheets() { printer().printSheets(true); }
 
 void cuiMain::exitApplication() {
   if (form_) form_->close();

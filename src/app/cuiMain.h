@@ -41,6 +41,7 @@ class cmcGTex;
 class cmcHelpGTex;
 #include "clone/serialdevice.h"
 class cmcTask;
+class cuiPrinter;
 class cuiToolBar;
 class cuiTree;
 class indCloneMan;
@@ -131,6 +132,9 @@ class cuiMain : public QObject,
   WarningCheckResult runWarningCheckOnTree();
   // Executes a cell as a menu item would (key 13), through the dispatcher.
   void execute(const cmcCellObj& cell);
+
+  // The printing object, made at first use (tests replace its dialogs through it).
+  cuiPrinter& printer();
 
   const VersionTexts& versionTexts() const { return versions_; }
   const RegionalFormats& formats() const { return formats_; }
@@ -277,6 +281,7 @@ class cuiMain : public QObject,
   QPointer<QDialog> information_;
   QPointer<cuiProgress> progress_;
   std::unique_ptr<InstanceHandOver> handOver_;
+  std::unique_ptr<cuiPrinter> printer_;
   std::function<void()> initialSetup_;
   QString pendingFile_;
   bool closing_ = false;

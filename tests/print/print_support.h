@@ -1,0 +1,85 @@
+#pragma once
+
+// The program's resource text, a document on the factory image and its catalogue: what the
+// printing lays out, as the main window lends it.
+
+#include <gtest/gtest.h>
+
+#include <QBuffer>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPdfWriter>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <memory>
+
+#include "base/prompter.h"
+#include "gtex/cellmarkup.h"
+#include "gtex/cmcGTex.h"
+#include "model/catalogue.h"
+#include "model/cmcCellCapsule.h"
+#include "model/document.h"
+#include "print/PrintLayout.h"
+#include "resources/embedded_text.h"
+#include "resources/factory/factory_images.h"
+#include "sheet/core/SheetEnvironment.h"
+
+class PrintTest : public ::testing::Test {
+ protected:
+  PrintTest() {
+    const EmbeddedText main = mainResourceText();
+    text.setSource(main.lines, main.count);
+    doc.setDestination(0);
+    doc.setOptionBits(0x0F);
+    doc.newDocument();
+    CatalogueServices cs;
+    cs.document = &doc;
+    cs.text = &text;
+    cs.prompter = &prompter;
+    catalogue = std::make_unique<FieldCatalogue>(cs);
+    env = std::make_unique<DocumentSheetEnvironment>(doc.options(), &doc.working());
+    services.sheet.text = &text;
+    services.sheet.parser = &parser;
+    services.sheet.environment = env.get();
+    services.answer = [this](cmcCellCapsule& r) { catalogue->dispatch(r, false); };
+    services.version = "1.00";
+  }
+
+  // A PDF page of `size` millimetres at `dpi`, without margins of its own.
+  static std::unique_ptr<QPdfWriter> pdf(QIODevice* out, int dpi = 600, QSizeF size = {210, 297}) {
+    auto writer = std::make_unique<QPdfWriter>(out);
+    writer->setResolution(dpi);
+    writer->setPageLayout(
+        QPageLayout(QPageSize(size, QPageSize::Millimeter), QPageLayout::Portrait, QMarginsF()));
+    return writer;
+  }
+
+  // Text of page `page` (1-based) of a PDF file, or of all pages when 0, as pdftotext gives it.
+  static QString pdfText(const QString& path, int page = 0) {
+    QStringList args;
+    if (page > 0) args << "-f" << QString::number(page) << "-l" << QString::number(page);
+    args << "-layout" << path << "-";
+    QProcess p;
+    p.start("pdftotext", args);
+    p.waitForFinished(30000);
+    return QString::fromUtf8(p.readAllStandardOutput());
+  }
+  static int pdfPages(const QString& path) {
+    QProcess p;
+    p.start("pdfinfo", {path});
+    p.waitForFinished(30000);
+    if (p.exitCode() != 0) return -1;
+    for (const QByteArray& line : p.readAllStandardOutput().split('\n'))
+      if (line.startsWith("Pages:")) return line.mid(6).trimmed().toInt();
+    return -1;
+  }
+
+  cmcGTex text;
+  cmcCellParser parser{text};
+  Document doc{factoryImage, &text};
+  ScriptedPrompter prompter;
+  std::unique_ptr<FieldCatalogue> catalogue;
+  std::unique_ptr<DocumentSheetEnvironment> env;
+  PrintServices services;
+  QTemporaryDir dir;
+};

@@ -1,0 +1,162 @@
+#include "print/PrintPdf.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include "base/textcodec.h"
+#include "files/filecommands.h"
+#include "model/ChannelView.h"
+#include "print_support.h"
+#include "sheet/core/DocumentCompare.h"
+#include "sheet/core/SheetModel.h"
+
+namespace {
+
+struct ProgramRun {
+  int code = -1;
+  QString out;
+  QString err;
+};
+
+ProgramRun kestrin(const QStringList& args) {
+  const QString bin = qEnvironmentVariable("KESTRIN_BIN_DIR");
+  QProcess p;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.remove("QT_QPA_PLATFORM");  // the command needs no display and chooses none itself
+  env.remove("DISPLAY");
+  env.remove("WAYLAND_DISPLAY");
+  p.setProcessEnvironment(env);
+  p.start(bin + "/kestrin", args);
+  p.waitForFinished(60000);
+  return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+          QString::fromUtf8(p.readAllStandardOutput()),
+          QString::fromUtf8(p.readAllStandardError())};
+}
+
+}  // namespace
+
+TEST(PrintPdfArguments, ParsesTheCommandLine) {
+  struct Case {
+    QStringList args;
+    bool asked;
+    QString error;  // part of the reason, empty when fine
+    PrintPdfRequest request;
+  };
+  const Case cases[] = {
+      {{"kestrin", "a.qev"}, false, {}, {}},
+      {{"kestrin", "--print-pdf", "o.pdf"}, true, {}, {"o.pdf", {}, {}}},
+      {{"kestrin", "--print-pdf", "o.pdf", "--sheet", "memory", "x.qev"},
+       true,
+       {},
+       {"o.pdf", "memory", "x.qev"}},
+      {{"kestrin", "x.qev", "--all", "--print-pdf", "o.pdf"}, true, {}, {"o.pdf", {}, "x.qev"}},
+      {{"kestrin", "--print-pdf"}, true, "needs the name", {}},
+      {{"kestrin", "--print-pdf", "--all"}, true, "needs the name", {}},
+      {{"kestrin", "--print-pdf", "o.pdf", "--sheet"}, true, "needs a sheet name", {}},
+      {{"kestrin", "--print-pdf", "o.pdf", "--sheet", "dtmf", "--all"}, true, "exclude", {}},
+      {{"kestrin", "--print-pdf", "o.pdf", "--colour"}, true, "unknown option --colour", {}},
+      {{"kestrin", "--print-pdf", "o.pdf", "a.qev", "b.qev"}, true, "only one data file", {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args.join(' ').toStdString());
+    QString error;
+    const auto request = parsePrintPdfArguments(c.args, error);
+    ASSERT_EQ(request.has_value(), c.asked);
+    if (!c.asked) continue;
+    if (!c.error.isEmpty()) {
+      EXPECT_TRUE(error.contains(c.error)) << error.toStdString();
+      continue;
+    }
+    EXPECT_TRUE(error.isEmpty()) << error.toStdString();
+    EXPECT_EQ(request->output, c.request.output);
+    EXPECT_EQ(request->sheet, c.request.sheet);
+    EXPECT_EQ(request->file, c.request.file);
+  }
+}
+
+TEST_F(PrintTest, SheetNamesAreTheToolsOrTheTreesCallStrings) {
+  EXPECT_EQ(printableCallOf("memory", text, parser), "[St_ColCut]GI_Sheet_MemoryCH,0,0");
+  EXPECT_EQ(printableCallOf("F1-Common", text, parser), "[St_Common]GI_Sheet_Common,9");
+  EXPECT_EQ(printableCallOf("GI_Sheet_BankName,5", text, parser), "GI_Sheet_BankName,5");
+  EXPECT_TRUE(printableCallOf("GI_Sheet_Sel_Tone", text, parser).isEmpty());
+  EXPECT_TRUE(printableCallOf("nosuch", text, parser).isEmpty());
+}
+
+TEST_F(PrintTest, PrintPdfWritesEverySheetOfTheTreeWithItsFrame) {
+  const QString path = dir.filePath("factory.pdf");
+  const ProgramRun run = kestrin({"--print-pdf", path});
+  ASSERT_EQ(run.code, 0) << run.err.toStdString();
+  const int pages = pdfPages(path);
+  ASSERT_GT(pages, 1);
+  EXPECT_TRUE(run.err.contains(QString("%1 pages").arg(pages))) << run.err.toStdString();
+
+  // Every printable sheet of the tree has its title in the file.
+  const QString all = pdfText(path);
+  int printable = 0;
+  for (const QByteArray& call : treePages(text, parser)) {
+    SheetServices s;
+    s.text = &text;
+    s.parser = &parser;
+    s.environment = env.get();
+    auto sheet = SheetModel::create(call, s);
+    sheet->build();
+    if (!sheet->isPrintableForPrintAll()) continue;
+    ++printable;
+    const QString title = fromCp932(sheet->titleText()).trimmed();
+    EXPECT_TRUE(all.contains(title)) << call.constData() << " " << title.toStdString();
+  }
+  EXPECT_GE(printable, 8);
+  for (int page = 1; page <= pages; ++page) {
+    const QString one = pdfText(path, page);
+    EXPECT_EQ(one.count("Kestrin Ver.1.00"), 1) << "page " << page;
+    EXPECT_EQ(one.count("Zelk Inc."), 1) << "page " << page;
+  }
+  EXPECT_TRUE(pdfText(path, 1).contains("146.010000"));
+}
+
+TEST_F(PrintTest, PrintPdfOfOneSheetOfAFile) {
+  // A file with channel 5 on 145.5 MHz, saved as the program saves it.
+  ChannelView channel(doc.working(), doc.options());
+  channel.load(kKindConventional, 5);
+  channel.inUse = true;
+  channel.frequency = 145500000;
+  channel.commit();
+  const QString data = dir.filePath("five.qev");
+  FileCommands files(doc, prompter, text);
+  ASSERT_EQ(files.saveFile(data), 0);
+
+  const QString path = dir.filePath("memory.pdf");
+  const ProgramRun run = kestrin({"--print-pdf", path, "--sheet", "memory", data});
+  ASSERT_EQ(run.code, 0) << run.err.toStdString();
+  const QString all = pdfText(path);
+  EXPECT_TRUE(all.contains("145.500000")) << all.toStdString();
+  EXPECT_TRUE(all.contains("Memory CH"));
+  EXPECT_FALSE(all.contains("DTMF Memory"));
+}
+
+TEST_F(PrintTest, PrintPdfFailuresExitOneWithTheReason) {
+  QFile bad(dir.filePath("bad.qev"));
+  ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+  bad.write("not a clone file\n");
+  bad.close();
+  struct Case {
+    QStringList args;
+    QString reason;
+  };
+  const QString out = dir.filePath("out.pdf");
+  for (const Case& c : {
+           Case{{"--print-pdf", out, "--sheet", "nosuch"}, "no sheet \"nosuch\""},
+           Case{{"--print-pdf", out, "--sheet", "clone-info"}, "nothing to print"},
+           Case{{"--print-pdf", out, "--sheet", "memory2"}, "nothing to print"},
+           Case{{"--print-pdf", out, dir.filePath("missing.qev")}, "cannot open"},
+           Case{{"--print-pdf", out, bad.fileName()}, "cannot open"},
+           Case{{"--print-pdf", dir.filePath("no/such/dir/x.pdf")}, "cannot write"},
+           Case{{"--print-pdf"}, "needs the name"},
+       }) {
+    SCOPED_TRACE(c.args.join(' ').toStdString());
+    const ProgramRun run = kestrin(c.args);
+    EXPECT_EQ(run.code, 1);
+    EXPECT_TRUE(run.err.contains(c.reason)) << run.err.toStdString();
+    EXPECT_FALSE(QFile::exists(out));
+  }
+}
