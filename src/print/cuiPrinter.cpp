@@ -19,6 +19,7 @@
 #include "files/indEnviron.h"
 #include "gtex/cmcGTex.h"
 #include "print/cuiPreview.h"
+#include "sheet/ui/SheetWidthStore.h"
 
 namespace {
 
@@ -127,7 +128,15 @@ void cuiPrinter::printSheets(bool all, const QByteArray& currentCall) {
 
   printer_->setCopyCount(1);
   PrintServices services = host_.services;
-  if (host_.settings) services.fontSize = host_.settings->fontSizePrinter();
+  if (host_.settings) {
+    services.fontSize = host_.settings->fontSizePrinter();
+    services.fontScalePercent = host_.settings->fontSizePercentage();
+    // The widths the user gave the columns, scaled for the printer; read afresh for each job.
+    if (!services.sheet.widths) {
+      widths_ = std::make_unique<SettingsWidthStore>(*host_.settings, text);
+      services.sheet.widths = widths_.get();
+    }
+  }
   layout_ = std::make_unique<PrintLayout>(services, *printer_);
 
   std::vector<QByteArray> calls;
@@ -243,6 +252,7 @@ void cuiPrinter::release() {
   }
   progress_.clear();
   layout_.reset();
+  widths_.reset();
   printer_.reset();
   sheetPages_.clear();
   if (host_.mainWindow) host_.mainWindow->setEnabled(true);

@@ -16,6 +16,7 @@ class Prompter;
 class QPainter;
 class QPrinter;
 class QPushButton;
+class SettingsWidthStore;
 class cmcGTex;
 class cmcTask;
 class cuiPreview;
@@ -73,6 +74,8 @@ class cuiPrinter : public QObject {
   std::function<void()> finished;                // after the job ended or was given up
 
   PrintProgressDialog* progressDialog() const { return progress_; }
+  // The layout of the job under way (null between jobs).
+  PrintLayout* layout() const { return layout_.get(); }
 
  private:
   bool setUp();
@@ -83,6 +86,7 @@ class cuiPrinter : public QObject {
 
   PrinterHost host_;
   std::unique_ptr<QPrinter> printer_;
+  std::unique_ptr<SettingsWidthStore> widths_;
   std::unique_ptr<PrintLayout> layout_;
   std::unique_ptr<QPainter> painter_;
   QPointer<PrintProgressDialog> progress_;

@@ -8,10 +8,13 @@
 #include <QTimer>
 
 #include "base/filechooser.h"
+#include "files/indEnviron.h"
+#include "gtex/celllinks.h"
 #include "print/cuiPreview.h"
 #include "print/cuiPrinter.h"
 #include "print_support.h"
 #include "sheet/core/DocumentCompare.h"
+#include "sheet/ui/SheetWidthStore.h"
 
 namespace {
 
@@ -157,6 +160,7 @@ TEST_F(PrinterTest, WithoutPrintersThePagesGoToAPdfFile) {
   printer->showPreview = [&](cuiPreview& preview) {
     previewed = preview.pageCount();
     EXPECT_FALSE(window.isEnabled());
+    EXPECT_TRUE(preview.isEnabled());  // a child of the disabled window, yet usable
     return true;
   };
   printer->printSheets(true);
@@ -184,7 +188,9 @@ TEST_F(PrinterTest, CancelStopsAtAPageBoundaryAndEndsTheFileProperly) {
       return true;
     };
     printer->pageDrawn = [&](int page) {
-      if (page == 2) printer->progressDialog()->cancelButton()->click();
+      ASSERT_TRUE(printer->progressDialog()->isVisible());
+      EXPECT_TRUE(printer->progressDialog()->cancelButton()->isEnabled());
+      if (page == 2) QTest::mouseClick(printer->progressDialog()->cancelButton(), Qt::LeftButton);
     };
     printer->printSheets(all, kMemory);
     waitDone();
@@ -236,4 +242,44 @@ TEST_F(PrinterTest, ProgressDialogIsSizedFromItsLabelAndButton) {
   EXPECT_FALSE(dialog.cancelled());
   QTest::keyClick(&dialog, Qt::Key_Escape);
   EXPECT_TRUE(dialog.cancelled());
+}
+
+TEST_F(PrinterTest, StoredColumnWidthsArePrintedScaledAndNeverWider) {
+  indEnviron settings("kestrin print test", indEnviron::kKeyPath, indEnviron::kKeyPath, {},
+                      ScreenSize{}, EnvironPlace{dir.path(), dir.path()});
+  ASSERT_TRUE(settings.isFirstInstance());
+  host.settings = &settings;
+  // The frequency column narrowed on screen to 20 pixels; the name column stored far wider
+  // than it prints.
+  const QString key = SettingsWidthStore::keyPath("memory");
+  chooser.setNextFileName(dir.filePath("widths.pdf"));
+  auto printer = make();
+  int freqColumn = -1;
+  int nameColumn = -1;
+  int builtName = 0;
+  {
+    QBuffer out;
+    out.open(QIODevice::WriteOnly);
+    auto writer = pdf(&out);
+    PrintLayout plain(services, *writer);
+    SheetModel& sheet = *plain.sheet(kMemory, plain.baseFontHeight());
+    freqColumn = sheet.findSelectableCell(CL_Mch_Freq, 0).column;
+    nameColumn = sheet.findSelectableCell(CL_Mch_Name, 0).column;
+    ASSERT_GE(freqColumn, 0);
+    ASSERT_GE(nameColumn, 0);
+  }
+  settings.writeInteger(key, QString::number(freqColumn), 20);
+  settings.writeInteger(key, QString::number(nameColumn), 5000);
+  printer->showPreview = [&](cuiPreview& preview) {
+    PrintLayout& layout = *printer->layout();
+    SheetModel& sheet = *layout.sheet(kMemory, preview.pages().front().fontHeight);
+    const double factor = SettingsWidthStore::printFactor(10, layout.dpi() / 96.0, 100);
+    EXPECT_EQ(sheet.columnWidth(freqColumn), int(20 * factor + 0.5));
+    builtName = sheet.columnWidth(nameColumn);
+    EXPECT_LT(builtName, int(5000 * factor));  // the built width, the smaller one
+    return false;
+  };
+  printer->printSheets(false, kMemory);
+  EXPECT_TRUE(done);
+  EXPECT_GT(builtName, 0);
 }
