@@ -20,6 +20,7 @@
 #include <QVBoxLayout>
 
 #include "app/CompareWithFile.h"
+#include "app/ImportExport.h"
 #include "app/InstanceHandOver.h"
 #include "app/TForm1.h"
 #include "app/cuiToolBar.h"
@@ -592,11 +593,13 @@ QString cuiMain::recentFileText(int position) const {
   return objects_.settings->recent().entry(position, document_.currentDirectory());
 }
 
-// Import and export of channel lists from the window come with their own dialogs.
-bool cuiMain::importAvailable() const { return false; }
-void cuiMain::importChannels() {}
-bool cuiMain::exportAvailable() const { return false; }
-void cuiMain::exportChannels() {}
+// Channel lists go in and out of the channel group of the sheet shown.
+bool cuiMain::importAvailable() const {
+  return sheet_ && channelGroupOfSheet(sheet_->callString()).has_value();
+}
+void cuiMain::importChannels() { importChannelsIntoWindow(*this); }
+bool cuiMain::exportAvailable() const { return importAvailable(); }
+void cuiMain::exportChannels() { exportChannelsFromWindow(*this); }
 
 cuiPrinter& cuiMain::printer() {
   if (!printer_) {

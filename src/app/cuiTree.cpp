@@ -166,6 +166,13 @@ void cuiTree::currentChanged(QTreeWidgetItem* current) {
 
 void cuiTree::showPopup(const QPoint& position) {
   if (!popupBuilder_ || popup_->isEmpty()) return;
+  // A right-click on another node has just selected it: its sheet opens now, not after the
+  // change delay, so that the commands' states are those of the node's sheet.
+  if (delay_.isActive()) {
+    delay_.stop();
+    emit selectionSettled();
+    if (!popupBuilder_) return;
+  }
   popupBuilder_->refresh();
   popup_->popup(tree_->viewport()->mapToGlobal(position));
 }
