@@ -6,6 +6,7 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QSaveFile>
 #include <QScreen>
 #include <cstdio>
 
@@ -122,7 +123,14 @@ int writeSheetsPdf(const PrintPdfSources& sources, const std::vector<QByteArray>
   services.fontSize = sources.fontSize;
   services.screenDpi = sources.screenDpi;
 
-  QPdfWriter writer(output);
+  // Written through a temporary file that replaces `output` only when complete; a device or a
+  // pipe (/dev/stdout) is written directly.
+  const QFileInfo target(output);
+  const bool special = target.exists() && !target.isFile();
+  QSaveFile saved(output);
+  QFile direct(output);
+  QFileDevice& file = special ? static_cast<QFileDevice&>(direct) : saved;
+  QPdfWriter writer(&file);
   writer.setResolution(kPdfDpi);
   writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF()));
   writer.setCreator(QStringLiteral("Kestrin"));
@@ -139,14 +147,19 @@ int writeSheetsPdf(const PrintPdfSources& sources, const std::vector<QByteArray>
                               : QStringLiteral("no sheet has anything to print");
     return -1;
   }
+  const QString cannot = QStringLiteral("cannot write %1").arg(output);
+  if (!file.open(QIODevice::WriteOnly)) {
+    error = cannot + QStringLiteral(": ") + file.errorString();
+    return -1;
+  }
   QPainter painter;
   if (!painter.begin(&writer)) {
-    error = QStringLiteral("cannot write %1").arg(output);
+    error = cannot;
     return -1;
   }
   const int drawn = layout.printPages(writer, painter, pages);
-  if (!painter.end()) {
-    error = QStringLiteral("cannot write %1").arg(output);
+  if (!painter.end() || (!special && !saved.commit())) {
+    error = cannot + QStringLiteral(": ") + file.errorString();
     return -1;
   }
   return drawn;

@@ -117,7 +117,7 @@ void cuiPreview::setPages(std::vector<PrintPage> pages) {
 void cuiPreview::showPage(int index) {
   if (pages_.empty()) return;
   index = std::clamp(index, 0, pageCount() - 1);
-  if (index == current_ && !image_->pixmap().isNull()) {
+  if (index == current_ && !page_.isNull()) {
     pageBox_->setText(QString::number(current_ + 1));
     return;
   }
@@ -131,11 +131,7 @@ QString cuiPreview::statusText() const {
   return QString::asprintf(" %d / %d", pages_.empty() ? 0 : current_ + 1, pageCount());
 }
 
-const QPixmap& cuiPreview::pageImage() const {
-  static const QPixmap none;
-  const QPixmap& p = image_->pixmap();
-  return p.isNull() ? none : p;
-}
+const QPixmap& cuiPreview::pageImage() const { return page_; }
 
 void cuiPreview::render() {
   const bool any = !pages_.empty();
@@ -147,6 +143,7 @@ void cuiPreview::render() {
   actions_[LastPage]->setEnabled(any && current_ + 1 < pageCount());
   actions_[Print]->setEnabled(any);
   if (!any) {
+    page_ = QPixmap();
     image_->clear();
     return;
   }
@@ -169,12 +166,13 @@ void cuiPreview::render() {
     p.setBrush(Qt::NoBrush);
     p.drawRect(0, 0, size.width() - 1, size.height() - 1);
   }
-  image_->setPixmap(pixmap);
-  image_->resize(pixmap.size());
+  page_ = pixmap;
+  image_->setPixmap(page_);
+  image_->resize(page_.size());
 }
 
 void cuiPreview::fitWindow() {
-  const QSize page = image_->pixmap().isNull() ? QSize(400, 300) : image_->pixmap().size();
+  const QSize page = page_.isNull() ? QSize(400, 300) : page_.size();
   QSize want(page.width() + 100 + scroll_->verticalScrollBar()->sizeHint().width(),
              page.height() + 100 + bar_->sizeHint().height() + status_->sizeHint().height());
   const QScreen* screen = QGuiApplication::primaryScreen();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QPixmap>
 #include <functional>
 #include <vector>
 
@@ -67,6 +68,7 @@ class cuiPreview : public QDialog {
   QLabel* countLabel_ = nullptr;
   QScrollArea* scroll_ = nullptr;
   QLabel* image_ = nullptr;
+  QPixmap page_;  // the page as shown
   QStatusBar* status_ = nullptr;
   QLabel* statusField_ = nullptr;
 };
