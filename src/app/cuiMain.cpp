@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCursor>
 #include <QDialog>
 #include <QDir>
 #include <QFrame>
@@ -23,6 +24,7 @@
 #include "app/ImportExport.h"
 #include "app/InstanceHandOver.h"
 #include "app/TForm1.h"
+#include "app/cuiHtmlHelp.h"
 #include "app/cuiToolBar.h"
 #include "app/cuiTree.h"
 #include "app/dialogplacement.h"
@@ -110,6 +112,7 @@ cuiMain::cuiMain(const AppObjects& objects, AppSeams seams)
       parser_(*objects.text),
       lists_(*objects.text),
       environment_(document_.options(), &document_.working()),
+      widths_(*objects.settings, *objects.text),
       files_(document_, *prompter_, *objects.text, objects.settings, objects.bus) {
   indEnviron& env = *objects_.settings;
   // The document starts at the stored destination and radio options.
@@ -171,9 +174,12 @@ cuiMain::~cuiMain() {
   if (information_) delete information_.data();
   if (progress_) delete progress_.data();
   if (sheet_) delete sheet_.data();
+  // Sheets closed but not yet gone answer the bus until they go, so they go before it.
+  for (const QPointer<cuiSheet>& closed : closedSheets_) delete closed.data();
   tree_.reset();
   menu_.reset();
   toolbar_.reset();
+  help_.reset();
   form_.reset();
   cloneCommands_.reset();
   cloneMan_.reset();
@@ -223,6 +229,7 @@ void cuiMain::buildMainWindow(TForm1& form, const ImageLists& images) {
   images_ = images;
   guiPrompter_.setOwner(&form);
   qtChooser_.setOwner(&form);
+  help_ = std::make_unique<cuiHtmlHelp>(*objects_.text, *objects_.help, *prompter_, &form);
 
   // 1. A fresh document at the destination's factory image.
   document_.fillDefaultImage();
@@ -376,6 +383,8 @@ SheetUiServices cuiMain::sheetServices() {
   s.sheet.parser = &parser_;
   s.sheet.environment = &environment_;
   s.sheet.texts = texts_.get();
+  s.sheet.measure = &measure_;
+  s.sheet.widths = &widths_;
   s.sheet.bus = objects_.bus;
   s.catalogue = catalogue_.get();
   s.document = &document_;
@@ -436,6 +445,8 @@ void cuiMain::closeSheet() {
   sheet->hide();
   sheet->setParent(nullptr);
   sheet->deleteLater();
+  closedSheets_.removeAll(nullptr);
+  closedSheets_ << sheet;
 }
 
 void cuiMain::reopenCurrentSheet(bool selectFrequency, int index) {
@@ -543,7 +554,8 @@ void cuiMain::onEvent(const cmcEvent& event) {
 }
 
 bool cuiMain::closeQuery() {
-  if (!form_ || !form_->isEnabled()) return false;
+  // Refused while a clone run or the About or Clone Information box holds the window.
+  if (!form_ || !form_->isEnabled() || about_ || information_) return false;
   if (files_.savePrompt(false) == PromptAnswer::Cancel) return false;
   const QRect r = form_->normalGeometry().isValid() ? form_->normalGeometry() : form_->geometry();
   objects_.settings->setWindowRect(WindowRect{r.left(), r.top(), r.width(), r.height()});
@@ -815,6 +827,7 @@ void cuiMain::showCloneInformation() {
   ok->setDefault(true);
   ok->setAutoDefault(true);
   connect(ok, &QPushButton::clicked, dialog, &QDialog::reject);
+  connect(dialog, &QDialog::finished, dialog, &QObject::deleteLater);
   auto* layout = new QVBoxLayout(dialog);
   layout->setContentsMargins(0, 0, 5, 5);
   layout->setSpacing(5);
@@ -823,8 +836,8 @@ void cuiMain::showCloneInformation() {
   dialog->setFixedSize(dialog->sizeHint());
   connect(dialog, &QObject::destroyed, this, [this] { enableMainForm(); });
   information_ = dialog;
-  form_->setEnabled(false);
-  dialog->setEnabled(true);
+  // Modeless for the program, but the main window takes no input while it shows.
+  dialog->setWindowModality(Qt::WindowModal);
   placeDialogOver(dialog, form_.get());
   dialog->show();
   ok->setFocus();
@@ -872,18 +885,22 @@ void cuiMain::about() {
   ok->resize(kIcon * 5 / 2, ok->sizeHint().height());
   ok->move(label->geometry().right() + 1 + 2 * kIcon, kIcon / 4);
   connect(ok, &QPushButton::clicked, dialog, &QDialog::reject);
+  connect(dialog, &QDialog::finished, dialog, &QObject::deleteLater);
   dialog->setFixedSize(
       ok->geometry().right() + 1 + kIcon / 4,
       qMax(label->geometry().bottom() + 1, ok->geometry().bottom() + 1) + kIcon / 2);
   connect(dialog, &QObject::destroyed, this, [this] { enableMainForm(); });
   about_ = dialog;
-  form_->setEnabled(false);
-  dialog->setEnabled(true);
+  dialog->setWindowModality(Qt::WindowModal);
   placeDialogOver(dialog, form_.get());
   dialog->show();
   ok->setFocus();
 }
 
-// Help comes with the program's help window.
-void cuiMain::helpContents() {}
-void cuiMain::contextHelp(int) {}
+void cuiMain::helpContents() {
+  if (help_) help_->showContents();
+}
+
+void cuiMain::contextHelp(int link) {
+  if (help_) help_->showContext(link, QCursor::pos());
+}

@@ -24,10 +24,13 @@
 #include "model/document.h"
 #include "model/version.h"
 #include "sheet/core/SheetEnvironment.h"
+#include "sheet/ui/ScreenMeasure.h"
+#include "sheet/ui/SheetWidthStore.h"
 #include "sheet/ui/cuiSheet.h"
 
 class DocumentUndo;
 class InstanceHandOver;
+class cuiHtmlHelp;
 #include <QDialog>
 class QLabel;
 #include <QMenu>
@@ -120,6 +123,7 @@ class cuiMain : public QObject,
   const ImageLists& images() const { return images_; }
   QDialog* aboutDialog() const { return about_; }
   QDialog* informationDialog() const { return information_; }
+  cuiHtmlHelp* help() const { return help_.get(); }
 
   // --- sheets ------------------------------------------------------------------------------
   void openSheet(const QByteArray& callString) override;
@@ -246,6 +250,8 @@ class cuiMain : public QObject,
   cmcCellParser parser_;
   cmcFCache lists_;
   DocumentSheetEnvironment environment_;
+  ScreenMeasure measure_;
+  SettingsWidthStore widths_;
   std::unique_ptr<FieldCatalogue> catalogue_;
   FileCommands files_;
   std::unique_ptr<DocumentUndo> undo_;
@@ -268,6 +274,7 @@ class cuiMain : public QObject,
   std::unique_ptr<cuiToolBar> toolbar_;
   std::unique_ptr<cuiTree> tree_;
   QPointer<cuiSheet> sheet_;
+  QList<QPointer<cuiSheet>> closedSheets_;
   std::list<SheetRecord> history_;
   bool focusInGrid_ = false;
   bool keepPosition_ = false;
@@ -282,6 +289,7 @@ class cuiMain : public QObject,
   QPointer<cuiProgress> progress_;
   std::unique_ptr<InstanceHandOver> handOver_;
   std::unique_ptr<cuiPrinter> printer_;
+  std::unique_ptr<cuiHtmlHelp> help_;
   std::function<void()> initialSetup_;
   QString pendingFile_;
   bool closing_ = false;

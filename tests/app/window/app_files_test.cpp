@@ -1,0 +1,171 @@
+// The File commands from the window: the save prompt guarding New, Open and Exit, the open and
+// save dialogs, the destination question, and a file handed over by a second start.
+#include <gtest/gtest.h>
+
+#include <QProcess>
+
+#include "app/InstanceHandOver.h"
+#include "apprig.h"
+
+namespace {
+
+// A data file of destination `code`, written by the program itself.
+QString writeDataFile(AppRig& rig, const QString& name, int code) {
+  const QString path = rig.dir.filePath(name);
+  Document& d = rig.app->document();
+  const int before = d.destination();
+  d.setDestination(code);
+  d.newDocument();
+  rig.setChannel(3, 146520000);
+  EXPECT_EQ(rig.app->files().saveFile(path), 0);
+  d.setDestination(before);
+  d.newDocument();
+  rig.app->undo()->clear();
+  return path;
+}
+
+QStringList shownTexts(const AppRig& rig) { return rig.prompter.texts(); }
+
+TEST(SavePrompt, NewAsksAndCancelKeepsTheChanges) {
+  AppRig rig;
+  rig.setChannel(3, 146520000);
+  rig.prompter.push(PromptAnswer::Cancel);
+  rig.click(CL_Menu_File_New);
+  EXPECT_EQ(shownTexts(rig), QStringList({"Save changes to Untitled?"}));
+  EXPECT_TRUE(rig.app->document().isModified());
+  // No drops them.
+  rig.prompter.push(PromptAnswer::No);
+  rig.click(CL_Menu_File_New);
+  EXPECT_FALSE(rig.app->document().isModified());
+  EXPECT_EQ(rig.app->document().working().getByte(0),
+            rig.app->document().defaultImage().getByte(0));
+}
+
+TEST(SavePrompt, NewAnsweredYesSavesThroughTheSaveDialog) {
+  AppRig rig;
+  rig.setChannel(3, 146520000);
+  const QString path = rig.dir.filePath("kept.qev");
+  const QString directory = rig.app->document().currentDirectory();
+  rig.prompter.push(PromptAnswer::Yes);
+  rig.chooser.setNextFileName(path);
+  rig.click(CL_Menu_File_New);
+  ASSERT_EQ(rig.chooser.log().size(), 1u);
+  const ScriptedFileChooser::Entry& asked = rig.chooser.log().front();
+  EXPECT_TRUE(asked.save);
+  EXPECT_EQ(asked.request.proposedName, "Untitled");
+  EXPECT_EQ(asked.request.initialDirectory, directory);
+  EXPECT_EQ(asked.request.defaultExtension, "qev");
+  EXPECT_EQ(asked.request.filter, "Data files (*.qev)|*.qev|All files (*.*)|*.*");
+  EXPECT_TRUE(QFile::exists(path));
+  EXPECT_EQ(rig.settings->recent().path(0), path);
+  EXPECT_TRUE(rig.app->document().isUntitled());  // New followed the save
+}
+
+TEST(SavePrompt, ReopeningTheOpenFileAsksGenericallyAndOffersSaveAs) {
+  AppRig rig;
+  const QString path = writeDataFile(rig, "same.qev", 0);
+  ASSERT_EQ(rig.app->openFileByPath(path), 0);
+  EXPECT_EQ(rig.form().windowTitle(), "same.qev - Kestrin");
+  rig.setChannel(4, 146000000);
+  rig.prompter.push(PromptAnswer::Yes);
+  rig.chooser.setNextFileName(path);  // the open dialog; the Save As dialog that follows cancels
+  rig.click(CL_Menu_File_Open);
+  ASSERT_GE(rig.chooser.log().size(), 2u);
+  EXPECT_FALSE(rig.chooser.log()[0].save);
+  EXPECT_EQ(rig.chooser.log()[0].request.initialDirectory, rig.dir.path());
+  EXPECT_TRUE(rig.chooser.log()[1].save);  // Save As, not a silent overwrite
+  EXPECT_EQ(shownTexts(rig).last(), "Save changes?");
+  EXPECT_TRUE(rig.app->document().isModified());
+}
+
+TEST(SavePrompt, ExitAsksAndCancelKeepsTheWindow) {
+  AppRig rig;
+  rig.setChannel(3, 146520000);
+  rig.prompter.push(PromptAnswer::Cancel);
+  rig.click(CL_Menu_File_Exit);
+  EXPECT_TRUE(rig.form().isVisible());
+  EXPECT_EQ(shownTexts(rig), QStringList({"Save changes to Untitled?"}));
+  rig.prompter.push(PromptAnswer::No);
+  rig.click(CL_Menu_File_Exit);
+  EXPECT_FALSE(rig.form().isVisible());
+}
+
+TEST(OpenFile, AnotherDestinationAnsweredNoKeepsOursAndLeavesTheDocumentUntitledAndModified) {
+  AppRig rig;
+  const QString path = writeDataFile(rig, "usa.qev", 1);
+  rig.prompter.push(PromptAnswer::No);
+  rig.chooser.setNextFileName(path);
+  rig.click(CL_Menu_File_Open);
+  ASSERT_FALSE(shownTexts(rig).isEmpty());
+  EXPECT_TRUE(shownTexts(rig).last().startsWith("Settings don't match with data file's version."));
+  Document& d = rig.app->document();
+  EXPECT_EQ(d.destination(), 0);
+  EXPECT_EQ(rig.settings->destinationCode(), 0);
+  EXPECT_TRUE(d.isUntitled());
+  EXPECT_TRUE(d.isModified());
+  EXPECT_EQ(rig.form().windowTitle(), "Untitled - Kestrin");
+  EXPECT_EQ(rig.settings->recent().path(0), path);
+}
+
+TEST(OpenFile, AnotherDestinationAnsweredYesSwitchesAndRebuildsTheTree) {
+  AppRig rig;
+  const QString path = writeDataFile(rig, "usa.qev", 1);
+  rig.prompter.push(PromptAnswer::Yes);
+  ASSERT_EQ(rig.app->openFileByPath(path), 0);
+  EXPECT_EQ(rig.app->document().destination(), 1);
+  EXPECT_EQ(rig.settings->destinationCode(), 1);
+  EXPECT_EQ(rig.app->document().currentFile(), path);
+  EXPECT_FALSE(rig.app->document().isModified());
+  EXPECT_NE(rig.app->tree(), nullptr);
+  EXPECT_TRUE(spinUntil([&] { return rig.app->currentSheet() != nullptr; }));
+}
+
+TEST(OpenFile, ABrokenFileIsRefusedAndTheDocumentStays) {
+  AppRig rig;
+  const QString path = rig.dir.filePath("broken.qev");
+  QFile f(path);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.write("not a data file\n");
+  f.close();
+  rig.chooser.setNextFileName(path);
+  rig.click(CL_Menu_File_Open);
+  ASSERT_FALSE(shownTexts(rig).isEmpty());
+  EXPECT_TRUE(shownTexts(rig).last().startsWith("File error."))
+      << shownTexts(rig).last().toStdString();
+  EXPECT_TRUE(rig.app->document().isUntitled());
+  EXPECT_EQ(rig.settings->recent().count(), 0);
+}
+
+// A second start of the real program with a file hands it to the running instance (this test,
+// holding the instance lock of the same settings folder) and ends.
+TEST(HandOver, AFileGivenToASecondInstanceOpensInTheFirst) {
+  AppRig rig;
+  const QString path = writeDataFile(rig, "handed.qev", 0);
+  rig.app->acceptHandOvers(InstanceHandOver::socketName(rig.settings->lockFilePath()));
+  QProcess second;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("KESTRIN_SETTINGS_DIR", rig.dir.path());
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  second.setProcessEnvironment(env);
+  second.start(qEnvironmentVariable("KESTRIN_BIN_DIR") + "/kestrin", {path});
+  ASSERT_TRUE(second.waitForStarted(5000));
+  EXPECT_TRUE(spinUntil([&] { return rig.app->document().currentFile() == path; }, 10000));
+  ASSERT_TRUE(spinUntil([&] { return second.state() == QProcess::NotRunning; }, 10000));
+  EXPECT_EQ(second.exitCode(), 0);
+  EXPECT_EQ(rig.form().windowTitle(), "handed.qev - Kestrin");
+}
+
+TEST(HandOver, ASecondInstanceWithoutAFileEndsSilently) {
+  AppRig rig;
+  QProcess second;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("KESTRIN_SETTINGS_DIR", rig.dir.path());
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  second.setProcessEnvironment(env);
+  second.start(qEnvironmentVariable("KESTRIN_BIN_DIR") + "/kestrin", {});
+  ASSERT_TRUE(second.waitForFinished(10000));
+  EXPECT_EQ(second.exitCode(), 0);
+  EXPECT_TRUE(rig.prompter.log().empty());
+}
+
+}  // namespace

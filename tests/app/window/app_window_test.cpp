@@ -1,0 +1,229 @@
+// The main window as start-up builds it: the set-up decision, its place on the screen, title,
+// menus, toolbar and the About box.
+#include <gtest/gtest.h>
+
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QToolBar>
+
+#include "app/cuiToolBar.h"
+#include "app/startup.h"
+#include "apprig.h"
+#include "model/cmcEeprom.h"
+
+namespace {
+
+// First run, "/setup" in any spelling, and complete settings.
+struct SetupCase {
+  const char* name;
+  int destination;
+  QStringList arguments;
+  bool setupFirst;
+};
+
+class StartupDecision : public ::testing::TestWithParam<SetupCase> {};
+
+TEST_P(StartupDecision, SetupDialogOrMainWindow) {
+  const SetupCase& c = GetParam();
+  AppRig::Options o;
+  o.destination = c.destination;
+  o.arguments = parseCommandLine(QStringList{"kestrin"} + c.arguments).environArguments;
+  o.setupHook = true;
+  AppRig rig(o);
+  EXPECT_EQ(rig.setupShown, c.setupFirst);
+  EXPECT_EQ(rig.form().isVisible(), !c.setupFirst);
+  EXPECT_EQ(initialSetupFirst(rig.settings->setupState()), c.setupFirst);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, StartupDecision,
+                         ::testing::Values(SetupCase{"firstRun", 16, {}, true},
+                                           SetupCase{"slashSetup", 0, {"/SETUP"}, true},
+                                           SetupCase{"dashSetup", 0, {"--Setup"}, true},
+                                           SetupCase{"complete", 0, {}, false},
+                                           SetupCase{"fileOnly", 0, {"x.qev"}, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(StartupOptions, CommandLine) {
+  const StartupOptions o = parseCommandLine({"kestrin", "/SeTuP", "a.qev"});
+  EXPECT_TRUE(o.forcedSetup);
+  EXPECT_TRUE(o.file.endsWith("/a.qev"));
+  EXPECT_TRUE(o.environArguments.contains("/setup"));
+  EXPECT_FALSE(parseCommandLine({"kestrin"}).forcedSetup);
+  EXPECT_TRUE(parseCommandLine({"kestrin", "--version"}).version);
+}
+
+TEST(MainWindow, NewDocumentTitleMinimumSizeAndLayout) {
+  AppRig rig;
+  EXPECT_EQ(rig.form().windowTitle(), "Untitled - Kestrin");
+  EXPECT_EQ(rig.form().minimumSize(), QSize(400, 200));
+  rig.form().resize(100, 50);
+  EXPECT_GE(rig.form().width(), 400);
+  EXPECT_GE(rig.form().height(), 200);
+  EXPECT_EQ(rig.app->splitter()->handleWidth(), 3);
+  // The stored tree pane width (200 by default).
+  EXPECT_EQ(rig.app->splitter()->sizes().first(), 200);
+  // The status bar's second panel is square.
+  rig.form().resize(800, 600);
+  rig.settle();
+  const QList<QLabel*> panels = rig.app->statusBar()->findChildren<QLabel*>();
+  ASSERT_EQ(panels.size(), 2);
+  EXPECT_EQ(panels[1]->width(), rig.app->statusBar()->height());
+  // The top menus: File, the Edit menu of undo and redo, then the described ones.
+  QStringList top;
+  for (QAction* a : rig.form().menuBar()->actions()) top << a->text();
+  EXPECT_EQ(top, QStringList({"&File", "&Edit", "&View", "COM &Port", "&Clone", "&Help"}));
+}
+
+TEST(MainWindow, OffScreenPositionIsPulledIntoTheWorkArea) {
+  AppRig::Options o;
+  o.seed = [](indEnviron& e) { e.setWindowRect(WindowRect{5000, 4000, 640, 480}); };
+  AppRig rig(o);
+  const QRect work = QGuiApplication::primaryScreen()->availableGeometry();
+  const QRect g = rig.form().geometry();
+  EXPECT_LE(g.left(), work.right() + 1 - 16);
+  EXPECT_LE(g.top(), work.bottom() + 1 - 16);
+  EXPECT_GE(g.top(), work.top());
+  EXPECT_EQ(g.size(), QSize(640, 480));
+}
+
+TEST(MainWindow, CloseStoresWindowAndTreeWidth) {
+  AppRig rig;
+  rig.form().setGeometry(30, 40, 700, 500);
+  rig.app->splitter()->setSizes({150, 550});
+  rig.settle();
+  ASSERT_TRUE(rig.form().close());
+  EXPECT_EQ(rig.settings->windowRect(), (WindowRect{30, 40, 700, 500}));
+  EXPECT_EQ(rig.settings->splitterV(), rig.app->leftPanel()->width());
+}
+
+TEST(Menus, ShortcutTextsOfTheResourceText) {
+  for (const char* text : {"Ctrl+N", "Alt+F4", "F1", "Enter", "Del", "Ins", "Ctrl+Up",
+                           "Shift+Enter", "Ctrl+Down", "Ctrl+C", "Ctrl+V"}) {
+    EXPECT_FALSE(shortcutFromText(text).isEmpty()) << text;
+  }
+  EXPECT_EQ(shortcutFromText("Enter"), QKeySequence(Qt::Key_Return));
+  EXPECT_EQ(shortcutFromText("Del"), QKeySequence(Qt::Key_Delete));
+  EXPECT_EQ(shortcutFromText("Shift+Enter"), QKeySequence(Qt::SHIFT | Qt::Key_Return));
+}
+
+TEST(Menus, BuiltWithDepthSeparatorsAndShortcuts) {
+  AppRig rig;
+  QMenu* file = rig.form().menuBar()->actions().first()->menu();
+  ASSERT_NE(file, nullptr);
+  QStringList items;
+  for (QAction* a : file->actions()) items << (a->isSeparator() ? "-" : a->text());
+  EXPECT_EQ(items.mid(0, 8), QStringList({"&New", "&Open...", "&Save", "Save &As...", "-",
+                                          "&Import...", "&Export...", "-"}));
+  EXPECT_EQ(rig.menuAction(CL_Menu_File_New)->shortcut(), QKeySequence("Ctrl+N"));
+  EXPECT_EQ(rig.menuAction(CL_Menu_File_Exit)->shortcut(), QKeySequence("Alt+F4"));
+  EXPECT_EQ(rig.menuAction(CL_Help_Contents)->shortcut(), QKeySequence("F1"));
+  // Print opens a submenu of two items.
+  QAction* current = rig.menuAction(CL_Menu_File_Print_Current);
+  ASSERT_NE(current, nullptr);
+  QMenu* print = qobject_cast<QMenu*>(current->parent());
+  ASSERT_NE(print, nullptr);
+  EXPECT_EQ(print->title(), "&Print");
+  EXPECT_EQ(print->actions().size(), 2);
+  // The adjust command is hidden while its flag is 0; import without a dialog is disabled.
+  rig.app->mainMenu()->refresh();
+  EXPECT_FALSE(rig.menuAction(CL_Menu_File_Import)->isEnabled());
+}
+
+TEST(Menus, FontSizeCheckMovesAfterAClickAndTheSheetComesBack) {
+  AppRig rig;
+  rig.app->mainMenu()->refresh();
+  EXPECT_TRUE(rig.menuAction(CL_Menu_View_FontSize, 100)->isChecked());
+  EXPECT_FALSE(rig.menuAction(CL_Menu_View_FontSize, 150)->isChecked());
+  const QByteArray shown = rig.shownCall();
+  ASSERT_FALSE(shown.isEmpty());
+  rig.click(CL_Menu_View_FontSize, 150);
+  EXPECT_EQ(rig.settings->fontSizePercentage(), 150);
+  EXPECT_TRUE(rig.menuAction(CL_Menu_View_FontSize, 150)->isChecked());
+  EXPECT_FALSE(rig.menuAction(CL_Menu_View_FontSize, 100)->isChecked());
+  // The sheet was closed for the new font; the main timer opens it again.
+  ASSERT_TRUE(spinUntil([&] { return rig.shownCall() == shown; }));
+}
+
+TEST(Menus, RecentFilesDoubleAmpersandsAndHideEmptyEntries) {
+  AppRig::Options o;
+  o.seed = [](indEnviron& e) {
+    e.recent().append("/data/Tom & Jerry.qev");
+    e.recent().append("/data/b.qev");
+  };
+  AppRig rig(o);
+  rig.app->mainMenu()->refresh();
+  QAction* first = rig.menuAction(CL_Menu_File_Recent, 0);
+  EXPECT_EQ(first->text(), "&1 /data/Tom && Jerry.qev");
+  EXPECT_TRUE(first->isEnabled());
+  EXPECT_EQ(rig.menuAction(CL_Menu_File_Recent, 1)->text(), "&2 /data/b.qev");
+  QAction* third = rig.menuAction(CL_Menu_File_Recent, 2);
+  EXPECT_FALSE(third->isEnabled());
+  EXPECT_FALSE(third->isVisible());
+  // With no recent files at all the first entry stays, disabled.
+  rig.settings->recent().clear();
+  rig.app->mainMenu()->refresh();
+  EXPECT_FALSE(rig.menuAction(CL_Menu_File_Recent, 0)->isEnabled());
+  EXPECT_TRUE(rig.menuAction(CL_Menu_File_Recent, 0)->isVisible());
+  EXPECT_FALSE(rig.menuAction(CL_Menu_File_Recent, 1)->isVisible());
+}
+
+TEST(Menus, ClickOnAnItemRemovedByARebuildDoesNothing) {
+  AppRig rig;
+  QAction* stale = rig.menuAction(CL_Menu_View_ToolBar);
+  const int before = rig.settings->toolbarVisible();
+  rig.app->mainMenu()->build();
+  rig.app->mainMenu()->click(stale);
+  EXPECT_EQ(rig.settings->toolbarVisible(), before);
+}
+
+TEST(Toolbar, ButtonsSeparatorsAndVisibility) {
+  AppRig rig;
+  cuiToolBar* bar = rig.app->toolBar();
+  // New, Open, Save, -, Read, Write, Info, then ten separators.
+  EXPECT_EQ(bar->buttonCount(), 17);
+  EXPECT_EQ(bar->separatorCount(), 11);
+  QToolBar* row = bar->rows().first();
+  const QAction* last = row->actions().last();
+  EXPECT_EQ(row->widgetForAction(const_cast<QAction*>(last))->width(), 8);
+  EXPECT_EQ(bar->actionFor(CL_Menu_Clone_Info)->toolTip(), "Clone Info.");
+  EXPECT_FALSE(bar->actionFor(CL_Menu_File_New)->icon().isNull());
+
+  EXPECT_TRUE(row->isVisible());
+  rig.click(CL_Menu_View_ToolBar);
+  EXPECT_FALSE(row->isVisible());
+  EXPECT_EQ(rig.settings->toolbarVisible(), 0);
+  EXPECT_FALSE(rig.menuAction(CL_Menu_View_ToolBar)->isChecked());
+  rig.click(CL_Menu_View_ToolBar);
+  EXPECT_TRUE(row->isVisible());
+  EXPECT_TRUE(rig.menuAction(CL_Menu_View_ToolBar)->isChecked());
+}
+
+TEST(AboutBox, VersionYearAndMainWindowDisabledWhileShown) {
+  AppRig::Options o;
+  o.versionFile = "KESTRIN\r\n2.15\r\n2031\r\n";
+  AppRig rig(o);
+  rig.click(CL_Help_About);
+  QDialog* about = rig.app->aboutDialog();
+  ASSERT_NE(about, nullptr);
+  EXPECT_TRUE(about->isVisible());
+  // The main window takes no input while the box shows.
+  EXPECT_EQ(QApplication::activeModalWidget(), about);
+  EXPECT_EQ(about->windowTitle(), "About Kestrin");
+  const QString label = about->findChild<QLabel*>("aboutLabel")->text();
+  EXPECT_TRUE(label.startsWith("Kestrin  Version 2.15\n")) << label.toStdString();
+  EXPECT_TRUE(label.contains("Copyright (C) 2031 Zelk Inc.")) << label.toStdString();
+  // The close query refuses while the About box is up.
+  EXPECT_FALSE(rig.form().close());
+  about->findChild<QPushButton*>()->click();
+  rig.settle();
+  EXPECT_EQ(rig.app->aboutDialog(), nullptr);
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+  EXPECT_TRUE(rig.form().close());
+}
+
+}  // namespace
