@@ -22,9 +22,13 @@
 
 #include "app/CompareWithFile.h"
 #include "app/ImportExport.h"
+#include "app/ComPortDialog.h"
 #include "app/InstanceHandOver.h"
+#include "app/PortNote.h"
 #include "app/TForm1.h"
+#include "app/TForm2.h"
 #include "app/cuiHtmlHelp.h"
+#include "app/cuiProgress.h"
 #include "app/cuiToolBar.h"
 #include "app/cuiTree.h"
 #include "app/dialogplacement.h"
@@ -33,10 +37,6 @@
 #include "base/cmcTask.h"
 #include "base/fatal.h"
 #include "base/textcodec.h"
-#include "app/ComPortDialog.h"
-#include "app/PortNote.h"
-#include "app/TForm2.h"
-#include "app/cuiProgress.h"
 #include "clone/cloneconfig.h"
 #include "clone/indCloneMan.h"
 #include "clone/serialdevice.h"
@@ -300,7 +300,9 @@ void cuiMain::buildMainWindow(TForm1& form, const ImageLists& images) {
 
   // 7. The status bar with its two panels.
   statusText_ = new QLabel(&form);
+  statusText_->setObjectName(QStringLiteral("statusPanel1"));
   statusSecond_ = new QLabel(&form);
+  statusSecond_->setObjectName(QStringLiteral("statusPanel2"));
   statusBar_ = new MainStatusBar(&form, statusText_, statusSecond_);
   form.setStatusBar(statusBar_);
   statusBar_->addPermanentWidget(
