@@ -180,6 +180,7 @@ cuiMain::~cuiMain() {
   menu_.reset();
   toolbar_.reset();
   help_.reset();
+  printer_.reset();  // it enables the form again as it goes
   form_.reset();
   cloneCommands_.reset();
   cloneMan_.reset();
