@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QHeaderView>
@@ -9,6 +10,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QStatusBar>
+#include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -155,6 +158,25 @@ CompareDialog* compareWithFile(cuiMain& main, const QString& chosen) {
   auto* dialog = new CompareDialog(main, std::move(differences), path, main.form());
   dialog->show();
   return dialog;
+}
+
+void offerComparison(cuiMain& main, const QString& previousFile) {
+  QStatusBar* bar = main.statusBar();
+  if (!bar) return;
+  const QString name = QStringLiteral("compareOffer");
+  delete bar->findChild<QToolButton*>(name);
+  if (previousFile.isEmpty() || !QFileInfo::exists(previousFile)) return;
+  auto* offer = new QToolButton(bar);
+  offer->setObjectName(name);
+  offer->setAutoRaise(true);
+  offer->setText(QStringLiteral("Compare with %1...").arg(QFileInfo(previousFile).fileName()));
+  offer->setToolTip(QStringLiteral("What the transceiver holds that differs from %1")
+                        .arg(QDir::toNativeSeparators(previousFile)));
+  bar->addPermanentWidget(offer);
+  QObject::connect(offer, &QToolButton::clicked, bar, [&main, offer, previousFile] {
+    offer->deleteLater();
+    compareWithFile(main, previousFile);
+  });
 }
 
 void installCompareCommand(cuiMain& main, QMenuBar* bar) {

@@ -40,5 +40,10 @@ class CompareDialog : public QDialog {
 // null, as do a cancelled choice and a file that does not open.
 CompareDialog* compareWithFile(cuiMain& main, const QString& path = {});
 
+// After a Clone Read over a document that had a file: a button in the status bar that compares
+// the data just read with that file. It goes when used or when the next offer replaces it; none
+// is made without a file.
+void offerComparison(cuiMain& main, const QString& previousFile);
+
 // Puts "Compare with File..." into the File menu (the bar's first), after Save As.
 void installCompareCommand(cuiMain& main, QMenuBar* bar);

@@ -730,11 +730,13 @@ bool cuiMain::savePrompt() { return files_.savePrompt(false) != PromptAnswer::Ca
 bool cuiMain::imageAcceptable(const cmcEeprom& image) { return validateImage(image, true); }
 
 void cuiMain::takeOverClonedImage(const cmcEeprom& image, uint8_t optionBitsBefore) {
+  const QString previousFile = document_.currentFile();
   document_.takeOver(image, QString(), true);
   undo_->clear();
   takeOverLoadedImage();
   if ((optionBitsBefore ^ optionBits()) & kFlagABits) rebuildTree();
   afterDocumentReplaced();
+  offerComparison(*this, previousFile);
 }
 
 void cuiMain::refreshViews() {

@@ -8,7 +8,9 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
+#include <QStatusBar>
 #include <QTemporaryDir>
+#include <QToolButton>
 #include <QTreeWidget>
 
 #include "../base/spin.h"
@@ -23,6 +25,7 @@
 #include "gtex/celllinks.h"
 #include "gtex/cmcGTex.h"
 #include "model/ChannelView.h"
+#include "model/cmcEeprom.h"
 #include "resources/embedded_text.h"
 #include "sheet/ui/cuiSheet.h"
 
@@ -139,6 +142,39 @@ TEST_F(CompareWindow, EqualFilesAndFailedOpensGiveNoDialog) {
       << prompter.log().back().message.text.toStdString();
   EXPECT_TRUE(app->form()->findChildren<CompareDialog*>().isEmpty());
   EXPECT_EQ(app->document().currentFile(), path("a.qev"));  // the document is left alone
+}
+
+// A Clone Read over a document that came from a file offers the comparison with that file.
+TEST_F(CompareWindow, AfterACloneReadTheStatusBarOffersTheComparisonWithTheFile) {
+  ASSERT_EQ(app->files().saveFile(path("a.qev")), 0);
+  auto offer = [this] { return app->statusBar()->findChild<QToolButton*>("compareOffer"); };
+
+  cmcEeprom read(app->document().working());
+  ChannelView view(read, app->document().options());
+  view.load(kKindConventional, 0);
+  view.frequency = 147000000;
+  view.commit();
+  app->takeOverClonedImage(read, app->optionBits());
+  EXPECT_TRUE(app->document().isUntitled());
+  ASSERT_NE(offer(), nullptr);
+  EXPECT_EQ(offer()->text(), "Compare with a.qev...");
+  if (const QString shot = qEnvironmentVariable("KESTRIN_SCREENSHOT_DIR"); !shot.isEmpty()) {
+    spinFor(50);
+    app->form()->grab().save(shot + "/compare-offer.png");
+  }
+
+  offer()->click();
+  const auto dialogs = app->form()->findChildren<CompareDialog*>();
+  ASSERT_EQ(dialogs.size(), 1);
+  ASSERT_EQ(dialogs.first()->differences().size(), 1u);
+  EXPECT_EQ(dialogs.first()->differences()[0].textA, "147.000000");
+  EXPECT_EQ(dialogs.first()->differences()[0].textB, "146.010000");
+  spinUntil([&] { return offer() == nullptr; });
+  EXPECT_EQ(offer(), nullptr);
+
+  // A read over an untitled document has nothing to compare with.
+  app->takeOverClonedImage(read, app->optionBits());
+  EXPECT_EQ(offer(), nullptr);
 }
 
 }  // namespace
