@@ -140,7 +140,7 @@ cuiMain::cuiMain(const AppObjects& objects, AppSeams seams)
   hooks.closeSheet = [this] { closeSheet(); };
   hooks.modelDisplayChanged = [this] {
     if (undo_) undo_->clear();
-    rebuildTree();
+    buildModelDisplay();
   };
   hooks.warningCheck = [this] { runWarningCheckOnTree(); };
   hooks.busy = [this](bool busy) { setBusy(busy); };
@@ -734,7 +734,7 @@ void cuiMain::takeOverClonedImage(const cmcEeprom& image, uint8_t optionBitsBefo
   document_.takeOver(image, QString(), true);
   undo_->clear();
   takeOverLoadedImage();
-  if ((optionBitsBefore ^ optionBits()) & kFlagABits) rebuildTree();
+  if ((optionBitsBefore ^ optionBits()) & kFlagABits) buildModelDisplay();
   afterDocumentReplaced();
   offerComparison(*this, previousFile);
 }
@@ -795,12 +795,12 @@ void cuiMain::changeDestination(int code, bool confirmed) {
   objects_.settings->setDestinationCode(code);
   document_.changeDestination(document_.working(), code, confirmed, mainWindowVisible());
   undo_->clear();
-  rebuildTree();
+  buildModelDisplay();
   afterDocumentReplaced();
 }
 
 void cuiMain::optionFlagAChanged() {
-  rebuildTree();
+  buildModelDisplay();
   afterDocumentReplaced();
 }
 
