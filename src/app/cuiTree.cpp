@@ -51,6 +51,10 @@ cuiTree::cuiTree(QWidget* parentPanel, const QByteArray& stem, const QList<QIcon
   tree_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   tree_->setIconSize(QSize(16, 16));
   tree_->setContextMenuPolicy(Qt::CustomContextMenu);
+  // Long captions scroll sideways in a narrow pane rather than being cut short.
+  tree_->setTextElideMode(Qt::ElideNone);
+  tree_->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  tree_->header()->setStretchLastSection(false);
   tree_->setVisible(false);
   if (parentPanel->layout()) parentPanel->layout()->addWidget(tree_);
   popup_ = new QMenu(tree_);
