@@ -1,16 +1,21 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds Kestrin (release) and starts it.
+# Installs what is missing, builds Kestrin (release) and starts the desktop program. Arguments
+# go to kestrin (a data file to open, /setup, --simulator, ...).
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
+
+# The window needs a display. Without one, say how to get one rather than failing obscurely.
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
+  cat >&2 <<'MSG'
+kestrin needs a display and none was found (DISPLAY and WAYLAND_DISPLAY are not set).
+Run it on a desktop, or under a virtual X server:
+    xvfb-run -a -s "-screen 0 1400x900x24" bash scripts/run.sh
+MSG
+  exit 1
+fi
+
 bash "$here/scripts/install-deps.sh"
 build="$here/build/release"
 cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTRIN_TESTS=OFF >/dev/null
-cmake --build "$build" -j"$(nproc)"
-if [ -x "$build/bin/kestrin" ]; then
-  exec "$build/bin/kestrin" "$@"
-elif [ -x "$build/bin/kestrin-cli" ]; then
-  if [ $# -eq 0 ]; then set -- show memory --destination 0; fi
-  exec "$build/bin/kestrin-cli" "$@"
-else
-  echo "Kestrin is built in $build; the programs are not there yet." >&2
-fi
+cmake --build "$build" -j"$(nproc)" --target kestrin
+exec "$build/bin/kestrin" "$@"
