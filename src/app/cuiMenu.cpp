@@ -194,9 +194,11 @@ void cuiMenu::click(QAction* action) {
     cmcCellCapsule context;
     cmcCellObj contextCell;
     if (services_.bus) {
+      // The sheet answers with its current cell and, beside it, the whole request for it.
       if (const cmcEvAns* answer = services_.bus->ask(ev::kAskCurrentCell)) {
         if (answer->pointer()) {
           contextCell = *answer->pointerAs<const cmcCellObj>();
+          if (answer->value()) context = *reinterpret_cast<const cmcCellCapsule*>(answer->value());
           context.cell = &contextCell;
           request.parent = &context;
         }
