@@ -45,7 +45,8 @@ bool cmcCloneDrv::begin(int mode, Completion callback, void* context) {
   state_ = kBegin;
   speedSearch_ = false;
   timeout_.Start(static_cast<uint32_t>(timeoutGeneral_));
-  task_->SetInterval(kStepMs);
+  // The first step comes at once (the shortest interval); the task then keeps the 10 ms pace.
+  task_->SetInterval(0);
   return true;
 }
 
@@ -141,6 +142,7 @@ void cmcCloneDrv::reportProgress() {
 }
 
 void cmcCloneDrv::Tick() {
+  if (state_ != kIdle && task_->interval() != kStepMs) task_->SetInterval(kStepMs);
   for (int i = 0; i < kMaxStepsPerTick && state_ != kIdle; ++i) {
     const int before = state_;
     step();
@@ -149,7 +151,7 @@ void cmcCloneDrv::Tick() {
       state_ = kEnd;
     }
     if (state_ == kEnd) {
-      // The completion may start the next operation; that one begins at the next tick.
+      // The completion may start the next operation; its first step comes with the next tick.
       finish();
       break;
     }
