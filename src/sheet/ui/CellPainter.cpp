@@ -7,7 +7,6 @@
 #include <QStringList>
 #include <cmath>
 
-#include "base/textcodec.h"
 #include "model/cmcCellCapsule.h"
 #include "sheet/ui/ScreenMeasure.h"
 #include "sheet/ui/SheetColours.h"
@@ -21,7 +20,7 @@ constexpr CellColour kPrintDarkGrey = 0x00606060;
 int rounded(double v) { return static_cast<int>(std::floor(v + 0.5)); }
 
 QString displayString(const QByteArray& bytes) {
-  QString s = fromCp932(bytes);
+  QString s = cellQString(bytes);
   s.replace(QLatin1Char('\t'), QLatin1Char(' '));
   return s;
 }
@@ -70,12 +69,15 @@ QStringList CellPainter::wrapLines(const QString& text, const QFontMetrics& metr
   return out;
 }
 
-const QFont& CellPainter::fontFor(const CellFont& cell, const QPaintDevice* device) const {
+const CellPainter::CachedFont& CellPainter::fontFor(const CellFont& cell,
+                                                    QPaintDevice* device) const {
   const int dpi = device ? device->logicalDpiY() : 0;
-  for (const CachedFont& f : fonts_)
-    if (f.dpi == dpi && f.cell == cell) return f.font;
-  fonts_.push_back({cell, dpi, cellQFont(cell, device)});
-  return fonts_.back().font;
+  for (const auto& f : fonts_)
+    if (f->dpi == dpi && f->cell == cell) return *f;
+  const QFont font = cellQFont(cell, device);
+  fonts_.push_back(std::make_unique<CachedFont>(
+      CachedFont{cell, dpi, font, device ? QFontMetrics(font, device) : QFontMetrics(font)}));
+  return *fonts_.back();
 }
 
 bool CellPainter::isSelectedLook(int column, int row, const CellPaintState& state) const {
@@ -182,9 +184,10 @@ void CellPainter::paint(QPainter& p, int column, int row, const QRect& cellRect,
   }
   if (print_) fontColour = background == kPrintDarkGrey ? kClWhite : resolve(fontColour, palette_);
 
-  const QFont& font = fontFor(cellFont, p.device());
+  const CachedFont& cached = fontFor(cellFont, p.device());
+  const QFont& font = cached.font;
   p.setFont(font);
-  const QFontMetrics metrics(font, p.device());
+  const QFontMetrics& metrics = cached.metrics;
   const QColor ink = toQColor(fontColour, palette_);
 
   // Decorations the handler asked for.

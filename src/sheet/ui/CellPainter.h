@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFont>
+#include <QFontMetrics>
 #include <QPalette>
 #include <QRect>
 #include <functional>
@@ -60,8 +61,15 @@ class CellPainter {
 
  private:
   bool isSelectedLook(int column, int row, const CellPaintState& state) const;
-  // Converting a font costs more than painting a cell; a sheet uses a handful.
-  const QFont& fontFor(const CellFont& font, const class QPaintDevice* device) const;
+  // Converting a font and measuring with it costs more than painting a cell; a sheet uses a
+  // handful.
+  struct CachedFont {
+    CellFont cell;
+    int dpi;
+    QFont font;
+    QFontMetrics metrics;
+  };
+  const CachedFont& fontFor(const CellFont& font, class QPaintDevice* device) const;
 
   const SheetModel& sheet_;
   Answer answer_;
@@ -69,10 +77,5 @@ class CellPainter {
   double scale_;
   QPalette palette_;
   std::shared_ptr<const MarkImages> marks_;
-  struct CachedFont {
-    CellFont cell;
-    int dpi;
-    QFont font;
-  };
-  mutable std::vector<CachedFont> fonts_;
+  mutable std::vector<std::unique_ptr<CachedFont>> fonts_;
 };

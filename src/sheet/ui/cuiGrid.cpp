@@ -279,6 +279,7 @@ QList<SheetPos> cuiGrid::takeInvalidated() {
 void cuiGrid::paintEvent(QPaintEvent* event) {
   QPainter p(viewport());
   const QRect exposed = event->rect();
+  const QRegion& region = event->region();
   painter_.setPalette(palette());
   const CellPaintState state = paintState();
   const int lastRow = lastVisibleRow();
@@ -293,7 +294,10 @@ void cuiGrid::paintEvent(QPaintEvent* event) {
       const int x = columnLeft(column);
       const int w = sheet_.columnWidth(column);
       if (w < 1 || x < 0 || x > exposed.right() || x + w <= exposed.left()) return;
-      painter_.paint(p, column, row, QRect(x, y, w, h), state);
+      const QRect cell(x, y, w, h);
+      // Separate changed cells (an old and a new row) make a region of several rectangles.
+      if (!region.intersects(cell)) return;
+      painter_.paint(p, column, row, cell, state);
       paintedRight = std::max(paintedRight, x + w);
     };
     for (int c = 0; c < sheet_.fixedCols(); ++c) paintColumn(c);
@@ -434,13 +438,15 @@ void cuiGrid::wheelEvent(QWheelEvent* event) {
   if (notches != 0) wheelRows(notches);
 }
 
+// The base classes repaint the whole widget on a focus change; only the selected cells change
+// their look, and the sheet repaints those.
 void cuiGrid::focusInEvent(QFocusEvent* event) {
-  QAbstractScrollArea::focusInEvent(event);
+  event->accept();
   handler_.gridFocusChanged(true);
 }
 
 void cuiGrid::focusOutEvent(QFocusEvent* event) {
-  QAbstractScrollArea::focusOutEvent(event);
+  event->accept();
   handler_.gridFocusChanged(false);
 }
 

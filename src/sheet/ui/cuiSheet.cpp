@@ -97,7 +97,9 @@ struct cuiSheet::Impl : public GridHandler, public QObject {
   bool shiftHeld = false;
   bool multiActive = false;
   bool popupOnHeader = false;
-  bool dying = false;  // the widget is being destroyed: its children report focus changes
+  bool dying = false;
+  bool focusInEditor = false;  // the focus went to the in-place editor, not away  // the widget is
+                               // being destroyed: its children report focus changes
 
   // In-place editor.
   QLineEdit* editor = nullptr;
@@ -177,6 +179,10 @@ struct cuiSheet::Impl : public GridHandler, public QObject {
 
   void onEvent(const cmcEvent& event);
   void autoFit(int column);
+  void invalidateSelected();
+  // Repaints the cells whose marks differ from `before` (a snapshot of marked and line-marked).
+  std::vector<uint8_t> markSnapshot() const;
+  void invalidateChangedMarks(const std::vector<uint8_t>& before);
 };
 
 cuiSheet::Impl::~Impl() = default;
@@ -565,6 +571,7 @@ void cuiSheet::Impl::refreshLineMarks() {
 
 void cuiSheet::Impl::updateMultiSelection(SheetPos old, SheetPos now) {
   if (model->style().multiSelect == MultiSelectMode::None || dialog || !now.valid()) return;
+  const std::vector<uint8_t> before = markSnapshot();
   auto inRow = [&](SheetPos p) {
     return p.valid() && model->cellState(p.column, p.row).inMultiSelectRow;
   };
@@ -591,7 +598,25 @@ void cuiSheet::Impl::updateMultiSelection(SheetPos old, SheetPos now) {
   }
   model->cellState(now.column, now.row).marked = true;
   refreshLineMarks();
-  grid->invalidateAll();
+  invalidateChangedMarks(before);
+}
+
+std::vector<uint8_t> cuiSheet::Impl::markSnapshot() const {
+  std::vector<uint8_t> marks;
+  marks.reserve(size_t(model->rowCount()) * size_t(model->columnCount()));
+  for (int r = 0; r < model->rowCount(); ++r)
+    for (int c = 0; c < model->columnCount(); ++c) {
+      const SheetCell& cell = model->cellState(c, r);
+      marks.push_back(uint8_t((cell.marked ? 1 : 0) | (cell.lineMarked ? 2 : 0)));
+    }
+  return marks;
+}
+
+void cuiSheet::Impl::invalidateChangedMarks(const std::vector<uint8_t>& before) {
+  const std::vector<uint8_t> after = markSnapshot();
+  const int columns = model->columnCount();
+  for (size_t i = 0; i < after.size() && i < before.size(); ++i)
+    if (after[i] != before[i]) grid->invalidateCell(int(i) % columns, int(i) / columns);
 }
 
 void cuiSheet::Impl::applyRange(const cmcCellCapsule& req) {
@@ -599,6 +624,7 @@ void cuiSheet::Impl::applyRange(const cmcCellCapsule& req) {
   const cmcCellObj& here = model->cellAt(current.column, current.row);
   const int first = std::min(req.multipleSelection.first, req.multipleSelection.last);
   const int last = std::max(req.multipleSelection.first, req.multipleSelection.last);
+  const std::vector<uint8_t> before = markSnapshot();
   clearMarks();
   SheetPos far;
   for (int r = 0; r < model->rowCount(); ++r)
@@ -613,7 +639,7 @@ void cuiSheet::Impl::applyRange(const cmcCellCapsule& req) {
   multiActive = first != last;
   if (far.valid()) anchor = {current.column, far.row};
   refreshLineMarks();
-  grid->invalidateAll();
+  invalidateChangedMarks(before);
 }
 
 // --- editor ----------------------------------------------------------------------------------
@@ -1014,15 +1040,31 @@ void cuiSheet::Impl::gridDoubleClick(QMouseEvent* event) {
 void cuiSheet::Impl::gridFocusChanged(bool gained) {
   if (dying) return;
   if (gained) {
-    rebuildPopup(true);
-  } else if (!editorOpen) {
+    // Back from the sheet's own editor the menu is still the cell's: no rebuild.
+    if (!focusInEditor) rebuildPopup(true);
+    focusInEditor = false;
+  } else if (editorOpen) {
+    focusInEditor = true;
+  } else {
     if (ui.sheet.bus && !dialog) {
       ui.sheet.bus->send(ev::kEmptySubmenu, 0, CL_Menu_Edit_Top);
       ui.sheet.bus->send(ev::kRefreshMenus);
     }
     popupBuilt = false;
   }
-  grid->invalidateAll();
+  invalidateSelected();
+}
+
+void cuiSheet::Impl::invalidateSelected() {
+  if (current.valid()) grid->invalidateCell(current.column, current.row);
+  if (!multiActive) return;
+  const int lastRow = std::min(model->rowCount() - 1, grid->lastVisibleRow());
+  const int lastColumn = std::min(model->columnCount() - 1, grid->lastVisibleColumn());
+  for (int r = 0; r <= lastRow; ++r)
+    for (int c = 0; c <= lastColumn; ++c) {
+      const SheetCell& cell = model->cellState(c, r);
+      if (cell.marked || cell.lineMarked) grid->invalidateCell(c, r);
+    }
 }
 
 void cuiSheet::Impl::gridTimedScroll(int dx, int dy) {
