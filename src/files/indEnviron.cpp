@@ -1,6 +1,7 @@
 #include "files/indEnviron.h"
 
 #include <QDir>
+#include <QFile>
 #include <QSettings>
 #include <QStandardPaths>
 #include <algorithm>
@@ -198,6 +199,13 @@ bool indEnviron::load(const QStringList& arguments) {
 
 bool indEnviron::save() {
   auto s = open();
+  if (!iniPath_.isEmpty() && s->status() == QSettings::FormatError) {
+    // A file that cannot be parsed was read as defaults, and QSettings never overwrites it:
+    // without replacing it every start would ask for the initial set-up again.
+    s.reset();
+    QFile::remove(iniPath_);
+    s = open();
+  }
   s->beginGroup(kGlobal);
   s->setValue(QStringLiteral("BBT"), marker_);
   s->setValue(QStringLiteral("ComPort"), comPort_);

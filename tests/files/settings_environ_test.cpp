@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <functional>
@@ -277,4 +278,22 @@ TEST(WindowPlacement, StoredRectangleIsPulledBackIntoTheWorkArea) {
   // A work area that does not start at 0 (task bar on the left or top).
   EXPECT_EQ(pullIntoWorkArea({0, 0, 100, 100}, WorkArea{200, 40, 1280, 1024}),
             (WindowRect{116, 40, 100, 100}));
+}
+
+// A settings file that cannot be parsed is read as defaults and replaced on exit, so the next
+// start finds what the user chose rather than the set-up again.
+TEST_F(Environ, UnparsableFileIsReplacedOnExit) {
+  {
+    QFile f(iniPath());
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("[Global]\n]\n[BBT=7053[BBT=7053951\n");
+  }
+  {
+    auto env = make();
+    expectDefaults(*env);
+    env->setDestinationCode(3);
+  }
+  auto env = make();
+  EXPECT_EQ(env->destinationCode(), 3);
+  EXPECT_EQ(env->setupState(), indEnviron::kSetupReady);
 }
