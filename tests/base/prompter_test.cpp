@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QStringDecoder>
+#include <QStringEncoder>
+
 #include "base/fatal.h"
 #include "base/textcodec.h"
 
@@ -32,4 +35,18 @@ TEST(TextCodec, Cp932RoundTripAndLeadBytes) {
 
 TEST(FatalErrorDeathTest, ShowsTextAndAborts) {
   EXPECT_DEATH(fatalError("Out of cmcBuff element !"), "Out of cmcBuff element !");
+}
+
+// Plain ASCII takes a short way round the converter; it must give what the converter gives.
+TEST(TextCodec, AsciiAnswersAsTheConverterDoes) {
+  QByteArray all;
+  for (int i = 1; i < 0x80; ++i) all.append(static_cast<char>(i));
+  QStringDecoder decoder("Shift_JIS");
+  ASSERT_TRUE(decoder.isValid());
+  EXPECT_EQ(fromCp932(all), decoder.decode(all));
+  QStringEncoder encoder("Shift_JIS");
+  const QString text = QString::fromLatin1(all);
+  EXPECT_EQ(toCp932(text), QByteArray(encoder.encode(text)));
+  // Mixed text still goes through the converter.
+  EXPECT_EQ(fromCp932(QByteArray("A\x83\x41")), QString::fromUtf8("Aア"));
 }
