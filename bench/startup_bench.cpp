@@ -77,7 +77,9 @@ int main(int argc, char** argv) {
     settings.save();
   }
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  if (!env.contains("QT_QPA_PLATFORM")) env.insert("QT_QPA_PLATFORM", "offscreen");
+  if (!env.contains("QT_QPA_PLATFORM") && !env.contains("DISPLAY") &&
+      !env.contains("WAYLAND_DISPLAY"))
+    env.insert("QT_QPA_PLATFORM", "offscreen");
   env.insert("KESTRIN_SETTINGS_DIR", settingsDir.path());
   env.insert("KESTRIN_STARTUP_PROBE", "1");
 
