@@ -103,8 +103,9 @@ int main(int argc, char** argv) {
   const double kt = median(kTimes), mt = median(mTimes);
   const long kr = median(kRss), mr = median(mRss);
   const double timeRatio = kt / mt, memoryRatio = double(kr) / double(mr);
-  std::printf("platform %s, %d runs each, medians\n", qPrintable(env.value("QT_QPA_PLATFORM")),
-              runs);
+  const QString platform = env.value("QT_QPA_PLATFORM");
+  std::printf("platform %s, %d runs each, medians\n",
+              platform.isEmpty() ? "of the display" : qPrintable(platform), runs);
   std::printf(
       "first painted window: kestrin %.1f ms, minimal %.1f ms: %.2f x (goal <= %.1f x, %.0f %% of "
       "the limit)\n",
