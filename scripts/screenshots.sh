@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Screenshots of the real program for the README (docs/*.png): the main window on a demo file, a
-# drop-down list and the Compare with File dialog, taken under a virtual X server.
+# drop-down list, the print preview of the memory sheet and the Compare with File dialog, taken
+# under a virtual X server.
 # Usage: scripts/screenshots.sh [BIN_DIR]   (default: build/release/bin, built by run.sh)
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -90,6 +91,31 @@ eval "$(xdotool getwindowgeometry --shell "$main")"
 import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$out/drop-down.png"
 xdotool key --clearmodifiers Escape
 sleep 0.5
+# File > Print > Current Sheet on the memory sheet. With no printer installed the program first
+# asks for a PDF file name; with one, the print dialog comes first. Either way the preview follows.
+xdotool key --clearmodifiers alt+f
+sleep 0.5
+xdotool key --clearmodifiers p c
+for _ in $(seq 50); do
+  if id=$(xdotool search --onlyvisible --name "^Save As$" | head -1) && [ -n "$id" ]; then
+    xdotool key --clearmodifiers ctrl+a
+    xdotool type --delay 20 "$work/kestrin.pdf"
+    xdotool key Return
+    break
+  elif id=$(xdotool search --onlyvisible --name "^Print$" | head -1) && [ -n "$id" ]; then
+    xdotool key Return
+    break
+  fi
+  sleep 0.2
+done
+preview=$(window "^Kestrin$") || { echo "the print preview did not show" >&2; exit 1; }
+sleep 1.5
+import -window "$preview" "$out/print-preview.png"
+# Closing the preview prints nothing.
+xdotool windowfocus --sync "$preview"
+xdotool key --clearmodifiers Escape
+sleep 0.5
+xdotool windowfocus --sync "$main"
 xdotool key --clearmodifiers alt+f
 sleep 0.5
 xdotool key --clearmodifiers m
