@@ -165,6 +165,39 @@ TEST_F(SheetKeys, ShiftDownMarksLines) {
   EXPECT_FALSE(m.cellState(m.columnCount() - 1, cellOf(CL_Mch_Freq, 2).row).lineMarked);
 }
 
+// Typed the way a person types: Shift goes down before each capital and up after it.
+void typeLikeAPerson(QWidget* widget, const QString& text) {
+  for (QChar ch : text) {
+    QTest::keyClick(widget, ch.toLatin1(), ch.isUpper() ? Qt::ShiftModifier : Qt::NoModifier);
+  }
+}
+
+TEST_F(SheetKeys, ShiftWhileTypingANameKeepsTheTextTyped) {
+  struct Case {
+    const char* typed;
+    bool loneShift;  // Shift pressed and let go without a letter after the first character
+    std::string stored;
+  };
+  for (const Case& c : {Case{"aBcD", false, "ABCD  "}, Case{"abc", true, "ABC   "},
+                        Case{"Repeater-Long-Name", false, "REPEAT"}}) {
+    SCOPED_TRACE(c.typed);
+    setChannel(5, 145500000);
+    open(kMemory);
+    select(CL_Mch_Name, 5);
+    const QString typed = QString::fromLatin1(c.typed);
+    typeLikeAPerson(grid(), typed.left(1));
+    QLineEdit* editor = sheet->openEditor();
+    ASSERT_NE(editor, nullptr);
+    if (c.loneShift) QTest::keyClick(editor, Qt::Key_Shift);
+    typeLikeAPerson(editor, typed.mid(1));
+    EXPECT_EQ(sheet->openEditor(), editor);
+    QTest::keyClick(editor, Qt::Key_Return);
+    EXPECT_EQ(sheet->openEditor(), nullptr);
+    const ChannelView v = channel(5);
+    EXPECT_EQ(std::string(v.name.begin(), v.name.end()), c.stored);
+  }
+}
+
 TEST_F(SheetKeys, PopupMenuOfAChannelAndPasteAfterCopy) {
   setChannel(5, 145500000);
   open(kMemory);

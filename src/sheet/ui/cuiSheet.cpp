@@ -898,6 +898,25 @@ void cuiSheet::Impl::openPopupRequest(SheetPos pos, const cmcCellCapsule& req) {
 // --- grid input ------------------------------------------------------------------------------
 
 void cuiSheet::Impl::gridKeyPress(QKeyEvent* event) {
+  // A modifier pressed alone is no command. The editor ignores it, so it travels on to the grid,
+  // and committing here would close the editor between two letters of a capitalised name.
+  switch (event->key()) {
+    case Qt::Key_Shift:
+    case Qt::Key_Control:
+    case Qt::Key_Alt:
+    case Qt::Key_AltGr:
+    case Qt::Key_Meta:
+    case Qt::Key_Super_L:
+    case Qt::Key_Super_R:
+    case Qt::Key_Hyper_L:
+    case Qt::Key_Hyper_R:
+    case Qt::Key_CapsLock:
+    case Qt::Key_NumLock:
+    case Qt::Key_ScrollLock:
+      return;
+    default:
+      break;
+  }
   if (editorOpen) commitEditor();
   if (ui.sheet.bus && !dialog)
     ui.sheet.bus->send(ev::kStatusText, kClWindowText, sheetcolours::kClBtnFace, "");
