@@ -1,6 +1,8 @@
+#include <QContextMenuEvent>
 #include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <functional>
 
 #include "model/memorymap.h"
 #include "sheet/ui/cuiFBitsR.h"
@@ -213,6 +215,46 @@ TEST_F(SheetKeys, PopupMenuOfAChannelAndPasteAfterCopy) {
   EXPECT_TRUE(channel(9).inUse);
   EXPECT_EQ(channel(9).frequency, 145500000u);
   EXPECT_FALSE(channel(8).inUse);
+}
+
+TEST_F(SheetKeys, MenuKeyAndShiftF10OpenTheCellsPopupMenuAtTheCell) {
+  setChannel(5, 145500000);
+  open(kMemory);
+  const QStringList expected{"Edit...", "-",     "Copy",   "Paste",  "-", "Up",  "Down",
+                             "-",       "Clear", "Delete", "Insert", "-", "Help"};
+  struct Case {
+    const char* name;
+    std::function<void()> press;
+  };
+  const Case cases[] = {
+      {"Menu key", [&] { QTest::keyClick(grid(), Qt::Key_Menu); }},
+      {"Shift+F10", [&] { QTest::keyClick(grid(), Qt::Key_F10, Qt::ShiftModifier); }},
+      {"keyboard context-menu event",
+       [&] {
+         QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(0, 0),
+                                 grid()->mapToGlobal(QPoint(0, 0)));
+         QApplication::sendEvent(grid(), &event);
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    select(CL_Mch_Freq, 5);
+    QMenu* menu = sheet->popupMenu();
+    ASSERT_FALSE(menu->isVisible());
+    c.press();
+    ASSERT_TRUE(menu->isVisible());
+    QStringList items;
+    for (QAction* a : menu->actions()) items << (a->isSeparator() ? "-" : a->text());
+    EXPECT_EQ(items, expected);
+    // Opened at the cell, not wherever the pointer happens to be.
+    const SheetPos cell = cellOf(CL_Mch_Freq, 5);
+    const QRect r = grid()->cellRect(cell.column, cell.row);
+    const QPoint below = grid()->viewport()->mapToGlobal(r.bottomLeft());
+    EXPECT_LE((menu->pos() - below).manhattanLength(), 4)
+        << menu->pos().x() << "," << menu->pos().y();
+    menu->close();
+    QApplication::processEvents();
+  }
 }
 
 class SheetLists : public SheetUiTest {};

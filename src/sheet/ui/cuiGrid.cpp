@@ -1,5 +1,6 @@
 #include "sheet/ui/cuiGrid.h"
 
+#include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -344,6 +345,16 @@ void cuiGrid::showEvent(QShowEvent* event) {
 }
 
 void cuiGrid::keyPressEvent(QKeyEvent* event) { handler_.gridKeyPress(event); }
+
+void cuiGrid::contextMenuEvent(QContextMenuEvent* event) {
+  // A right-click opened the menu on the button's press already.
+  if (event->reason() == QContextMenuEvent::Mouse) {
+    event->ignore();
+    return;
+  }
+  handler_.gridKeyboardMenu();
+  event->accept();
+}
 
 int cuiGrid::resizeEdgeAt(const QPoint& point) const {
   if (!columnSizing_) return -1;

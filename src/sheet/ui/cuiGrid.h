@@ -26,6 +26,8 @@ class GridHandler {
   virtual void gridColumnResized(int column) = 0;
   virtual void gridScrolled() {}
   virtual void gridInputMethodStart() {}
+  // The popup menu was asked for from the keyboard (the Menu key).
+  virtual void gridKeyboardMenu() {}
 };
 
 // The grid control of a sheet: fixed rows and columns that stay while the body scrolls by whole
@@ -89,6 +91,7 @@ class cuiGrid : public QAbstractScrollArea {
   void showEvent(QShowEvent* event) override;
   void scrollContentsBy(int dx, int dy) override;
   void keyPressEvent(QKeyEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;

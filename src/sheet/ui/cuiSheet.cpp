@@ -161,6 +161,7 @@ struct cuiSheet::Impl : public GridHandler, public QObject {
   void runPopupItem(const cmcCellObj& item);
   void queryItem(const cmcCellObj& item, cmcCellCapsule& state);
   void showPopup(const QPoint& global);
+  void showPopupAtCurrent();
 
   // --- lists and dialogs --------------------------------------------------------------------
   void openPopupRequest(SheetPos pos, const cmcCellCapsule& req);
@@ -176,6 +177,7 @@ struct cuiSheet::Impl : public GridHandler, public QObject {
   void gridColumnResized(int column) override;
   void gridInputMethodStart() override;
   void gridScrolled() override;
+  void gridKeyboardMenu() override { showPopupAtCurrent(); }
 
   void onEvent(const cmcEvent& event);
   void autoFit(int column);
@@ -879,6 +881,17 @@ void cuiSheet::Impl::showPopup(const QPoint& global) {
   popup->popup(global);
 }
 
+void cuiSheet::Impl::showPopupAtCurrent() {
+  // The Menu key may come both as a key and as a keyboard context-menu event: open once.
+  if (!current.valid() || popup->isVisible()) return;
+  grid->scrollToCell(current);
+  popupOnHeader = current.row < model->fixedRows() && model->style().colCutMenu;
+  const QRect cell = grid->cellRect(current.column, current.row);
+  // Just below the cell's start, where it does not hide what the menu acts on.
+  const QPoint at = cell.isEmpty() ? QPoint(0, 0) : cell.bottomLeft() + QPoint(0, 1);
+  showPopup(grid->viewport()->mapToGlobal(at));
+}
+
 // --- lists and dialogs -----------------------------------------------------------------------
 
 void cuiSheet::Impl::openPopupRequest(SheetPos pos, const cmcCellCapsule& req) {
@@ -923,6 +936,13 @@ void cuiSheet::Impl::gridKeyPress(QKeyEvent* event) {
   shiftHeld = event->modifiers() & Qt::ShiftModifier;
   const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
   const int key = event->key();
+
+  // The Menu key and Shift+F10 open the current cell's popup menu, as a right-click on it would.
+  if (key == Qt::Key_Menu || (key == Qt::Key_F10 && mods == Qt::ShiftModifier)) {
+    shiftHeld = false;
+    showPopupAtCurrent();
+    return;
+  }
 
   // The popup menu's shortcuts (Ctrl+C, Del, Ctrl+Up ...) act on the current cell.
   if (!dialog && key != Qt::Key_Return && key != Qt::Key_Enter && !popup->isEmpty()) {
