@@ -144,6 +144,7 @@ cuiMain::cuiMain(const AppObjects& objects, AppSeams seams)
   };
   hooks.warningCheck = [this] { runWarningCheckOnTree(); };
   hooks.busy = [this](bool busy) { setBusy(busy); };
+  hooks.dataChanged = [this] { dataChanged(); };
   files_.setHooks(std::move(hooks));
 
   undo_ = std::make_unique<DocumentUndo>(document_);

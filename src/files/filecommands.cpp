@@ -11,7 +11,9 @@
 #include "files/messages.h"
 #include "files/qevdocument.h"
 #include "gtex/cmcGTex.h"
+#include "model/ChannelView.h"
 #include "model/document.h"
+#include "model/numbering.h"
 
 namespace {
 
@@ -34,7 +36,36 @@ class BusyCursor {
 
 QString directoryOf(const QString& path) { return QFileInfo(path).absolutePath(); }
 
+QString channelLabel(int kind, int index) {
+  if (kind == kKindFunction) return QStringLiteral("F-%1").arg(index + 1);
+  if (numbering::isCall(kind, index)) return QStringLiteral("CALL");
+  if (numbering::isScanEdge(kind, index)) {
+    return QString::fromLatin1(numbering::scanEdgeLabel(index - numbering::kFirstScanEdge));
+  }
+  return QString::fromLatin1(numbering::labelZeroBased(index));
+}
+
 }  // namespace
+
+QStringList changedChannelLabels(const cmcEeprom& before, const cmcEeprom& after,
+                                 const DestinationOptions& options) {
+  // The views only read here; they need writable images, so they get copies.
+  cmcEeprom a;
+  cmcEeprom b;
+  a.assign(before);
+  b.assign(after);
+  ChannelView va(a, options);
+  ChannelView vb(b, options);
+  QStringList labels;
+  const auto compare = [&](int kind, int index) {
+    va.load(kind, index);
+    vb.load(kind, index);
+    if (!(va.fields() == vb.fields())) labels << channelLabel(kind, index);
+  };
+  for (int i = 0; i <= numbering::kCallChannel; ++i) compare(kKindConventional, i);
+  for (int i = 0; i < numbering::kFunctionMemoryCount; ++i) compare(kKindFunction, i);
+  return labels;
+}
 
 FileCommands::FileCommands(Document& document, Prompter& prompter, cmcGTex& text,
                            indEnviron* settings, cmcEvMan* bus)
@@ -193,8 +224,36 @@ int FileCommands::saveAsDialog() {
 int FileCommands::saveFile(const QString& path) {
   commitEditor();
   if (hooks_.warningCheck) hooks_.warningCheck();
-  document_.conform(document_.working());
-  document_.repair(document_.working());
+
+  // Saving clears channels the radio could not take. The user is told which before anything
+  // changes, and may stop the save to correct them.
+  cmcEeprom conformed;
+  conformed.assign(document_.working());
+  document_.conform(conformed);
+  cmcEeprom repaired;
+  repaired.assign(conformed);
+  document_.repair(repaired);
+  const QStringList cleared = changedChannelLabels(conformed, repaired, document_.options());
+  if (!cleared.isEmpty()) {
+    const QString question =
+        QStringLiteral(
+            "Some channels cannot be used with this transceiver's version and will be cleared "
+            "when the file is saved: %1.\nSave anyway?")
+            .arg(cleared.join(QStringLiteral(", ")));
+    const PromptAnswer answer = prompter_.ask(PromptMessage{
+        appTitle(), question, PromptButtons::OkCancel, PromptIcon::Warning, PromptAnswer::Ok});
+    if (answer != PromptAnswer::Ok) {
+      lastResult_ = kCancelled;
+      return kOpenFailed;
+    }
+  }
+  const bool changed = document_.working().differs(repaired);
+  document_.working().assign(repaired);
+  if (changed) {
+    // The sheets and the warning marks show the image as it is written.
+    if (bus_) bus_->send(ev::kRefreshAllSheets);
+    if (hooks_.dataChanged) hooks_.dataChanged();
+  }
 
   BusyCursor busy(hooks_.busy);
   lastResult_ = saveQevFile(path, document_.working(), document_.destination(), &prompter_, &text_);

@@ -2,12 +2,15 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 #include "base/filechooser.h"
 #include "base/prompter.h"
 
 class Document;
+class cmcEeprom;
+struct DestinationOptions;
 class cmcEvMan;
 class cmcGTex;
 class indEnviron;
@@ -22,7 +25,14 @@ struct FileCommandHooks {
   std::function<void()> warningCheck;
   // Hourglass cursor on (true) and off (false).
   std::function<void(bool)> busy;
+  // After saving changed the working image (repaired channels): run the delayed checks.
+  std::function<void()> dataChanged;
 };
+
+// The channels, as the sheets label them ("10", "1A", "CALL", "F-1"), whose content differs
+// between two images of the same destination.
+QStringList changedChannelLabels(const cmcEeprom& before, const cmcEeprom& after,
+                                 const DestinationOptions& options);
 
 // Whether a QEV file's check line fits its data lines. Opening a file never looks at it; this
 // is for the tool's verify command.

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <csignal>
 #include <deque>
 #include <functional>
@@ -18,10 +19,12 @@
 #include "files/cmcQevFile.h"
 #include "files/etcdata.h"
 #include "files/indEnviron.h"
+#include "files/qevdocument.h"
 #include "gtex/cmcGTex.h"
 #include "model/ChannelView.h"
 #include "model/document.h"
 #include "model/memorymap.h"
+#include "model/numbering.h"
 #include "resources/embedded_text.h"
 #include "resources/factory/factory_images.h"
 
@@ -209,14 +212,95 @@ TEST_F(FileCommandsTest, SaveOfAnUntitledDocumentGoesThroughSaveAsAndNamesTheDoc
   EXPECT_TRUE(back.equals(doc.working()));
 }
 
-TEST_F(FileCommandsTest, SavingRepairsChannelsTheDestinationCannotTransmitOn) {
-  // 146.5 MHz is outside the European amateur band and no receive expansion is set.
+TEST_F(FileCommandsTest, SavingAsksBeforeClearingChannelsTheDestinationCannotTransmitOn) {
+  // 146.5 and 150 MHz are outside the European amateur band and no receive expansion is set.
   edit(5, 146500000);
-  ASSERT_EQ(commands->saveFile(path("repaired.qev")), 0);
-  ChannelView v(doc.working(), doc.options());
-  v.load(kKindConventional, 5);
-  EXPECT_FALSE(v.inUse);
+  edit(10, 150000000);
+  edit(7, 145500000);  // a good channel is neither named nor touched
+  {
+    ChannelView callChannel(doc.working(), doc.options());
+    callChannel.load(kKindConventional, numbering::kCallChannel);
+    callChannel.frequency = 150000000;
+    callChannel.commit();
+  }
+  const QString file = path("repaired.qev");
+  writeAll(file, "old content");
+
+  // Cancel: nothing is written and the document stays exactly as it was.
+  prompter.push(A::Cancel);
+  const Snapshot before = snapshot();
+  events.clear();
+  EXPECT_NE(commands->saveFile(file), 0);
+  expectUnchanged(before);
+  EXPECT_EQ(readAll(file), "old content");
+  ASSERT_EQ(prompter.log().size(), 1u);
+  const PromptMessage& asked = prompter.log()[0].message;
+  EXPECT_EQ(asked.caption, "Kestrin");
+  EXPECT_EQ(asked.text,
+            "Some channels cannot be used with this transceiver's version and will be cleared "
+            "when the file is saved: 5, 10, CALL.\nSave anyway?");
+  EXPECT_EQ(asked.buttons, PromptButtons::OkCancel);
+  EXPECT_EQ(asked.icon, PromptIcon::Warning);
+  EXPECT_EQ(asked.defaultAnswer, A::Ok);
+  EXPECT_EQ(std::count(events.begin(), events.end(), ev::kRefreshAllSheets), 0);
+
+  // Ok (also the default the command-line tool takes): the channels are cleared in the file and
+  // in the document, and the sheets are told to repaint.
+  int dataChanges = 0;
+  FileCommandHooks hooks;
+  hooks.dataChanged = [&] { ++dataChanges; };
+  commands->setHooks(hooks);
+  events.clear();
+  ASSERT_EQ(commands->saveFile(file), 0);
+  EXPECT_EQ(std::count(events.begin(), events.end(), ev::kRefreshAllSheets), 1);
+  EXPECT_EQ(dataChanges, 1);
   EXPECT_FALSE(doc.isModified());
+  QevOpenResult back = openQevFile(file, doc.working().size(), &prompter, &text);
+  ASSERT_EQ(back.code, kQevOk);
+  EXPECT_TRUE(back.image.equals(doc.working()));
+  for (cmcEeprom* image : {&doc.working(), &back.image}) {
+    ChannelView v(*image, doc.options());
+    v.load(kKindConventional, 5);
+    EXPECT_FALSE(v.inUse);
+    v.load(kKindConventional, 10);
+    EXPECT_FALSE(v.inUse);
+    v.load(kKindConventional, 7);
+    EXPECT_TRUE(v.inUse);
+    EXPECT_EQ(v.frequency, 145500000u);
+  }
+
+  // A clean image saves without a question and without a repaint.
+  prompter.clearLog();
+  events.clear();
+  dataChanges = 0;
+  ASSERT_EQ(commands->saveFile(file), 0);
+  EXPECT_TRUE(prompter.log().empty());
+  EXPECT_EQ(std::count(events.begin(), events.end(), ev::kRefreshAllSheets), 0);
+  EXPECT_EQ(dataChanges, 0);
+}
+
+TEST_F(FileCommandsTest, ChangedChannelsAreNamedAsTheSheetsShowThem) {
+  cmcEeprom a;
+  a.assign(doc.defaultImage());
+  const DestinationOptions& options = doc.options();
+  struct Case {
+    int kind, index;
+    const char* label;
+  };
+  const Case cases[] = {{kKindConventional, 0, "0"},      {kKindConventional, 199, "199"},
+                        {kKindConventional, 200, "1A"},   {kKindConventional, 205, "3B"},
+                        {kKindConventional, 206, "CALL"}, {kKindFunction, 0, "F-1"},
+                        {kKindFunction, 1, "F-2"}};
+  for (const Case& c : cases) {
+    cmcEeprom b;
+    b.assign(a);
+    ChannelView v(b, options);
+    v.load(c.kind, c.index);
+    v.frequency = v.frequency == 145000000 ? 145500000 : 145000000;
+    v.commit();
+    EXPECT_EQ(changedChannelLabels(a, b, options), QStringList{c.label}) << c.label;
+  }
+  EXPECT_TRUE(changedChannelLabels(a, a, options).isEmpty());
 }
 
 TEST_F(FileCommandsTest, OpenOfAFileOfTheSameDestinationTakesItOverAsSaved) {
