@@ -176,6 +176,30 @@ TEST_F(Widths, AResetForgetsEveryFamily) {
   EXPECT_NE(build(kCall)->columnWidth(column), 77);
 }
 
+TEST_F(Widths, AChangedFontScaleScalesTheKeptWidths) {
+  auto memory = build(kMemory);
+  const int column = frequencyColumn(*memory);
+  memory->setColumnWidth(column, 140);
+  close(memory);
+
+  SheetBuildOptions large;
+  large.fontScalePercent = 150;
+  auto builtLarge = build(kMemory, large, false);
+  auto reopened = build(kMemory, large);
+  EXPECT_EQ(reopened->columnWidth(column), 210);
+  // Columns the user never dragged are as wide as the larger font needs, not cut at 100 %.
+  for (int c : reopened->keptColumns()) {
+    if (c == column) continue;
+    EXPECT_GE(reopened->columnWidth(c), builtLarge->columnWidth(c) - 1) << "column " << c;
+  }
+  // A width dragged at 150 % is kept at 100 % and comes back in proportion at either scale.
+  reopened->setColumnWidth(column, 180);
+  close(reopened);
+  EXPECT_EQ(storedValue(QString("Display/memory/colwidth/%1").arg(column)).toInt(), 120);
+  EXPECT_EQ(build(kMemory)->columnWidth(column), 120);
+  EXPECT_EQ(build(kMemory, large)->columnWidth(column), 180);
+}
+
 TEST_F(Widths, PrintingScalesTheStoredWidthsButNeverWidens) {
   // Point size x printer pixels per screen pixel x 16 / (P x 16 / 100, in integers) x 0.1.
   EXPECT_DOUBLE_EQ(SettingsWidthStore::printFactor(10, 1.0, 100), 1.0);

@@ -7,7 +7,17 @@
 
 namespace {
 constexpr const char* kFamilyList = "GI_CellWidthRegList";
+
+// Widths are kept as they would be at a display font scale of 100 %, so a sheet opened after a
+// change of the font size keeps the user's proportions and its texts fit.
+int percentOrWhole(int percent) { return percent > 0 ? percent : 100; }
+int atScale(int stored, int percent) {
+  return static_cast<int>(stored * percentOrWhole(percent) / 100.0 + 0.5);
 }
+int atWholeScale(int width, int percent) {
+  return static_cast<int>(width * 100.0 / percentOrWhole(percent) + 0.5);
+}
+}  // namespace
 
 SettingsWidthStore::SettingsWidthStore(indEnviron& settings, cmcGTex& text) : settings_(settings) {
   if (!text.hasSection(kFamilyList)) return;
@@ -55,13 +65,15 @@ void SettingsWidthStore::loadWidths(SheetModel& sheet) {
   Family* family = find(sheet);
   if (!family) return;
   const SheetBuildOptions& options = sheet.buildOptions();
+  // A print is laid out from the widths as they are on the screen at the current font scale.
+  const int percent = options.printing ? settings_.fontSizePercentage() : options.fontScalePercent;
   const double factor = options.printing
-                            ? printFactor(settings_.fontSizePrinter(), options.printScale,
-                                          settings_.fontSizePercentage())
+                            ? printFactor(settings_.fontSizePrinter(), options.printScale, percent)
                             : 1.0;
   for (int column : sheet.keptColumns()) {
-    const int width = stored(*family, column);
-    if (width == -1) continue;
+    const int kept = stored(*family, column);
+    if (kept == -1) continue;
+    const int width = atScale(kept, percent);
     if (options.printing) {
       const int printed = static_cast<int>(width * factor + 0.5);
       sheet.setColumnWidth(column, std::min(sheet.columnWidth(column), printed));
@@ -78,7 +90,7 @@ void SettingsWidthStore::saveWidths(const SheetModel& sheet) {
   if (!family) return;
   QList<QPair<QString, int>> changed;
   for (int column : sheet.keptColumns()) {
-    const int width = sheet.columnWidth(column);
+    const int width = atWholeScale(sheet.columnWidth(column), options.fontScalePercent);
     auto it = family->values.find(column);
     if (it != family->values.end() && it->second == width) continue;
     changed.append({QString::number(column), width});

@@ -11,7 +11,9 @@ class cmcGTex;
 class indEnviron;
 
 // Column widths kept per sheet family in the settings: "Display\<family>\colwidth" under the
-// program's key, one integer per kept column named by its column number. The families come from
+// program's key, one integer per kept column named by its column number. The integers are the
+// widths at a display font scale of 100 %: a sheet built at another scale scales them on loading
+// and back on saving. The families come from
 // GI_CellWidthRegList ("SheetName:family" lines); a sheet that is not listed keeps no widths.
 //
 // The store remembers what it read and wrote, so building a sheet again neither rereads nor
@@ -33,7 +35,7 @@ class SettingsWidthStore : public SheetWidthStore {
 
   // The factor stored widths are multiplied by when a sheet is built for a printer: the printer
   // font's point size, the printer's pixels per screen pixel and the display font scale
-  // `percent` (the stored widths were made at that scale).
+  // `percent` (the widths as the screen shows them at that scale).
   static double printFactor(int printerPointSize, double printScale, int percent);
 
  private:
