@@ -47,6 +47,7 @@
 #include "print/cuiPrinter.h"
 #include "sheet/core/DocumentCompare.h"
 #include "sheet/ui/DocumentUndo.h"
+#include "sheet/ui/cuiGrid.h"
 
 namespace {
 
@@ -826,8 +827,13 @@ void cuiMain::showCloneInformation() {
   auto* panelLayout = new QVBoxLayout(panel);
   panelLayout->setContentsMargins(8, 8, 8, 8);
   cuiSheet* sheet = cuiSheet::open("GI_Sheet_CloneInfo", sheetServices(), panel);
-  sheet->setFixedSize(qMax(sheet->model().totalWidth(), 1) + 4,
-                      qMax(sheet->model().totalHeight(), 1) + 4);
+  // The box shows the whole sheet: no scroll bars, the grid at its cells' size, and the sheet
+  // around it with its title bar and frame.
+  cuiGrid* grid = sheet->grid();
+  grid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  grid->setFixedSize(grid->sizeHint());
+  sheet->setFixedSize(sheet->sizeHint());
   panelLayout->addWidget(sheet);
   auto* ok = new QPushButton(sectionString(*objects_.text, "GI_AppInd_Button_OkCancel"), dialog);
   ok->setDefault(true);

@@ -3,12 +3,14 @@
 
 #include <QDialog>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTreeWidget>
 
 #include "app/cuiTree.h"
 #include "apprig.h"
 #include "clone/clonecommands.h"
 #include "clone/cloneconfig.h"
+#include "sheet/ui/cuiGrid.h"
 #include "sheet/ui/cuiSheet.h"
 
 namespace {
@@ -74,6 +76,15 @@ TEST(CloneInformation, TheBoxShowsTheSheetOverTheWindowUntilOk) {
   cuiSheet* sheet = box->findChild<cuiSheet*>();
   ASSERT_NE(sheet, nullptr);
   EXPECT_EQ(sheet->callString(), "GI_Sheet_CloneInfo");
+  // The whole sheet fits in the box: no scroll bars, every row and column in the viewport.
+  rig.settle();
+  cuiGrid* grid = sheet->grid();
+  EXPECT_FALSE(grid->verticalScrollBar()->isVisible());
+  EXPECT_FALSE(grid->horizontalScrollBar()->isVisible());
+  EXPECT_GE(grid->viewport()->width(), sheet->model().totalWidth());
+  EXPECT_GE(grid->viewport()->height(), sheet->model().totalHeight());
+  EXPECT_GT(sheet->model().totalHeight(), 0);
+  EXPECT_TRUE(box->rect().contains(sheet->geometry().translated(sheet->parentWidget()->pos())));
   EXPECT_FALSE(rig.form().close());  // refused while the box is up
   box->findChild<QPushButton*>()->click();
   rig.settle();
