@@ -3,9 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <QProcess>
+#include <QTreeWidget>
 
 #include "app/InstanceHandOver.h"
+#include "app/cuiTree.h"
 #include "apprig.h"
+#include "gtex/celllinks.h"
+#include "sheet/ui/cuiSheet.h"
 
 namespace {
 
@@ -76,6 +80,33 @@ TEST(SavePrompt, ReopeningTheOpenFileAsksGenericallyAndOffersSaveAs) {
   EXPECT_TRUE(rig.chooser.log()[1].save);  // Save As, not a silent overwrite
   EXPECT_EQ(shownTexts(rig).last(), "Save changes?");
   EXPECT_TRUE(rig.app->document().isModified());
+}
+
+TEST(SaveFile, AChannelClearedBySavingShowsEmptyOnTheOpenSheet) {
+  AppRig rig;
+  DestinationOptions radio = rig.app->document().options();
+  radio.rxExpansion = false;  // so 150 MHz is a receive-only frequency
+  rig.app->document().setOptions(radio);
+  QTreeWidgetItem* memory = rig.app->tree()->findNode("[St_ColCut]GI_Sheet_MemoryCH,0,0");
+  ASSERT_NE(memory, nullptr);
+  memory->parent()->setExpanded(true);
+  rig.app->tree()->control()->setCurrentItem(memory);
+  ASSERT_TRUE(spinUntil([&] { return rig.shownCall() == "[St_ColCut]GI_Sheet_MemoryCH,0,0"; }));
+  rig.setChannel(10, 150000000);
+  cuiSheet* sheet = rig.app->currentSheet();
+  sheet->refreshAll();
+  ASSERT_TRUE(sheet->selectCell(CT_Conv, CL_Mch_Freq, 10));
+  const SheetPos cell = sheet->currentCell();
+  ASSERT_TRUE(sheet->model().displayText(cell.column, cell.row).startsWith("150"))
+      << sheet->model().displayText(cell.column, cell.row).toStdString();
+
+  rig.prompter.push(PromptAnswer::Ok);
+  ASSERT_EQ(rig.app->files().saveFile(rig.dir.filePath("cleared.qev")), 0);
+  rig.settle();
+  ASSERT_EQ(rig.prompter.log().size(), 1u);
+  EXPECT_TRUE(rig.prompter.log()[0].message.text.contains(": 10."));
+  EXPECT_EQ(rig.app->currentSheet(), sheet);
+  EXPECT_EQ(sheet->model().displayText(cell.column, cell.row).trimmed(), "");
 }
 
 TEST(SavePrompt, ExitAsksAndCancelKeepsTheWindow) {
