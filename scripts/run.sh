@@ -18,4 +18,9 @@ bash "$here/scripts/install-deps.sh"
 build="$here/build/release"
 cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTRIN_TESTS=OFF >/dev/null
 cmake --build "$build" -j"$(nproc)" --target kestrin
+# No radio given: with no arguments and no USB-serial cable plugged in, clone with the built-in
+# simulated transceiver for this run (nothing is stored; a chosen port still wins).
+if [ $# -eq 0 ] && ! compgen -G "/dev/ttyUSB*" >/dev/null && ! compgen -G "/dev/ttyACM*" >/dev/null; then
+  set -- --simulator
+fi
 exec "$build/bin/kestrin" "$@"
