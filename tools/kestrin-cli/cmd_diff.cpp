@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <cstdio>
 
+#include "cliargs.h"
 #include "model/DestinationOptions.h"
 #include "model/destinations.h"
 #include "session.h"
@@ -17,38 +18,6 @@ constexpr int kExitError = 2;
 int fail(const QString& why) {
   std::fprintf(stderr, "kestrin-cli diff: %s\n", why.toUtf8().constData());
   return kExitError;
-}
-
-int destinationCode(const QString& text) {
-  bool number = false;
-  const int code = text.toInt(&number);
-  if (number) return code >= 0 && code <= 15 ? code : -1;
-  for (int c = 0; c < 16; ++c) {
-    if (text.compare(destinationName(c), Qt::CaseInsensitive) == 0) return c;
-  }
-  return -1;
-}
-
-bool optionBits(const QString& text, uint8_t& bits) {
-  bits = 0;
-  for (const QString& part : text.split(',', Qt::SkipEmptyParts)) {
-    const QString p = part.trimmed().toLower();
-    if (p == "all")
-      bits = 0x0F;
-    else if (p == "none")
-      bits = 0;
-    else if (p == "marine")
-      bits |= DestinationOptions::kMarineBit;
-    else if (p == "fm-narrow")
-      bits |= DestinationOptions::kFmNarrowBit;
-    else if (p == "rx-expansion")
-      bits |= DestinationOptions::kRxExpansionBit;
-    else if (p == "high-power")
-      bits |= DestinationOptions::kHighPowerBit;
-    else
-      return false;
-  }
-  return true;
 }
 
 // What a side is called in messages: its file, or its destination.
@@ -117,11 +86,11 @@ int cliDiff(const QStringList& args) {
     if (a == "--tsv") {
       tsv = true;
     } else if (a == "--options") {
-      if (i + 1 >= args.size() || !optionBits(args[++i], bits))
+      if (i + 1 >= args.size() || !parseOptions(args[++i], bits))
         return fail("--options takes marine, fm-narrow, rx-expansion, high-power, all or none");
     } else if (a == "--destination") {
       int code = -1;
-      if (i + 1 >= args.size() || (code = destinationCode(args[++i])) < 0)
+      if (i + 1 >= args.size() || (code = parseDestination(args[++i])) < 0)
         return fail("--destination needs a code 0..15 or a destination name");
       if (count == 2) return fail("diff compares two documents");
       sides[count++].destination = code;

@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <cstdio>
 
+#include "cliargs.h"
 #include "cliprompter.h"
 #include "cmd_clone.h"
 #include "cmd_diff.h"
@@ -54,38 +55,6 @@ const char kUsage[] =
     "\n"
     "Exit status: 0 on success, 1 when the command failed, 2 for a wrong command line;\n"
     "the reason is the last line on stderr.\n";
-
-int parseDestination(const QString& text) {
-  bool number = false;
-  const int code = text.toInt(&number);
-  if (number) return code >= 0 && code <= 15 ? code : -1;
-  for (int c = 0; c < 16; ++c) {
-    if (text.compare(destinationName(c), Qt::CaseInsensitive) == 0) return c;
-  }
-  return -1;
-}
-
-bool parseOptions(const QString& text, uint8_t& bits) {
-  bits = 0;
-  for (const QString& part : text.split(',', Qt::SkipEmptyParts)) {
-    const QString p = part.trimmed().toLower();
-    if (p == "all")
-      bits = 0x0F;
-    else if (p == "none")
-      bits = 0;
-    else if (p == "marine")
-      bits |= DestinationOptions::kMarineBit;
-    else if (p == "fm-narrow")
-      bits |= DestinationOptions::kFmNarrowBit;
-    else if (p == "rx-expansion")
-      bits |= DestinationOptions::kRxExpansionBit;
-    else if (p == "high-power")
-      bits |= DestinationOptions::kHighPowerBit;
-    else
-      return false;
-  }
-  return true;
-}
 
 Status parse(const QStringList& args, CliOptions& o, bool& help) {
   for (int i = 0; i < args.size(); ++i) {
@@ -176,9 +145,9 @@ int main(int argc, char** argv) {
   for (const auto& [name, run] : fileCommands) {
     if (options.command != name) continue;
     CliPrompter prompter(options.yes);
-    const FileCommandResult r = run({options.file, options.arguments, options.output,
-                                     options.destination, options.optionBits},
-                                    prompter);
+    const FileCommandResult r = run(
+        {options.file, options.arguments, options.output, options.destination, options.optionBits},
+        prompter);
     return finish({r.exitCode, r.reason});
   }
 
