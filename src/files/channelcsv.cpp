@@ -7,6 +7,7 @@
 
 #include "base/prompter.h"
 #include "base/textcodec.h"
+#include "files/csvfields.h"
 #include "files/messages.h"
 #include "files/savefile.h"
 #include "gtex/cmcGTex.h"
@@ -146,10 +147,6 @@ QByteArray normaliseName(const QByteArray& field) {
   bool ascii = true;
   for (char c : field) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
   return nameFilter(ascii ? field : foldTypedText(field));
-}
-
-QList<QByteArray> splitFields(QByteArrayView line, char separator) {
-  return line.toByteArray().split(separator);
 }
 
 bool allDigits(const QByteArray& text) {
@@ -363,25 +360,22 @@ CsvImportResult ChannelCsv::importText(const QByteArray& input, ChannelGroup gro
     return result;
   }
   const QByteArray text = inProgramEncoding(input);
-  // The lines as views into the text, without their line ends.
-  std::vector<QByteArrayView> lines;
-  for (qsizetype from = 0; from <= text.size();) {
-    qsizetype end = text.indexOf('\n', from);
-    if (end < 0) end = text.size();
-    QByteArrayView line(text.constData() + from, end - from);
-    if (line.endsWith('\r')) line.chop(1);
-    if (line.size() > kMaxLineLength) {
+  // The records, read as spreadsheets write them (quoted fields may hold separators and line
+  // breaks).
+  std::vector<QList<QByteArray>> records;
+  for (qsizetype from = 0; from < text.size() || records.empty();) {
+    const qsizetype start = from;
+    records.push_back(csvfields::readRecord(text, &from, separators_.list));
+    if (from - start > kMaxLineLength) {
       result.oversized = true;
       return result;
     }
-    lines.push_back(line);
-    from = end + 1;
   }
 
   // Header: which field holds each column.
   int at[kColumnCount];
   std::fill(std::begin(at), std::end(at), -1);
-  const QList<QByteArray> names = splitFields(lines[0], separators_.list);
+  const QList<QByteArray>& names = records[0];
   for (int c = 0; c < kColumnCount; ++c)
     for (int f = 0; f < names.size() && at[c] < 0; ++f)
       if (sameTextNoCase(names[f].trimmed(), kColumnNames[c])) at[c] = f;
@@ -403,10 +397,9 @@ CsvImportResult ChannelCsv::importText(const QByteArray& input, ChannelGroup gro
     view.store();
   }
 
-  for (size_t n = 1; n < lines.size(); ++n) {
-    const QByteArrayView line = lines[n];
-    if (line.isEmpty()) continue;
-    const QList<QByteArray> fields = splitFields(line, separators_.list);
+  for (size_t n = 1; n < records.size(); ++n) {
+    const QList<QByteArray>& fields = records[n];
+    if (fields.size() == 1 && fields[0].isEmpty()) continue;  // an empty line
     auto field = [&](int column, bool* present = nullptr) -> QByteArray {
       const bool there = at[column] >= 0 && at[column] < fields.size();
       if (present) *present = there;

@@ -239,10 +239,50 @@ QByteArray busyWith(int column, const char* value, const char* number = "00") {
   return fields.join(',');
 }
 
+// The line with every field quoted (`all`) or every field but the numbers, as a spreadsheet's
+// "quote all text cells" writes a list.
+QByteArray quoteText(const QByteArray& line, bool all = false) {
+  QList<QByteArray> fields = line.split(',');
+  for (qsizetype i = 0; i < fields.size(); ++i)
+    if (all || (i != csvtext::kChNo && i != csvtext::kFrequency && i != csvtext::kOffset))
+      fields[i] = '"' + fields[i] + '"';
+  return fields.join(',');
+}
+
 }  // namespace
 
 TEST(CsvImport, LinesAreConvertedRepairedOrDiscardedAndReported) {
   const ImportCase cases[] = {
+      // Quoting as spreadsheets write it.
+      {"a quoted separator in a name keeps the later columns in place",
+       kComma,
+       ChannelGroup::Memory0,
+       crlf({kHeader, busyWith(9, "\"A,B\"")}),
+       {},
+       [](CsvWorld& w) {
+         ChannelFields want = busyImported();
+         want.setName("A,B", 3);
+         EXPECT_EQ(w.channel(0), want);
+       }},
+      {"a quoted frequency, a doubled quote and a quoted line break",
+       kComma,
+       ChannelGroup::Memory0,
+       crlf({kHeader, busyWith(1, "\"146.520000\"", "01"), busyWith(9, "\"A\"\"B\"", "02"),
+             busyWith(9, "\"X\r\nY\"", "03")}),
+       {},
+       [](CsvWorld& w) {
+         EXPECT_EQ(w.channel(1).frequency, 146520000u);
+         EXPECT_EQ(QByteArray(w.channel(2).name.data(), 6), "A\"B   ");
+         EXPECT_EQ(QByteArray(w.channel(3).name.data(), 6), "X  Y  ");
+         EXPECT_EQ(w.channel(3).dtmf, 1);
+       }},
+      {"every text cell quoted",
+       kComma,
+       ChannelGroup::Memory0,
+       crlf({quoteText(kHeader, true),
+             quoteText(kBusyLine)}),
+       {},
+       [](CsvWorld& w) { EXPECT_EQ(w.channel(0), busyImported()); }},
       {"a full line imports silently",
        kComma,
        ChannelGroup::Memory0,
