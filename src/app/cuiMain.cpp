@@ -146,6 +146,10 @@ cuiMain::cuiMain(const AppObjects& objects, AppSeams seams)
   hooks.warningCheck = [this] { runWarningCheckOnTree(); };
   hooks.busy = [this](bool busy) { setBusy(busy); };
   hooks.dataChanged = [this] { dataChanged(); };
+  hooks.recordChange = [this](const std::function<void()>& apply) {
+    DocumentUndo::Change change(undo_.get(), QStringLiteral("Save"));
+    apply();
+  };
   files_.setHooks(std::move(hooks));
 
   undo_ = std::make_unique<DocumentUndo>(document_);

@@ -247,17 +247,23 @@ int FileCommands::saveFile(const QString& path) {
       return kOpenFailed;
     }
   }
-  const bool changed = document_.working().differs(repaired);
-  document_.working().assign(repaired);
-  if (changed) {
+  // The repaired copy is written; the document takes the repair only once the file is safe, so
+  // a failed write leaves every channel where it was.
+  {
+    BusyCursor busy(hooks_.busy);
+    lastResult_ = saveQevFile(path, repaired, document_.destination(), &prompter_, &text_);
+  }
+  if (lastResult_ != kQevOk) return lastResult_;
+  if (document_.working().differs(repaired)) {
+    const auto apply = [&] { document_.working().assign(repaired); };
+    if (hooks_.recordChange)
+      hooks_.recordChange(apply);
+    else
+      apply();
     // The sheets and the warning marks show the image as it is written.
     if (bus_) bus_->send(ev::kRefreshAllSheets);
     if (hooks_.dataChanged) hooks_.dataChanged();
   }
-
-  BusyCursor busy(hooks_.busy);
-  lastResult_ = saveQevFile(path, document_.working(), document_.destination(), &prompter_, &text_);
-  if (lastResult_ != kQevOk) return lastResult_;
   rememberFile(path);
   document_.setCurrentFile(path);
   document_.markSaved();

@@ -27,6 +27,9 @@ struct FileCommandHooks {
   std::function<void(bool)> busy;
   // After saving changed the working image (repaired channels): run the delayed checks.
   std::function<void()> dataChanged;
+  // Runs `apply`, which changes the working image, as one undo step (the channels a save
+  // cleared). Without it the change is made directly.
+  std::function<void(const std::function<void()>& apply)> recordChange;
 };
 
 // The channels, as the sheets label them ("10", "1A", "CALL", "F-1"), whose content differs

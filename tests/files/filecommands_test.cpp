@@ -279,6 +279,33 @@ TEST_F(FileCommandsTest, SavingAsksBeforeClearingChannelsTheDestinationCannotTra
   EXPECT_EQ(dataChanges, 0);
 }
 
+// The repair reaches the document only with the file written, and then as one change that the
+// window can undo.
+TEST_F(FileCommandsTest, AFailedSaveKeepsTheChannelsItWouldHaveCleared) {
+  edit(5, 146500000);  // outside the European amateur band
+  cmcEeprom before;
+  before.assign(doc.working());
+  int recorded = 0;
+  FileCommandHooks hooks;
+  hooks.recordChange = [&](const std::function<void()>& apply) {
+    ++recorded;
+    apply();
+  };
+  commands->setHooks(hooks);
+
+  EXPECT_NE(commands->saveFile(path("no/such/folder/club.qev")), 0);
+  EXPECT_TRUE(doc.working().equals(before));
+  EXPECT_TRUE(doc.isModified());
+  EXPECT_EQ(recorded, 0);
+
+  ASSERT_EQ(commands->saveFile(path("club.qev")), 0);
+  EXPECT_EQ(recorded, 1);
+  ChannelView v(doc.working(), doc.options());
+  v.load(kKindConventional, 5);
+  EXPECT_FALSE(v.inUse);
+  EXPECT_FALSE(doc.isModified());
+}
+
 TEST_F(FileCommandsTest, ChangedChannelsAreNamedAsTheSheetsShowThem) {
   cmcEeprom a;
   a.assign(doc.defaultImage());
