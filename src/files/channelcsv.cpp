@@ -28,7 +28,6 @@ using namespace csvtext;
 constexpr char kNotFoundText[] = "NOT_FOUND";
 constexpr int64_t kImportLowHz = 136000000;
 constexpr int64_t kImportHighHz = 174000000;
-constexpr int64_t kOffsetMaxHz = 59999999;
 constexpr int kNameLength = 6;
 // A channel list has a few hundred short lines. Anything far beyond that is not one, and is
 // refused before it can take the memory of the machine.
@@ -235,7 +234,10 @@ QByteArray csvtext::frequencyText(uint32_t hz, char decimal) {
 }
 
 int64_t csvtext::frequencyValue(const QByteArray& raw, char decimal) {
-  const QByteArray text = raw.trimmed();
+  // Within one field "." and "," can only be the decimal point, whichever the list uses: a
+  // quoted "146,520" in a comma-separated list is 146.52 MHz.
+  QByteArray text = raw.trimmed();
+  text.replace(decimal == '.' ? ',' : '.', decimal);
   if (text.isEmpty()) return -1;
   for (qsizetype i = 0; i < text.size(); ++i) {
     const char c = text[i];

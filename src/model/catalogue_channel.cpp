@@ -15,8 +15,6 @@ using namespace memmap;
 
 namespace {
 
-constexpr int64_t kOffsetMaxHz = 20000000;
-
 bool toneModeIs(int mode, std::initializer_list<int> modes) {
   for (int m : modes) {
     if (mode == m) return true;

@@ -19,6 +19,9 @@ constexpr int64_t kRangeHighHz = 174000000;
 
 // Offsets never snap above this.
 constexpr int64_t kOffsetCeilingHz = 159995000;
+// The largest duplex offset a channel may have: the offset cell's range, and what a channel list
+// may bring in. It lies on the frequency grid, so snapping a valid offset keeps it valid.
+constexpr int64_t kOffsetMaxHz = 20000000;
 
 struct FrequencyRange {
   int64_t first;  // inclusive

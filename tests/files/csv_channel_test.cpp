@@ -70,7 +70,9 @@ TEST(CsvText, NumbersAndTables) {
       {"145", '.', 145000000},
       {"0.0000005", '.', 1},
       {"0.0000004", '.', 0},
-      {"145,5", '.', -1},
+      {"145,5", '.', 145500000},
+      {"146.52", ',', 146520000},
+      {"146,520.5", '.', 146520000},  // the second decimal point ends the number
       {"abc", '.', -1},
       {"", '.', -1},
       {"1-2", '.', -1},
@@ -264,14 +266,15 @@ TEST(CsvImport, LinesAreConvertedRepairedOrDiscardedAndReported) {
          want.setName("A,B", 3);
          EXPECT_EQ(w.channel(0), want);
        }},
-      {"a quoted frequency, a doubled quote and a quoted line break",
+      {"a quoted frequency, a doubled quote, a quoted line break and a quoted decimal comma",
        kComma,
        ChannelGroup::Memory0,
        crlf({kHeader, busyWith(1, "\"146.520000\"", "01"), busyWith(9, "\"A\"\"B\"", "02"),
-             busyWith(9, "\"X\r\nY\"", "03")}),
+             busyWith(9, "\"X\r\nY\"", "03"), busyWith(1, "\"146,52\"", "04")}),
        {},
        [](CsvWorld& w) {
          EXPECT_EQ(w.channel(1).frequency, 146520000u);
+         EXPECT_EQ(w.channel(4).frequency, 146520000u);
          EXPECT_EQ(QByteArray(w.channel(2).name.data(), 6), "A\"B   ");
          EXPECT_EQ(QByteArray(w.channel(3).name.data(), 6), "X  Y  ");
          EXPECT_EQ(w.channel(3).dtmf, 1);
@@ -410,12 +413,17 @@ TEST(CsvImport, LinesAreConvertedRepairedOrDiscardedAndReported) {
        kComma,
        ChannelGroup::Memory0,
        crlf({kHeader, busyWith(1, "145.012345", "01"), busyWith(4, "60.000000", "02"),
-             busyWith(10, "PSKIP", "03")}),
+             busyWith(10, "PSKIP", "03"), busyWith(4, "19.999999", "04"),
+             busyWith(4, "20.000001", "05"), busyWith(4, "59.999999", "06")}),
        {kCorrect},
        [](CsvWorld& w) {
          EXPECT_EQ(w.channel(1).frequency, 145012500u);
          EXPECT_EQ(w.channel(2).offset, templateFields().offset);
          EXPECT_EQ(w.channel(3).scanSkip, 1);
+         // Offsets go up to 20 MHz, as in the offset cell; the snap stays within.
+         EXPECT_EQ(w.channel(4).offset, 20000000u);
+         EXPECT_EQ(w.channel(5).offset, templateFields().offset);
+         EXPECT_EQ(w.channel(6).offset, templateFields().offset);
        }},
       {"discards and corrections are both reported, in that order",
        kComma,
@@ -465,6 +473,20 @@ TEST(CsvImport, LinesAreConvertedRepairedOrDiscardedAndReported) {
     EXPECT_FALSE(w.channel(150).inUse);
     if (c.check) c.check(w);
   }
+}
+
+// Whatever an import stores, its export imports again unchanged and without a correction.
+TEST(CsvImport, SnappedValuesSurviveTheRoundTrip) {
+  CsvWorld first;
+  const QByteArray list = crlf({kHeader, busyWith(4, "19.999999"),
+                                busyWith(1, "173.999999", "01"), busyWith(4, "0.0000004", "02")});
+  EXPECT_EQ(first.csv().importText(list, ChannelGroup::Memory0).corrected, 2);
+  const QByteArray exported = first.csv().exportText(ChannelGroup::Memory0);
+  CsvWorld second;
+  const CsvImportResult again = second.csv().importText(exported, ChannelGroup::Memory0);
+  EXPECT_EQ(again.imported, 3);
+  EXPECT_EQ(again.corrected, 0);
+  EXPECT_EQ(second.csv().exportText(ChannelGroup::Memory0), exported);
 }
 
 TEST(CsvImport, UnreadableFileAndConfirmation) {
