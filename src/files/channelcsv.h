@@ -63,7 +63,8 @@ const char* columnName(int column);
 
 // Hz as MHz with six decimals: 145000000 gives "145.000000" (or "145,000000").
 QByteArray frequencyText(uint32_t hz, char decimal);
-// MHz text to Hz, rounded half up; -1 when the text is not a number, 0 when out of range.
+// MHz text to Hz, rounded half up; -1 when the text is not a number, 0 when out of range. "."
+// and "," are both read as the decimal character.
 int64_t frequencyValue(const QByteArray& text, char decimal);
 
 // Value to text for the table columns (kDup .. kDtmf except kOffset and kName); "NOT_FOUND"

@@ -1,5 +1,6 @@
 #include "model/editor_values.h"
 
+#include <QLocale>
 #include <algorithm>
 #include <cstdio>
 #include <limits>
@@ -124,7 +125,22 @@ QByteArray frequencyText(int64_t hz) {
 
 std::optional<int64_t> parseFrequencyText(const QByteArray& typed, int64_t minHz, int64_t maxHz) {
   if (typed.isEmpty()) return std::nullopt;
-  const int64_t hz = readScaledNumber(numericChars(typed), 1000000);
+  // A frequency has no thousands, so a comma (what decimal-comma locales type, their keypads
+  // too) and the locale's own decimal separator can only be the decimal point.
+  static const char localeMark = [] {
+    const QString mark = QLocale::system().decimalPoint();
+    const char16_t c = mark.size() == 1 ? mark[0].unicode() : u'.';
+    return c > ' ' && c < 0x40 && !(c >= '0' && c <= '9') && c != '-' ? char(c) : '.';
+  }();
+  QByteArray text = typed;
+  for (char& c : text)
+    if (c == ',' || c == localeMark) c = '.';
+  const QByteArray number = numericChars(text);
+  // Text that is not one number (no digit, two decimal points) keeps the value rather than
+  // becoming another one.
+  if (std::none_of(number.begin(), number.end(), isDigit) || number.count('.') > 1)
+    return std::nullopt;
+  const int64_t hz = readScaledNumber(number, 1000000);
   if (hz >= maxHz) return maxHz;
   if (hz < minHz) return minHz;
   return hz;

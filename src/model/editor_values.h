@@ -29,7 +29,8 @@ constexpr int kFrequencyDecimals = 6;
 // "146.010000", 600000 gives "  0.600000".
 QByteArray frequencyText(int64_t hz);
 // A typed frequency in MHz: filtered, cut, read, limited to the signed 32-bit range in Hz and
-// clamped into [minHz, maxHz]. nullopt for an empty text (nothing to store).
+// clamped into [minHz, maxHz]; "," and the locale's decimal separator are the decimal point.
+// nullopt for a text that holds no number or more than one decimal point (nothing to store).
 std::optional<int64_t> parseFrequencyText(const QByteArray& typed, int64_t minHz, int64_t maxHz);
 
 // --- numbers ---------------------------------------------------------------------------------

@@ -105,8 +105,14 @@ TEST(EditorValues, TypedFrequencies) {
       {"174", kRangeLowHz, kRangeHighHz, 174000000},
       {"146.0100009", kRangeLowHz, kRangeHighHz, 146010000},  // cut after nine characters
       {"1 4 6 . 5", kRangeLowHz, kRangeHighHz, 146500000},    // blanks are dropped
-      {"abc", kRangeLowHz, kRangeHighHz, 136000000},          // no number reads as 0, clamped
       {"", kRangeLowHz, kRangeHighHz, std::nullopt},
+      // A decimal comma is the decimal point; what is not one number stores nothing.
+      {"145,5", kRangeLowHz, kRangeHighHz, 145500000},
+      {"0,6", 0, 20000000, 600000},
+      {"abc", kRangeLowHz, kRangeHighHz, std::nullopt},
+      {"-", 0, 20000000, std::nullopt},
+      {"145.5.5", kRangeLowHz, kRangeHighHz, std::nullopt},
+      {"1,455.5", kRangeLowHz, kRangeHighHz, std::nullopt},
       {"-5", 0, 20000000, 0},
       {"0.6", 0, 20000000, 600000},
       {"25", 0, 20000000, 20000000},
