@@ -4,6 +4,9 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 
+# Install first: the advice below names xvfb-run, which a fresh machine only has afterwards.
+bash "$here/scripts/install-deps.sh"
+
 # The window needs a display. Without one, say how to get one rather than failing obscurely.
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
   cat >&2 <<'MSG'
@@ -14,7 +17,6 @@ MSG
   exit 1
 fi
 
-bash "$here/scripts/install-deps.sh"
 build="$here/build/release"
 cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTRIN_TESTS=OFF >/dev/null
 cmake --build "$build" -j"$(nproc)" --target kestrin
