@@ -5,6 +5,8 @@
 
 #include "clone/SimulatedTransceiver.h"
 #include "files/cmcQevFile.h"
+#include "files/filecommands.h"
+#include "files/inputfile.h"
 #include "files/savefile.h"
 
 namespace simmemory {
@@ -37,7 +39,7 @@ int packEtcData(int destination) {
   return value;
 }
 
-bool load(const QString& path, cmcEeprom& memory, QString* error) {
+bool load(const QString& path, cmcEeprom& memory, QString* error, QString* warning) {
   cmcEeprom loaded(SimulatedTransceiver::kMemorySize);
   if (isQev(path)) {
     cmcQevFile file;
@@ -52,8 +54,14 @@ bool load(const QString& path, cmcEeprom& memory, QString* error) {
       if (error) *error = QStringLiteral("%1 is not a usable clone file (result %2).").arg(path).arg(result);
       return false;
     }
+    if (warning && verifyQevCheckLine(path).status == QevCheckLine::Mismatch)
+      *warning = QStringLiteral("the check line of %1 does not match its contents: the file may be damaged.").arg(path);
   } else {
     QFile f(path);
+    if (!isRegularFile(path)) {
+      if (error) *error = QStringLiteral("Cannot read %1: it is not a regular file.").arg(path);
+      return false;
+    }
     if (!f.open(QIODevice::ReadOnly)) {
       if (error) *error = QStringLiteral("Cannot read %1: %2").arg(path, f.errorString());
       return false;

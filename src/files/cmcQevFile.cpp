@@ -2,6 +2,8 @@
 
 #include <QCryptographicHash>
 #include <QFile>
+
+#include "files/inputfile.h"
 #include <algorithm>
 #include <climits>
 
@@ -238,6 +240,7 @@ int cmcQevFile::Read(const QString& path, const AddressRanges& ranges) {
 
 int cmcQevFile::readInto(const QString& path, cmcEeprom& target) {
   std::fill(loadedMap_.begin(), loadedMap_.end(), 0);
+  if (!isRegularFile(path)) return kQevFileOpen;
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) return kQevFileOpen;
   LineReader reader(file);

@@ -1,6 +1,7 @@
 #include "files/filecommands.h"
 
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -8,6 +9,7 @@
 #include "base/textcodec.h"
 #include "files/cmcQevFile.h"
 #include "files/indEnviron.h"
+#include "files/inputfile.h"
 #include "files/messages.h"
 #include "files/qevdocument.h"
 #include "gtex/cmcGTex.h"
@@ -165,6 +167,20 @@ int FileCommands::openFile(const QString& path) {
   lastFileDestination_ = opened.destination;
   if (opened.code != kQevOk) return kOpenFailed;
   cmcEeprom& scratch = opened.image;
+  // A file opens without a check line (hand edits and other tools leave none), but one that no
+  // longer fits the data says the file changed after it was written: the user decides.
+  if (verifyQevCheckLine(path).status == QevCheckLine::Mismatch) {
+    const QString question =
+        QStringLiteral(
+            "The check line of %1 does not match its contents: the file may be damaged.\n"
+            "Open it anyway?")
+            .arg(QDir::toNativeSeparators(path));
+    if (prompter_.ask(PromptMessage{appTitle(), question, PromptButtons::OkCancel,
+                                    PromptIcon::Warning, PromptAnswer::Ok}) != PromptAnswer::Ok) {
+      lastResult_ = kCancelled;
+      return kOpenFailed;
+    }
+  }
 
   const int fileCode = opened.destination;
   bool adapted = false;
@@ -289,6 +305,7 @@ int FileCommands::openRecent(int n) {
 
 QevCheckLine verifyQevCheckLine(const QString& path) {
   QevCheckLine result;
+  if (!isRegularFile(path)) return result;
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) return result;
   // The digest takes the salt and every data line as bytes, in file order; the model line and

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -56,6 +57,29 @@ TEST(Simulator, MemoryFilesRoundTrip) {
   EXPECT_FALSE(simmemory::load(shortFile.fileName(), kept, &error));
   EXPECT_TRUE(error.contains("6304"));
   EXPECT_TRUE(kept.equals(memory));
+
+  // A clone file whose check line does not fit still loads, with a warning naming it; FIFOs
+  // and devices are refused unread, whatever their names.
+  const QString qev = dir.filePath("radio.qev");
+  QString warning;
+  ASSERT_TRUE(simmemory::load(qev, kept, &error, &warning));
+  EXPECT_TRUE(warning.isEmpty());
+  QFile damaged(qev);
+  ASSERT_TRUE(damaged.open(QIODevice::ReadWrite));
+  QByteArray bytes = damaged.readAll();
+  const qsizetype at = bytes.indexOf("#CD=") + 4;
+  bytes[at] = bytes[at] == '0' ? '1' : '0';
+  damaged.seek(0);
+  damaged.write(bytes);
+  damaged.close();
+  ASSERT_TRUE(simmemory::load(qev, kept, &error, &warning));
+  EXPECT_TRUE(warning.contains(qev) && warning.contains("check line")) << warning.toStdString();
+  for (const char* name : {"fifo.qev", "fifo.bin"}) {
+    const QString fifo = dir.filePath(name);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    EXPECT_FALSE(simmemory::load(fifo, kept, &error)) << name;
+  }
+  EXPECT_FALSE(simmemory::load("/dev/zero", kept, &error));
 
   EXPECT_EQ(simmemory::packEtcData(16), 4194305);
   EXPECT_EQ(simmemory::packEtcData(0), 0);

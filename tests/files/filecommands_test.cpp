@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,6 +14,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "base/cmcEvMan.h"
 #include "base/prompter.h"
@@ -304,6 +306,71 @@ TEST_F(FileCommandsTest, AFailedSaveKeepsTheChannelsItWouldHaveCleared) {
   v.load(kKindConventional, 5);
   EXPECT_FALSE(v.inUse);
   EXPECT_FALSE(doc.isModified());
+}
+
+// A check line that no longer fits the data is questioned, naming the file; the default opens
+// it. A file without one, or with one that fits, opens without a word.
+TEST_F(FileCommandsTest, ACheckLineThatDoesNotFitIsQuestioned) {
+  const QString saved = foreignFile("saved.qev", kEUR_A);
+  const QByteArray good = readAll(saved);
+  const qsizetype at = good.indexOf("#CD=");
+  ASSERT_GT(at, 0);
+  QByteArray damaged = good;
+  damaged[at + 4] = damaged[at + 4] == '0' ? '1' : '0';
+  const QByteArray missing = good.left(at) + good.mid(good.indexOf('\n', at) + 1);
+  const struct {
+    const char* name;
+    QByteArray bytes;
+    std::optional<A> answer;  // the answer to the question; none when nothing may be asked
+    bool opens;
+  } cases[] = {
+      {"fits", good, std::nullopt, true},
+      {"missing", missing, std::nullopt, true},
+      {"damaged, opened anyway", damaged, A::Ok, true},
+      {"damaged, not opened", damaged, A::Cancel, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    doc.newDocument();
+    prompter.clearLog();
+    const QString file = path("check.qev");
+    writeAll(file, c.bytes);
+    if (c.answer) prompter.push(*c.answer);
+    const Snapshot before = snapshot();
+    EXPECT_EQ(commands->openFile(file), c.opens ? 0 : 1);
+    if (c.answer) {
+      ASSERT_EQ(prompter.log().size(), 1u);
+      const PromptMessage& asked = prompter.log()[0].message;
+      EXPECT_EQ(asked.text, "The check line of " + QDir::toNativeSeparators(file) +
+                                " does not match its contents: the file may be damaged.\n"
+                                "Open it anyway?");
+      EXPECT_EQ(asked.buttons, PromptButtons::OkCancel);
+      EXPECT_EQ(asked.defaultAnswer, A::Ok);
+    } else {
+      EXPECT_TRUE(prompter.log().empty());
+    }
+    if (c.opens)
+      EXPECT_EQ(doc.currentFile(), file);
+    else
+      expectUnchanged(before);
+  }
+}
+
+// What is not a regular file is refused before it is opened: a FIFO would block until a writer
+// came, a device may never end.
+TEST_F(FileCommandsTest, OnlyRegularFilesAreRead) {
+  const QString fifo = path("fifo.qev");
+  ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+  for (const QString& input : {fifo, dir.path(), QStringLiteral("/dev/zero")}) {
+    SCOPED_TRACE(input.toStdString());
+    prompter.clearLog();
+    const Snapshot before = snapshot();
+    EXPECT_EQ(commands->openFile(input), 1);
+    EXPECT_EQ(commands->lastFileResult(), kQevFileOpen);
+    EXPECT_EQ(prompter.texts(), QStringList{"File error.\n\nCannot open the file."});
+    expectUnchanged(before);
+    EXPECT_EQ(verifyQevCheckLine(input).status, QevCheckLine::Unreadable);
+  }
 }
 
 TEST_F(FileCommandsTest, ChangedChannelsAreNamedAsTheSheetsShowThem) {

@@ -150,8 +150,11 @@ int main(int argc, char** argv) {
   SimulatedTransceiver radio(config);
   const QString memoryPath = parser.value(memoryOpt);
   QString error;
-  if (!memoryPath.isEmpty() && QFileInfo::exists(memoryPath) && !simmemory::load(memoryPath, radio.memory(), &error))
+  QString warning;
+  if (!memoryPath.isEmpty() && QFileInfo::exists(memoryPath) &&
+      !simmemory::load(memoryPath, radio.memory(), &error, &warning))
     fail(error);
+  if (!warning.isEmpty()) std::fprintf(stderr, "kestrin-sim: warning: %s\n", qPrintable(warning));
   if (!memoryPath.isEmpty()) {
     radio.setOnWrite([&] {
       QString saveError;
