@@ -8,6 +8,7 @@
 #include "base/prompter.h"
 #include "base/textcodec.h"
 #include "files/csvfields.h"
+#include "files/inputfile.h"
 #include "files/messages.h"
 #include "files/savefile.h"
 #include "gtex/cmcGTex.h"
@@ -39,7 +40,8 @@ const char* const kColumnNames[kColumnCount] = {"CH No",       "Frequency",     
                                                 "TS",          "Mode",          "Name Disp",
                                                 "Name",        "SKIP",          "RF Power",
                                                 "TONE",        "Repeater Tone", "TSQL Frequency",
-                                                "DTCS Code",   "DTCS Polarity", "DTMF"};
+                                                "DTCS Code",   "DTCS Polarity", "DTMF",
+                                                "Bank"};
 
 struct Entry {
   QByteArray text;
@@ -82,6 +84,17 @@ const Table& tableOf(int column) {
   static const Table polarity =
       fixedTable({{"BOTH N", 0}, {"TN-RR", 1}, {"TR-RN", 2}, {"BOTH R", 3}});
   static const Table dtmf = fixedTable({{"OFF", 0}, {"DTMF", 1}});
+  // The letter as the memory sheet shows it, empty for no bank; the list's "Bank-A" and "OFF"
+  // are read too.
+  static const Table bank = [] {
+    Table t;
+    for (int i = 0; i < ChannelFields::kNoBank; ++i) t.push_back({QByteArray(1, char('A' + i)), i});
+    t.push_back({"", ChannelFields::kNoBank});
+    t.push_back({"OFF", ChannelFields::kNoBank});
+    for (int i = 0; i < ChannelFields::kNoBank; ++i)
+      t.push_back({"Bank-" + QByteArray(1, char('A' + i)), i});
+    return t;
+  }();
   static const Table ctcss = [] {
     Table t;
     for (int i = 0; i < kToneCount; ++i) {
@@ -123,6 +136,8 @@ const Table& tableOf(int column) {
       return polarity;
     case kDtmf:
       return dtmf;
+    case kBank:
+      return bank;
     default:
       return empty;
   }
@@ -325,9 +340,8 @@ QByteArray ChannelCsv::exportText(ChannelGroup group) const {
       out += QByteArray(kColumnCount - 1, sep) + "\r\n";
       continue;
     }
+    // A name keeps its separators and quotes: the field is quoted where it needs to be.
     QByteArray name(view.name.data(), kNameLength);
-    for (char& ch : name)
-      if (ch == ',' || ch == ';' || ch == '\r' || ch == '\n') ch = ' ';
     while (name.endsWith(' ')) name.chop(1);
     const QByteArray fields[kColumnCount] = {
         {},
@@ -348,8 +362,9 @@ QByteArray ChannelCsv::exportText(ChannelGroup group) const {
         tableText(kDtcsCode, view.dtcs, dec),
         tableText(kDtcsPolarity, view.dtcsPolarity, dec),
         tableText(kDtmf, view.dtmf, dec),
+        tableText(kBank, view.bank, dec),
     };
-    for (int c = 1; c < kColumnCount; ++c) out += sep + fields[c];
+    for (int c = 1; c < kColumnCount; ++c) out += sep + csvfields::quoteField(fields[c], sep);
     out += "\r\n";
   }
   return out;
@@ -463,6 +478,14 @@ CsvImportResult ChannelCsv::importText(const QByteArray& input, ChannelGroup gro
         {kDtcsPolarity, &ChannelFields::dtcsPolarity},
         {kDtmf, &ChannelFields::dtmf},
     };
+    // Lists written before the bank column, or by hand, keep the template's bank unremarked.
+    if (at[kBank] >= 0) {
+      const int bank = tableValue(kBank, field(kBank));
+      if (bank == kNotFound)
+        corrected = true;
+      else
+        view.bank = bank;
+    }
     for (const Target& t : targets) {
       if (t.column == kSkip && callGroup) continue;  // the call channel has no skip
       bool present = false;
@@ -535,7 +558,7 @@ bool ChannelCsv::ImportChannels(const QString& path, ChannelGroup group,
                                 const std::function<void()>& refresh, CsvImportResult* counts) {
   const bool show = prompter_ && text_;
   QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) {
+  if (!isRegularFile(path) || !file.open(QIODevice::ReadOnly)) {
     if (show) showWarning(*prompter_, *text_, "GI_Mess_Import_OpenErr");
     return false;
   }

@@ -56,6 +56,7 @@ enum Column {
   kDtcsCode,
   kDtcsPolarity,
   kDtmf,
+  kBank,  // written after the others; a list without it leaves the bank as the template has it
   kColumnCount
 };
 // The exact header name of each column.
