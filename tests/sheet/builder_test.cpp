@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "base/cmcEvMan.h"
 #include "gtex/cellmarkup.h"
 #include "model/ChannelView.h"
@@ -360,6 +362,16 @@ TEST(FixedPitchMeasureTest, EstimatesFromTheFontHeight) {
   EXPECT_EQ(m.measure("a\t\t", font), (TextExtent{27, 20}));      // tabs count as characters
   font.height = 24;  // a cell height: the line is that high, the characters five sixths of it
   EXPECT_EQ(m.measure("ab", font), (TextExtent{20, 24}));
+  // Any height the mark-up may hold measures without overflow, with room for paddings.
+  constexpr int kMax = std::numeric_limits<int>::max();
+  for (const int height : {kMax, std::numeric_limits<int>::min(), -kMax, kMax / 5}) {
+    font.height = height;
+    const TextExtent e = m.measure("abcdef\nghi\nj", font);
+    EXPECT_GT(e.width, 0) << height;
+    EXPECT_GT(e.height, 0) << height;
+    EXPECT_LT(e.width, kMax / 2) << height;
+    EXPECT_LT(e.height, kMax / 2) << height;
+  }
 }
 
 // ---- column cut ------------------------------------------------------------------------------
