@@ -9,6 +9,7 @@
 #include "app/cuiTree.h"
 #include "apprig.h"
 #include "gtex/celllinks.h"
+#include "sheet/ui/DocumentUndo.h"
 #include "sheet/ui/cuiSheet.h"
 
 namespace {
@@ -107,6 +108,14 @@ TEST(SaveFile, AChannelClearedBySavingShowsEmptyOnTheOpenSheet) {
   EXPECT_TRUE(rig.prompter.log()[0].message.text.contains(": 10."));
   EXPECT_EQ(rig.app->currentSheet(), sheet);
   EXPECT_EQ(sheet->model().displayText(cell.column, cell.row).trimmed(), "");
+  EXPECT_FALSE(rig.app->document().isModified());
+
+  // The clearing is one step that Undo takes back; the document then differs from its file.
+  ASSERT_TRUE(rig.app->undo()->canUndo());
+  rig.app->undo()->undo();
+  rig.settle();
+  EXPECT_TRUE(sheet->model().displayText(cell.column, cell.row).startsWith("150"));
+  EXPECT_TRUE(rig.app->document().isModified());
 }
 
 TEST(SavePrompt, ExitAsksAndCancelKeepsTheWindow) {
