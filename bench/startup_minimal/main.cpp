@@ -10,9 +10,22 @@
 #include <QTreeWidget>
 #include <cstdio>
 
+#ifdef Q_OS_WIN
+// clang-format off
+#include <windows.h>
+#include <psapi.h>
+// clang-format on
+#endif
+
 namespace {
 
 long residentKilobytes() {
+#ifdef Q_OS_WIN
+  PROCESS_MEMORY_COUNTERS counters{};
+  counters.cb = sizeof counters;
+  if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) return -1;
+  return static_cast<long>(counters.WorkingSetSize / 1024);
+#endif
   QFile status(QStringLiteral("/proc/self/status"));
   if (!status.open(QIODevice::ReadOnly)) return -1;
   for (const QByteArray& line : status.readAll().split('\n')) {

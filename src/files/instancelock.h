@@ -7,7 +7,8 @@ class QLockFile;
 
 // Single-instance rule: the first process to take the lock named after the program's mutex name
 // is the first instance. The lock is a file in a per-user directory; a lock left behind by a run
-// that crashed is taken over. Released on destruction.
+// that crashed is taken over. On Windows, without a directory given, it is the named mutex of
+// that name. Released on destruction.
 class InstanceLock {
  public:
   // `directory` empty: the per-user runtime directory (the temporary directory when there is
@@ -27,5 +28,6 @@ class InstanceLock {
  private:
   QString path_;
   std::unique_ptr<QLockFile> lock_;
+  void* mutex_ = nullptr;  // the Windows mutex handle, when that is the lock
   bool first_ = false;
 };

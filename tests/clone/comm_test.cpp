@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <QtGlobal>
+#ifdef Q_OS_UNIX
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
+#endif
 
 #include <QTemporaryDir>
 #include <cstdlib>
@@ -152,6 +155,7 @@ TEST(Comm, ShortWriteAndStuckLineSetTheErrorFlag) {
   EXPECT_FALSE(f.comm.HasError());
 }
 
+#ifdef Q_OS_UNIX
 // The production device on a real pseudo-terminal: bytes both ways, line settings visible on the
 // other side, clear errors for devices that cannot be opened.
 TEST(CommDevice, PseudoTerminalRoundTrip) {
@@ -215,3 +219,4 @@ TEST(CommDevice, PermissionDeniedNamesTheGroup) {
   ASSERT_EQ(waitpid(child, &status, 0), child);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
+#endif

@@ -3,8 +3,11 @@
 // Device options are given with designated initializers, the rest left at defaults.
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 
+#include <QtGlobal>
+#ifdef Q_OS_UNIX
 #include <fcntl.h>
 #include <unistd.h>
+#endif
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -278,6 +281,7 @@ TEST(SimulatedDevice, IdentificationFindsTheEchoCable) {
   EXPECT_EQ(rig.env.transType(), 0);
 }
 
+#ifdef Q_OS_UNIX
 // Serial trouble said plainly: a device held by another program says so.
 TEST(SimulatedDevice, BusyDeviceSaysAnotherProgramHoldsIt) {
   const int master = posix_openpt(O_RDWR | O_NOCTTY);
@@ -295,3 +299,4 @@ TEST(SimulatedDevice, BusyDeviceSaysAnotherProgramHoldsIt) {
   first.close();
   ::close(master);
 }
+#endif

@@ -1,10 +1,14 @@
 #include "files/filecommands.h"
 
 #include <gtest/gtest.h>
+
+#include <QtGlobal>
+#ifdef Q_OS_UNIX
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <QDir>
 #include <QFile>
@@ -54,6 +58,7 @@ class ScriptedChooser : public FileChooser {
   }
 };
 
+#ifdef Q_OS_UNIX
 // Runs `body` in a forked child and gives its exit status (-1 when it did not exit normally).
 int inChild(const std::function<int()>& body) {
   const pid_t pid = fork();
@@ -62,6 +67,7 @@ int inChild(const std::function<int()>& body) {
   if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
   return WEXITSTATUS(status);
 }
+#endif
 
 QByteArray readAll(const QString& path) {
   QFile f(path);
@@ -548,6 +554,7 @@ TEST_F(FileCommandsTest, RefusedFilesLeaveTheDocumentAsItWas) {
   }
 }
 
+#ifdef Q_OS_UNIX
 // The disk fills up part-way through the save (a file-size limit, set in a child process so
 // that it stays there).
 TEST_F(FileCommandsTest, AFailedSaveKeepsTheOldFileAndTheDocumentModified) {
@@ -576,6 +583,7 @@ TEST_F(FileCommandsTest, AFailedSaveKeepsTheOldFileAndTheDocumentModified) {
   EXPECT_EQ(readAll(path("kept.qev")), old);
   EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"kept.qev"});
 }
+#endif
 
 TEST_F(FileCommandsTest, SavePromptAnswers) {
   struct Case {

@@ -1,9 +1,13 @@
-#include <fcntl.h>
 #include <gtest/gtest.h>
+
+#include <QtGlobal>
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <QDir>
 #include <QFile>
@@ -37,6 +41,7 @@ int saveOver(const QString& path, qint64 failAfter = -1) {
   return qev.Write(path, qevCloneRanges());
 }
 
+#ifdef Q_OS_UNIX
 // Runs `body` in a forked child and gives its exit status (-1 when it did not exit normally).
 int inChild(const std::function<int()>& body) {
   const pid_t pid = fork();
@@ -45,6 +50,7 @@ int inChild(const std::function<int()>& body) {
   if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
   return WEXITSTATUS(status);
 }
+#endif
 
 }  // namespace
 
@@ -77,6 +83,7 @@ TEST(QevSave, MissingDirectoryCannotBeCreated) {
   EXPECT_EQ(saveOver(dir.filePath("no/such/dir/x.qev")), kQevFileOpen);
 }
 
+#ifdef Q_OS_UNIX
 // A real full disk: the file-size limit makes the operating system refuse the write. Runs in a
 // child process so the limit does not touch the rest of the suite.
 TEST(QevSave, FileSizeLimitFailsTheWriteAndKeepsTheOldFile) {
@@ -163,6 +170,7 @@ TEST(QevSave, TargetsThatAreNotRegularFiles) {
                 .entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot),
             (QStringList{"folder.qev", "link.qev", "pipe.qev", "real.qev"}));
 }
+#endif
 
 // Asking ahead opens as a save would and leaves no trace.
 TEST(QevSave, CanWriteLeavesNothingBehind) {

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
+
+#include <QtGlobal>
+#ifdef Q_OS_UNIX
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -28,6 +32,7 @@ TEST(InstanceLock, SecondHolderFailsWhileTheFirstHoldsIt) {
   EXPECT_TRUE(third.isFirstInstance());
 }
 
+#ifdef Q_OS_UNIX
 TEST(InstanceLock, AnotherProcessHoldingTheLockMakesUsSecond) {
   QTemporaryDir dir;
   int ready[2], done[2];
@@ -75,6 +80,7 @@ TEST(InstanceLock, LockLeftByACrashedRunIsTakenOver) {
   EXPECT_TRUE(mine.isFirstInstance());
   EXPECT_TRUE(mine.holdsLock());
 }
+#endif
 
 TEST(InstanceLock, ALockThatCannotBeMadeDoesNotStopTheProgram) {
   QTemporaryDir dir;
@@ -85,3 +91,29 @@ TEST(InstanceLock, ALockThatCannotBeMadeDoesNotStopTheProgram) {
   EXPECT_TRUE(lock.isFirstInstance());
   EXPECT_FALSE(lock.holdsLock());
 }
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+
+// Without a directory the lock is the named mutex, which other processes see by its name and
+// which is gone once released.
+TEST(InstanceLock, WindowsNamedMutex) {
+  const wchar_t* name = L"Zelk Kestrin APP Exclusive Mutex";
+  InstanceLock first(indEnviron::kMutexName);
+  ASSERT_TRUE(first.isFirstInstance());
+  EXPECT_TRUE(first.holdsLock());
+  HANDLE seen = OpenMutexW(SYNCHRONIZE, FALSE, name);
+  EXPECT_NE(seen, nullptr);
+  if (seen) CloseHandle(seen);
+  {
+    InstanceLock second(indEnviron::kMutexName);
+    EXPECT_FALSE(second.isFirstInstance());
+    EXPECT_FALSE(second.holdsLock());
+  }
+  first.release();
+  EXPECT_FALSE(first.holdsLock());
+  EXPECT_EQ(OpenMutexW(SYNCHRONIZE, FALSE, name), nullptr);
+  InstanceLock third(indEnviron::kMutexName);
+  EXPECT_TRUE(third.isFirstInstance());
+}
+#endif

@@ -1,3 +1,7 @@
+// kestrin-sim serves a pseudo-terminal, which only POSIX systems have.
+#include <QtGlobal>
+#ifdef Q_OS_UNIX
+
 // kestrin-cli info, read and write against the real kestrin-sim on a pseudo-terminal.
 #include <gtest/gtest.h>
 
@@ -338,3 +342,5 @@ TEST(CliCloneEndToEnd, AnotherDestinationNeedsTheUsersYes) {
   EXPECT_EQ(settings.destination(), 2);
   EXPECT_EQ(openQevFile(out).destination, 2);
 }
+
+#endif

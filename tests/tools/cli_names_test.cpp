@@ -1,3 +1,7 @@
+// Byte-string file names, signals and forked children are POSIX matters.
+#include <QtGlobal>
+#ifdef Q_OS_UNIX
+
 // kestrin-cli with file names that are not UTF-8, and with targets that are not regular files,
 // run as a shell runs it: the arguments are handed over as bytes.
 #include <dirent.h>
@@ -165,3 +169,5 @@ TEST(CliNames, SpecialTargetsAreWrittenDirectlyAndDirectoriesRefused) {
   EXPECT_TRUE(r.err.contains("cannot save folder.qev")) << r.err.toStdString();
   EXPECT_EQ(names(dir.path), (std::set<QByteArray>{"folder.qev", "pipe.qev"}));
 }
+
+#endif

@@ -1,3 +1,7 @@
+// Byte-string file names, signals and forked children are POSIX matters.
+#include <QtGlobal>
+#ifdef Q_OS_UNIX
+
 // A signal that arrives while kestrin-cli saves waits for the save to end, so the target is
 // complete and no temporary file is left beside it; the tool still ends as the signal asks.
 #include <gtest/gtest.h>
@@ -70,3 +74,5 @@ TEST(CliSaveSignals, ASignalDuringASaveWaitsForTheSaveAndThenEndsTheTool) {
               signal);
   }
 }
+
+#endif

@@ -1,10 +1,33 @@
 #include "rawnames.h"
 
+#include <QFile>
+
+#ifdef Q_OS_WIN
+
+// Windows hands the program its arguments and file names as UTF-16 (the arguments come from
+// the wide command line), so every name survives decoding and none needs its bytes kept.
+namespace rawnames {
+
+void remember(int, char**) {}
+
+bool isRaw(const QString&) { return false; }
+
+QString readPath(const QString& argument) { return argument; }
+
+OutputPath::OutputPath(const QString& argument) : path_(argument) {}
+
+OutputPath::~OutputPath() = default;
+
+bool OutputPath::finish() { return !path_.isEmpty(); }
+
+}  // namespace rawnames
+
+#else
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QFile>
 #include <climits>
 #include <cstdlib>
 #include <map>
@@ -102,3 +125,5 @@ bool OutputPath::finish() {
 }
 
 }  // namespace rawnames
+
+#endif
