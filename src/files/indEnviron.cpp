@@ -25,7 +25,10 @@ QStringList keyParts(const QString& keyPath) {
 // Reads one group of the store; the first missing or non-integer value fails the whole load.
 class GroupReader {
  public:
-  GroupReader(QSettings& s, const QString& group, bool& ok) : s_(s), ok_(ok) {
+  // `typed`: the store keeps value types (the registry), so a text where a number belongs is a
+  // value of the wrong type; an INI file holds only texts.
+  GroupReader(QSettings& s, const QString& group, bool& ok, bool typed)
+      : s_(s), ok_(ok), typed_(typed) {
     if (!ok_) return;
     if (!s_.childGroups().contains(group)) {
       ok_ = false;
@@ -45,7 +48,7 @@ class GroupReader {
     bool converted = false;
     const QVariant v = s_.value(name);
     const int value = v.isValid() ? v.toInt(&converted) : 0;
-    if (!converted) {
+    if (!converted || (typed_ && v.typeId() == QMetaType::QString)) {
       ok_ = false;
       return 0;
     }
@@ -60,6 +63,7 @@ class GroupReader {
  private:
   QSettings& s_;
   bool& ok_;
+  const bool typed_;
   bool open_ = false;
 };
 }  // namespace
@@ -146,8 +150,9 @@ void indEnviron::applyDefaults() {
 bool indEnviron::load(const QStringList& arguments) {
   auto s = open();
   bool ok = s->status() == QSettings::NoError;
+  const bool typed = iniPath_.isEmpty();
   {
-    GroupReader g(*s, kGlobal, ok);
+    GroupReader g(*s, kGlobal, ok, typed);
     marker_ = g.integer(QStringLiteral("BBT"));
     comPort_ = g.integer(QStringLiteral("ComPort"), 1, 256);
     comPortPath_ = g.text(QStringLiteral("ComPortPath"));
@@ -156,17 +161,17 @@ bool indEnviron::load(const QStringList& arguments) {
     currentDirectory_ = g.text(QStringLiteral("Current Directory"));
   }
   {
-    GroupReader g(*s, kRecentList, ok);
+    GroupReader g(*s, kRecentList, ok, typed);
     for (int i = 0; i < 10; ++i) recent_.append(g.text(QStringLiteral("Recent%1").arg(i)));
   }
   {
-    GroupReader g(*s, kViewOption, ok);
+    GroupReader g(*s, kViewOption, ok, typed);
     fontSizePercentage_ = g.integer(QStringLiteral("FontSize Percentage"), 25, 1000);
     toolbarVisible_ = g.integer(QStringLiteral("Toolbar Visible")) != 0 ? 1 : 0;
     fontSizePrinter_ = g.integer(QStringLiteral("FontSize Printer"), 8, 12);
   }
   {
-    GroupReader g(*s, kWindowPosition, ok);
+    GroupReader g(*s, kWindowPosition, ok, typed);
     window_.left = g.integer(QStringLiteral("Left"));
     window_.top = g.integer(QStringLiteral("Top"));
     window_.width = g.integer(QStringLiteral("Width"));
@@ -175,7 +180,7 @@ bool indEnviron::load(const QStringList& arguments) {
   }
   uint32_t etc = 0;
   {
-    GroupReader g(*s, kSetup, ok);
+    GroupReader g(*s, kSetup, ok, typed);
     modelType_ = g.integer(QStringLiteral("ModelType"));
     etc = static_cast<uint32_t>(g.integer(QStringLiteral("Etc Data")));
   }
@@ -209,7 +214,9 @@ bool indEnviron::save() {
   s->beginGroup(kGlobal);
   s->setValue(QStringLiteral("BBT"), marker_);
   s->setValue(QStringLiteral("ComPort"), comPort_);
-  s->setValue(QStringLiteral("ComPortPath"), comPortPath_);
+  // The registry holds exactly the values of the Windows program; a device path is a matter
+  // of systems with device files, kept in their INI file.
+  if (!iniPath_.isEmpty()) s->setValue(QStringLiteral("ComPortPath"), comPortPath_);
   s->setValue(QStringLiteral("ComSpeedHigh"), comSpeedHigh_);
   s->setValue(QStringLiteral("TransType"), transType_);
   s->setValue(QStringLiteral("Current Directory"), currentDirectory_);

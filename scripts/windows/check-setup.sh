@@ -1,0 +1,148 @@
+#!/usr/bin/env bash
+# Checks a setup program as a Windows user meets it, under Wine and a virtual X server, in a
+# fresh Wine prefix: a silent install for the current user; the installed-programs entry, the
+# Start menu and the .qev file type; kestrin.exe --version and kestrin-cli.exe from the installed
+# place; kestrin.exe showing its main window (a screenshot); a double-clicked .qev (wine start)
+# reaching that window; a silent uninstall that leaves nothing in the installation folder and
+# the user's settings in place.
+#   bash scripts/windows/check-setup.sh build/windows-package/kestrin-<version>-setup.exe
+set -euo pipefail
+here=$(cd "$(dirname "$0")/../.." && pwd)
+setup=$(readlink -f "$1")
+out=$(dirname "$setup")/check
+version=$(sed -n 's/^project(Kestrin VERSION \([0-9.]*\).*/\1/p' "$here/CMakeLists.txt")
+rm -rf "$out"
+mkdir -p "$out"
+export WINEPREFIX="$out/wine"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+unset QT_QPA_PLATFORM QT_PLUGIN_PATH WINEPATH
+
+fail() { echo "setup check FAILED: $*" >&2; exit 1; }
+step() { echo "[setup check] $*" >&2; }
+
+# A virtual X server of our own, with a window manager, ended with the check.
+pids=()
+cleanup() {
+  wineserver -k 2>/dev/null || true
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+}
+trap cleanup EXIT
+n=90
+while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
+Xvfb ":$n" -screen 0 1400x900x24 -nolisten tcp >/dev/null 2>&1 &
+pids+=($!)
+export DISPLAY=":$n"
+for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.2; done
+openbox >/dev/null 2>&1 &
+pids+=($!)
+
+wait_for() {  # wait_for SECONDS COMMAND...: true once the command succeeds
+  local until=$(($(date +%s) + $1)); shift
+  while [ "$(date +%s)" -lt "$until" ]; do "$@" && return 0; sleep 1; done
+  return 1
+}
+window_named() { xwininfo -root -tree 2>/dev/null | grep -qi -- "$1"; }
+reg_value() {  # reg_value KEY NAME: the data of a registry value, empty when there is none
+  wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"
+}
+
+step "prefix"
+wineboot -i >/dev/null 2>&1
+wineserver -w
+
+step "silent install (current user)"
+wine "$setup" /S /CurrentUser
+wineserver -w
+uninst='HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\Uninstall\Kestrin'
+inst_win=$(reg_value "$uninst" InstallLocation)
+[ -n "$inst_win" ] || fail "no installed-programs entry"
+inst=$(winepath -u "$inst_win" 2>/dev/null | tr -d '\r')
+inst=${inst%/}
+[ -f "$inst/kestrin.exe" ] && [ -f "$inst/kestrin-cli.exe" ] || fail "programs not in $inst_win"
+[ "$(reg_value "$uninst" DisplayVersion)" = "$version" ] || fail "DisplayVersion"
+[ "$(reg_value "$uninst" Publisher)" = "Zelk Inc." ] || fail "Publisher"
+[ "$(reg_value 'HKEY_CURRENT_USER\Software\Classes\.qev' '(Default)')" = "Zelk.Kestrin.qev" ] ||
+  wine reg query 'HKEY_CURRENT_USER\Software\Classes\.qev' | grep -q Zelk.Kestrin.qev || fail ".qev file type"
+start_menu=$(find "$WINEPREFIX/drive_c/users" -path '*Start Menu/Programs/Kestrin/Kestrin.lnk' | head -n1)
+[ -n "$start_menu" ] || fail "no Start menu shortcut"
+[ -f "$inst/platforms/qwindows.dll" ] || fail "no platform plugin"
+[ -f "$inst/help/help.css" ] || fail "no help pages"
+
+step "kestrin.exe --version"
+got=$(wine "$inst/kestrin.exe" --version | tr -d '\r')
+[ "$got" = "kestrin $version" ] || fail "--version said '$got'"
+
+step "kestrin-cli.exe show memory --destination 0"
+wine "$inst/kestrin-cli.exe" show memory --destination 0 >"$out/show-memory.txt" || fail "kestrin-cli show memory"
+[ "$(wc -l <"$out/show-memory.txt")" -gt 50 ] || fail "kestrin-cli printed $(wc -l <"$out/show-memory.txt") lines"
+wine "$inst/kestrin-cli.exe" edit memory 5 Name CLUB --destination 0 -o "$(winepath -w "$out/club.qev" | tr -d '\r')" \
+  >/dev/null || fail "kestrin-cli could not make club.qev"
+
+step "kestrin.exe from the Start menu's place: the main window"
+# Settings of a user who has done the initial set-up (destination 0), so the main window opens
+# on the memory sheet. 753951 is the settings' validity marker.
+cat >"$out/settings.reg" <<'REG'
+REGEDIT4
+
+[HKEY_CURRENT_USER\Software\Zelk\Kestrin\Global]
+"BBT"=dword:000b811f
+"ComPort"=dword:00000001
+"ComSpeedHigh"=dword:00000001
+"TransType"=dword:00000000
+"Current Directory"=""
+
+[HKEY_CURRENT_USER\Software\Zelk\Kestrin\Recent File List]
+"Recent0"=""
+"Recent1"=""
+"Recent2"=""
+"Recent3"=""
+"Recent4"=""
+"Recent5"=""
+"Recent6"=""
+"Recent7"=""
+"Recent8"=""
+"Recent9"=""
+
+[HKEY_CURRENT_USER\Software\Zelk\Kestrin\View Option]
+"FontSize Percentage"=dword:00000064
+"Toolbar Visible"=dword:00000001
+"FontSize Printer"=dword:0000000a
+
+[HKEY_CURRENT_USER\Software\Zelk\Kestrin\Window Position]
+"Left"=dword:00000064
+"Top"=dword:00000032
+"Width"=dword:00000400
+"Height"=dword:000002bc
+"SplitterV"=dword:000000c8
+
+[HKEY_CURRENT_USER\Software\Zelk\Kestrin\Setup]
+"ModelType"=dword:00000000
+"Etc Data"=dword:00000000
+REG
+wine regedit /S "$(winepath -w "$out/settings.reg" | tr -d '\r')"
+(cd "$inst" && wine "$inst/kestrin.exe" >"$out/kestrin.log" 2>&1) &
+wait_for 120 window_named '"Kestrin' || fail "no Kestrin window"
+sleep 5
+import -window root "$out/kestrin-main-window.png"
+
+step "wine start club.qev: the running instance takes the file"
+wine start /unix "$out/club.qev"
+wait_for 60 window_named 'club' || fail "club.qev did not reach the window"
+sleep 2
+import -window root "$out/kestrin-club.png"
+wineserver -k
+wineserver -w 2>/dev/null || true
+[ -n "$(reg_value 'HKEY_CURRENT_USER\Software\Zelk\Kestrin\Global' BBT)" ] || fail "settings missing"
+
+step "silent uninstall"
+wine "$inst/uninstall.exe" /S /CurrentUser
+wineserver -w
+[ ! -e "$inst" ] || { find "$inst" >&2; fail "files left in the installation folder"; }
+[ -z "$(reg_value "$uninst" DisplayName)" ] || fail "installed-programs entry left"
+! wine reg query 'HKEY_CURRENT_USER\Software\Classes\Zelk.Kestrin.qev' >/dev/null 2>&1 || fail "file type left"
+[ ! -e "$start_menu" ] || fail "Start menu shortcut left"
+[ -f "$out/club.qev" ] || fail "the user's file was removed"
+[ -n "$(reg_value 'HKEY_CURRENT_USER\Software\Zelk\Kestrin\Global' BBT)" ] || fail "the user's settings were removed"
+
+step "passed; screenshots: $out/kestrin-main-window.png $out/kestrin-club.png"
