@@ -16,8 +16,24 @@ bool nameSurvivesEncoding(const QString& path) {
          QFile::decodeName(QFile::encodeName(path)) == path;
 }
 
+#ifdef Q_OS_WIN
+// CON, PRN, AUX, NUL, COM1-9 and LPT1-9, with any extension, name devices in every folder.
+bool isReservedDeviceName(const QString& fileName) {
+  const QString base = fileName.section(QLatin1Char('.'), 0, 0).trimmed().toUpper();
+  static const QStringList plain{QStringLiteral("CON"), QStringLiteral("PRN"), QStringLiteral("AUX"),
+                                 QStringLiteral("NUL")};
+  if (plain.contains(base)) return true;
+  return base.size() == 4 && (base.startsWith(QLatin1String("COM")) || base.startsWith(QLatin1String("LPT"))) &&
+         base.at(3) >= QLatin1Char('1') && base.at(3) <= QLatin1Char('9');
+}
+#endif
+
 // An existing target (links followed) that is not a regular file: a device, FIFO or socket.
 bool isSpecialFile(const QFileInfo& info) {
+#ifdef Q_OS_WIN
+  // A device name is written straight to the device, never through a temporary file beside it.
+  if (isReservedDeviceName(info.fileName())) return true;
+#endif
   return info.exists() && !info.isFile() && !info.isDir();
 }
 

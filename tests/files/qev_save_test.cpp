@@ -183,3 +183,28 @@ TEST(QevSave, CanWriteLeavesNothingBehind) {
   EXPECT_EQ(readAll(path), kOldContent);
   EXPECT_EQ(entries(dir), QStringList{"kept.qev"});
 }
+
+#ifdef Q_OS_WIN
+// Windows names: UTF-16 names outside any code page, the read-only attribute, device names.
+TEST(QevSave, WindowsNames) {
+  QTemporaryDir dir;
+  const QByteArray expected = readAll(fixturePath("pattern.qev"));
+
+  const QString name = QString::fromUtf8("Club \u03A9 \u65E5\u672C \u00F1 \U0001F4FB.qev");
+  EXPECT_EQ(saveOver(dir.filePath(name)), kQevOk);
+  EXPECT_EQ(readAll(dir.filePath(name)), expected);
+  EXPECT_EQ(entries(dir), QStringList{name});
+
+  const QString locked = dir.filePath("locked.qev");
+  writeAll(locked, kOldContent);
+  ASSERT_TRUE(QFile::setPermissions(locked, QFile::ReadOwner | QFile::ReadUser));  // read-only
+  EXPECT_EQ(saveOver(locked), kQevFileOpen);
+  EXPECT_EQ(readAll(locked), kOldContent);
+  EXPECT_FALSE(SafeFileWriter::canWrite(locked));
+  QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner);
+
+  // NUL takes the bytes and leaves no file of that name and no temporary file.
+  EXPECT_EQ(saveOver(dir.filePath("NUL")), kQevOk);
+  EXPECT_EQ(entries(dir), (QStringList{name, "locked.qev"}));
+}
+#endif
