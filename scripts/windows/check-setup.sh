@@ -122,13 +122,13 @@ REGEDIT4
 REG
 wine regedit /S "$(winepath -w "$out/settings.reg" | tr -d '\r')"
 (cd "$inst" && wine "$inst/kestrin.exe" >"$out/kestrin.log" 2>&1) &
-wait_for 120 window_named '"Kestrin' || fail "no Kestrin window"
+wait_for 120 window_named ' - Kestrin"' || fail "no Kestrin window"
 sleep 5
 import -window root "$out/kestrin-main-window.png"
 
 step "wine start club.qev: the running instance takes the file"
 wine start /unix "$out/club.qev"
-wait_for 60 window_named 'club' || fail "club.qev did not reach the window"
+wait_for 60 window_named '"club.qev - Kestrin"' || fail "club.qev did not reach the window"
 sleep 2
 import -window root "$out/kestrin-club.png"
 wineserver -k
