@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Cross-builds Kestrin for 64-bit Windows into build/windows: kestrin.exe, kestrin-cli.exe, the
-# tests and the benchmarks, with the same warnings as the Linux build. Needs the SDK of
-# scripts/windows/sdk.sh (KESTRIN_WIN_SDK, default ~/.cache/kestrin/win-sdk-6.4.2).
+# tests and the benchmarks, with the warnings of the Linux test build (as errors). Needs the SDK
+# of scripts/windows/sdk.sh (KESTRIN_WIN_SDK, default ~/.cache/kestrin/win-sdk-6.4.2).
 #   KESTRIN_WIN_BUILD   the build folder (default build/windows)
 #   KESTRIN_JOBS        parallel jobs (default: the number of cores)
 set -euo pipefail
@@ -15,7 +15,7 @@ bash "$here/scripts/windows/install-deps.sh"
 build=${KESTRIN_WIN_BUILD:-$here/build/windows}
 cmake -S "$here" -B "$build" -G Ninja \
   -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-w64-x86_64.cmake" \
-  -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_BUILD_TYPE=Release -DKESTRIN_WERROR=ON \
   -DCMAKE_PREFIX_PATH="$KESTRIN_WIN_SDK" \
   -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
   -DCMAKE_CROSSCOMPILING_EMULATOR="$here/scripts/windows/wine-run.sh" >/dev/null
