@@ -71,20 +71,21 @@ void cuiPopupMenu::readBody(QMenu* root, const QByteArray& stem) {
 }
 
 void cuiPopupMenu::refresh() {
+  for (QAction* action : actions_) refresh(action);
+}
+
+void cuiPopupMenu::refresh(QAction* action) {
   if (!query_) return;
-  for (int i = 0; i < actions_.size(); ++i) {
-    QAction* action = actions_[i];
-    const cmcCellObj* cell = cellOf(action);
-    if (!cell || cell->link == CL_None) continue;
-    cmcCellCapsule state;
-    query_(*cell, state);
-    action->setCheckable(state.itemState.checked);
-    action->setChecked(state.itemState.checked);
-    action->setEnabled(!state.itemState.disabled);
-    action->setVisible(!state.itemState.hidden);
-    if (state.itemState.captionSet && !state.resultText.isEmpty())
-      action->setText(fromCp932(state.resultText));
-  }
+  const cmcCellObj* cell = cellOf(action);
+  if (!cell || cell->link == CL_None) return;
+  cmcCellCapsule state;
+  query_(*cell, state);
+  action->setCheckable(state.itemState.checked);
+  action->setChecked(state.itemState.checked);
+  action->setEnabled(!state.itemState.disabled);
+  action->setVisible(!state.itemState.hidden);
+  if (state.itemState.captionSet && !state.resultText.isEmpty())
+    action->setText(fromCp932(state.resultText));
 }
 
 const cmcCellObj* cuiPopupMenu::cellOf(const QAction* action) const {
@@ -98,6 +99,16 @@ QAction* cuiPopupMenu::actionForShortcut(const QKeySequence& keys) const {
         action->shortcut().matches(keys) == QKeySequence::ExactMatch) {
       return action;
     }
+  }
+  return nullptr;
+}
+
+QAction* cuiPopupMenu::refreshedActionForShortcut(const QKeySequence& keys) {
+  for (QAction* action : actions_) {
+    if (action->shortcut().isEmpty() || action->shortcut().matches(keys) != QKeySequence::ExactMatch)
+      continue;
+    refresh(action);
+    if (action->isEnabled() && action->isVisible()) return action;
   }
   return nullptr;
 }

@@ -41,9 +41,14 @@ class cuiPopupMenu {
   void setStateQuery(StateQuery query) { query_ = std::move(query); }
   // Asks every item for its checked, enabled, visible state and caption.
   void refresh();
+  // Asks one item.
+  void refresh(QAction* action);
 
   // The item whose shortcut is `keys` (enabled items only), or null.
   QAction* actionForShortcut(const QKeySequence& keys) const;
+  // The same, asking only the items with that shortcut for their state first: a key need not
+  // refresh the whole menu.
+  QAction* refreshedActionForShortcut(const QKeySequence& keys);
   // The item cell behind an action of this builder, or null.
   const cmcCellObj* cellOf(const QAction* action) const;
   const QList<QAction*>& actions() const { return actions_; }

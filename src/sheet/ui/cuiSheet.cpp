@@ -947,8 +947,7 @@ void cuiSheet::Impl::gridKeyPress(QKeyEvent* event) {
   // The popup menu's shortcuts (Ctrl+C, Del, Ctrl+Up ...) act on the current cell.
   if (!dialog && key != Qt::Key_Return && key != Qt::Key_Enter && !popup->isEmpty()) {
     const QKeySequence keys(QKeyCombination(mods, Qt::Key(key)));
-    popupBuilder->refresh();
-    if (QAction* action = popupBuilder->actionForShortcut(keys)) {
+    if (QAction* action = popupBuilder->refreshedActionForShortcut(keys)) {
       action->trigger();
       shiftHeld = false;
       return;
