@@ -96,6 +96,10 @@ struct cuiSheet::Impl : public GridHandler, public QObject {
   bool mouseDown = false;
   bool shiftHeld = false;
   bool multiActive = false;
+  // The rows that may hold a mark or a line mark (none while markTop > markBottom): a move looks
+  // at these and at the rows it passes, not at the whole sheet.
+  int markTop = 0;
+  int markBottom = -1;
   bool popupOnHeader = false;
   bool dying = false;
   bool focusInEditor = false;  // the focus went to the in-place editor, not away  // the widget is
@@ -182,9 +186,12 @@ struct cuiSheet::Impl : public GridHandler, public QObject {
   void onEvent(const cmcEvent& event);
   void autoFit(int column);
   void invalidateSelected();
-  // Repaints the cells whose marks differ from `before` (a snapshot of marked and line-marked).
-  std::vector<uint8_t> markSnapshot() const;
-  void invalidateChangedMarks(const std::vector<uint8_t>& before);
+  // Repaints the cells whose marks differ from `before` (a snapshot of marked and line-marked in
+  // the rows top to bottom, which hold every mark before and after).
+  std::vector<uint8_t> markSnapshot(int top, int bottom) const;
+  void invalidateChangedMarks(const std::vector<uint8_t>& before, int top, int bottom);
+  // Narrows markTop and markBottom to the rows that hold marks, of top to bottom.
+  void findMarkedRows(int top, int bottom);
 };
 
 cuiSheet::Impl::~Impl() = default;
@@ -334,7 +341,7 @@ void cuiSheet::Impl::makeRequest(cmcCellCapsule& req, SheetPos pos) const {
     req.multipleSelection.bits = kMultiSelectActive;
     const cmcCellObj& here = model->cellAt(pos.column, pos.row);
     bool any = false;
-    for (int r = 0; r < model->rowCount(); ++r) {
+    for (int r = std::max(0, markTop); r <= std::min(markBottom, model->rowCount() - 1); ++r) {
       for (int c = 0; c < model->columnCount(); ++c) {
         const SheetCell& s = model->cellState(c, r);
         if (!s.marked || s.cell.link != here.link) continue;
@@ -548,18 +555,35 @@ void cuiSheet::Impl::scrollToStartIfNeeded(SheetPos pos) {
 }
 
 void cuiSheet::Impl::clearMarks() {
-  for (int r = 0; r < model->rowCount(); ++r)
+  for (int r = std::max(0, markTop); r <= std::min(markBottom, model->rowCount() - 1); ++r)
     for (int c = 0; c < model->columnCount(); ++c) {
       SheetCell& s = model->cellState(c, r);
       s.marked = false;
       s.lineMarked = false;
     }
+  markTop = 0;
+  markBottom = -1;
+}
+
+void cuiSheet::Impl::findMarkedRows(int top, int bottom) {
+  markTop = 0;
+  markBottom = -1;
+  for (int r = std::max(0, top); r <= std::min(bottom, model->rowCount() - 1); ++r) {
+    bool any = false;
+    for (int c = 0; c < model->columnCount() && !any; ++c) {
+      const SheetCell& s = model->cellState(c, r);
+      any = s.marked || s.lineMarked;
+    }
+    if (!any) continue;
+    if (markTop > markBottom) markTop = r;
+    markBottom = r;
+  }
 }
 
 void cuiSheet::Impl::refreshLineMarks() {
   if (model->style().multiSelect != MultiSelectMode::Line) return;
   // A lone current cell is not a selection of lines: its row shows the line tint instead.
-  for (int r = 0; r < model->rowCount(); ++r) {
+  for (int r = std::max(0, markTop); r <= std::min(markBottom, model->rowCount() - 1); ++r) {
     bool any = false;
     if (!multiActive) {
       for (int c = 0; c < model->columnCount(); ++c) model->cellState(c, r).lineMarked = false;
@@ -573,7 +597,15 @@ void cuiSheet::Impl::refreshLineMarks() {
 
 void cuiSheet::Impl::updateMultiSelection(SheetPos old, SheetPos now) {
   if (model->style().multiSelect == MultiSelectMode::None || dialog || !now.valid()) return;
-  const std::vector<uint8_t> before = markSnapshot();
+  // Marks change only in the rows that hold them now and in those of the old and new boxes.
+  int top = std::min(markTop, now.row);
+  int bottom = std::max(markBottom, now.row);
+  for (const SheetPos& p : {old, anchor}) {
+    if (!p.valid()) continue;
+    top = std::min(top, p.row);
+    bottom = std::max(bottom, p.row);
+  }
+  const std::vector<uint8_t> before = markSnapshot(top, bottom);
   auto inRow = [&](SheetPos p) {
     return p.valid() && model->cellState(p.column, p.row).inMultiSelectRow;
   };
@@ -599,14 +631,20 @@ void cuiSheet::Impl::updateMultiSelection(SheetPos old, SheetPos now) {
     }
   }
   model->cellState(now.column, now.row).marked = true;
+  markTop = top;
+  markBottom = bottom;
   refreshLineMarks();
-  invalidateChangedMarks(before);
+  findMarkedRows(top, bottom);
+  invalidateChangedMarks(before, top, bottom);
 }
 
-std::vector<uint8_t> cuiSheet::Impl::markSnapshot() const {
+std::vector<uint8_t> cuiSheet::Impl::markSnapshot(int top, int bottom) const {
   std::vector<uint8_t> marks;
-  marks.reserve(size_t(model->rowCount()) * size_t(model->columnCount()));
-  for (int r = 0; r < model->rowCount(); ++r)
+  top = std::max(0, top);
+  bottom = std::min(bottom, model->rowCount() - 1);
+  if (top > bottom) return marks;
+  marks.reserve(size_t(bottom - top + 1) * size_t(model->columnCount()));
+  for (int r = top; r <= bottom; ++r)
     for (int c = 0; c < model->columnCount(); ++c) {
       const SheetCell& cell = model->cellState(c, r);
       marks.push_back(uint8_t((cell.marked ? 1 : 0) | (cell.lineMarked ? 2 : 0)));
@@ -614,11 +652,13 @@ std::vector<uint8_t> cuiSheet::Impl::markSnapshot() const {
   return marks;
 }
 
-void cuiSheet::Impl::invalidateChangedMarks(const std::vector<uint8_t>& before) {
-  const std::vector<uint8_t> after = markSnapshot();
+void cuiSheet::Impl::invalidateChangedMarks(const std::vector<uint8_t>& before, int top,
+                                            int bottom) {
+  const std::vector<uint8_t> after = markSnapshot(top, bottom);
   const int columns = model->columnCount();
+  const int first = std::max(0, top);
   for (size_t i = 0; i < after.size() && i < before.size(); ++i)
-    if (after[i] != before[i]) grid->invalidateCell(int(i) % columns, int(i) / columns);
+    if (after[i] != before[i]) grid->invalidateCell(int(i) % columns, first + int(i) / columns);
 }
 
 void cuiSheet::Impl::applyRange(const cmcCellCapsule& req) {
@@ -626,7 +666,8 @@ void cuiSheet::Impl::applyRange(const cmcCellCapsule& req) {
   const cmcCellObj& here = model->cellAt(current.column, current.row);
   const int first = std::min(req.multipleSelection.first, req.multipleSelection.last);
   const int last = std::max(req.multipleSelection.first, req.multipleSelection.last);
-  const std::vector<uint8_t> before = markSnapshot();
+  const int rows = model->rowCount();
+  const std::vector<uint8_t> before = markSnapshot(0, rows - 1);
   clearMarks();
   SheetPos far;
   for (int r = 0; r < model->rowCount(); ++r)
@@ -640,8 +681,11 @@ void cuiSheet::Impl::applyRange(const cmcCellCapsule& req) {
     }
   multiActive = first != last;
   if (far.valid()) anchor = {current.column, far.row};
+  markTop = 0;
+  markBottom = rows - 1;
   refreshLineMarks();
-  invalidateChangedMarks(before);
+  findMarkedRows(0, rows - 1);
+  invalidateChangedMarks(before, 0, rows - 1);
 }
 
 // --- editor ----------------------------------------------------------------------------------
@@ -1096,9 +1140,9 @@ void cuiSheet::Impl::gridFocusChanged(bool gained) {
 void cuiSheet::Impl::invalidateSelected() {
   if (current.valid()) grid->invalidateCell(current.column, current.row);
   if (!multiActive) return;
-  const int lastRow = std::min(model->rowCount() - 1, grid->lastVisibleRow());
+  const int lastRow = std::min({model->rowCount() - 1, grid->lastVisibleRow(), markBottom});
   const int lastColumn = std::min(model->columnCount() - 1, grid->lastVisibleColumn());
-  for (int r = 0; r <= lastRow; ++r)
+  for (int r = std::max(0, markTop); r <= lastRow; ++r)
     for (int c = 0; c <= lastColumn; ++c) {
       const SheetCell& cell = model->cellState(c, r);
       if (cell.marked || cell.lineMarked) grid->invalidateCell(c, r);
