@@ -162,9 +162,24 @@ TEST_F(SheetKeys, ShiftDownMarksLines) {
     EXPECT_EQ(m.cellState(m.columnCount() - 1, row).lineMarked, inside) << index;
     EXPECT_FALSE(m.cellState(0, row).lineMarked) << "fixed column, " << index;
   }
-  // A plain move drops the selection.
+  // A plain move drops the selection, and repaints the lines that lose it.
+  grid()->takeInvalidated();
   QTest::keyClick(grid(), Qt::Key_Down);
   EXPECT_FALSE(m.cellState(m.columnCount() - 1, cellOf(CL_Mch_Freq, 2).row).lineMarked);
+  const QList<SheetPos> repainted = grid()->takeInvalidated();
+  for (int index : {2, 3}) {
+    const SheetPos p = cellOf(CL_Mch_Freq, index);
+    EXPECT_TRUE(repainted.contains(SheetPos{m.columnCount() - 1, p.row})) << index;
+  }
+}
+
+TEST_F(SheetKeys, TheGridKeepsNoRecordOfRepaintsUntilAskedForOne) {
+  open(kMemory);
+  select(CL_Mch_Freq, 2);
+  for (int i = 0; i < 5; ++i) QTest::keyClick(grid(), Qt::Key_Down);
+  EXPECT_TRUE(grid()->takeInvalidated().isEmpty());
+  QTest::keyClick(grid(), Qt::Key_Down);
+  EXPECT_FALSE(grid()->takeInvalidated().isEmpty());
 }
 
 // Typed the way a person types: Shift goes down before each capital and up after it.

@@ -116,11 +116,12 @@ void cuiGrid::updateGeometries() {
 void cuiGrid::setTopRow(int row) {
   row = std::clamp(row, sheet_.fixedRows(), laidOut_ ? maxTopRow() : sheet_.rowCount() - 1);
   if (row == topRow_) return;
+  const int oldTop = topRow_;
   topRow_ = row;
   updatingBars_ = true;
   verticalScrollBar()->setValue(row);
   updatingBars_ = false;
-  viewport()->update();
+  scrollBody(oldTop, leftColumn_);
   handler_.gridScrolled();
 }
 
@@ -128,11 +129,12 @@ void cuiGrid::setLeftColumn(int column) {
   column =
       std::clamp(column, sheet_.fixedCols(), laidOut_ ? maxLeftColumn() : sheet_.columnCount() - 1);
   if (column == leftColumn_) return;
+  const int oldLeft = leftColumn_;
   leftColumn_ = column;
   updatingBars_ = true;
   horizontalScrollBar()->setValue(column);
   updatingBars_ = false;
-  viewport()->update();
+  scrollBody(topRow_, oldLeft);
   handler_.gridScrolled();
 }
 
@@ -141,11 +143,46 @@ void cuiGrid::scrollContentsBy(int, int) {
   const int top = verticalScrollBar()->value();
   const int left = horizontalScrollBar()->value();
   if (top != topRow_ || left != leftColumn_) {
+    const int oldTop = topRow_;
+    const int oldLeft = leftColumn_;
     topRow_ = top;
     leftColumn_ = left;
-    viewport()->update();
+    scrollBody(oldTop, oldLeft);
     handler_.gridScrolled();
   }
+}
+
+void cuiGrid::scrollBody(int oldTop, int oldLeft) {
+  QWidget* view = viewport();
+  if (!laidOut_ || !view->isVisible() || (oldTop != topRow_ && oldLeft != leftColumn_)) {
+    view->update();
+    return;
+  }
+  // The distance in pixels: the sizes of the rows or columns that went out of or came into view.
+  auto span = [](int from, int to, auto size) {
+    int pixels = 0;
+    for (int i = std::min(from, to); i < std::max(from, to); ++i) pixels += size(i);
+    return from < to ? -pixels : pixels;
+  };
+  const QRect all = view->rect();
+  QRect area;
+  int dx = 0;
+  int dy = 0;
+  if (oldTop != topRow_) {
+    // The fixed rows stay; the fixed columns move with their rows.
+    dy = span(oldTop, topRow_, [this](int r) { return sheet_.rowHeight(r); });
+    area = QRect(0, fixedHeight(), all.width(), all.height() - fixedHeight());
+  } else {
+    dx = span(oldLeft, leftColumn_, [this](int c) { return sheet_.columnWidth(c); });
+    area = QRect(fixedWidth(), 0, all.width() - fixedWidth(), all.height());
+  }
+  area &= all;
+  if (area.isEmpty()) return;
+  if (std::abs(dx) >= area.width() || std::abs(dy) >= area.height()) {
+    view->update(area);
+    return;
+  }
+  view->scroll(dx, dy, area);
 }
 
 int cuiGrid::lastVisibleRow() const {
@@ -256,7 +293,7 @@ void cuiGrid::invalidateCell(int column, int row) {
     if (c > column && !sheet_.cellAt(c, row).tail()) break;
     const QRect r = cellRect(c, row);
     if (r.isEmpty()) continue;
-    invalidated_.append({c, row});
+    if (recordInvalidated_) invalidated_.append({c, row});
     viewport()->update(r);
   }
 }
@@ -264,14 +301,17 @@ void cuiGrid::invalidateCell(int column, int row) {
 void cuiGrid::invalidateRow(int row) {
   const int y = rowTop(row);
   if (y < 0) return;
-  for (int c = 0; c < sheet_.columnCount(); ++c)
-    if (!cellRect(c, row).isEmpty()) invalidated_.append({c, row});
+  if (recordInvalidated_) {
+    for (int c = 0; c < sheet_.columnCount(); ++c)
+      if (!cellRect(c, row).isEmpty()) invalidated_.append({c, row});
+  }
   viewport()->update(QRect(0, y, viewport()->width(), sheet_.rowHeight(row)));
 }
 
 void cuiGrid::invalidateAll() { viewport()->update(); }
 
 QList<SheetPos> cuiGrid::takeInvalidated() {
+  recordInvalidated_ = true;
   QList<SheetPos> out;
   out.swap(invalidated_);
   return out;
@@ -467,6 +507,10 @@ void cuiGrid::inputMethodEvent(QInputMethodEvent* event) {
 }
 
 bool cuiGrid::viewportEvent(QEvent* event) {
+  // Showing or hiding the in-place editor asks its parent, the viewport, for a new layout; the
+  // scroll area would answer by laying out its scroll bars again and repainting all of itself.
+  // Nothing inside the viewport takes part in that layout.
+  if (event->type() == QEvent::LayoutRequest) return true;
   // Mouse events of the viewport arrive here first; the scroll area forwards them to the
   // handlers above.
   return QAbstractScrollArea::viewportEvent(event);

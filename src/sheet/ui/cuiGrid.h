@@ -75,7 +75,8 @@ class cuiGrid : public QAbstractScrollArea {
   void invalidateCell(int column, int row);
   void invalidateRow(int row);
   void invalidateAll();
-  // Cells repainted since the last call (for checking which cells a change repaints).
+  // Cells repainted since the last call (for checking which cells a change repaints). The grid
+  // keeps no such record until the first call: a long session must not collect one.
   QList<SheetPos> takeInvalidated();
   // Recomputes scroll ranges after the sheet's sizes changed.
   void updateGeometries();
@@ -112,6 +113,9 @@ class cuiGrid : public QAbstractScrollArea {
   int fixedWidth() const;
   int fixedHeight() const;
   int resizeEdgeAt(const QPoint& point) const;
+  // After the first body row or column changed from these: moves the pixels that stay in view
+  // and repaints only what comes into view.
+  void scrollBody(int oldTop, int oldLeft);
   void autoScrollTick();
 
   SheetModel& sheet_;
@@ -130,5 +134,6 @@ class cuiGrid : public QAbstractScrollArea {
   int resizeStartWidth_ = 0;
   QTimer* autoScroll_ = nullptr;
   QPoint lastMouse_;
+  bool recordInvalidated_ = false;
   QList<SheetPos> invalidated_;
 };
