@@ -1,4 +1,6 @@
 #include <QPainter>
+#include <QScreen>
+#include <QScrollBar>
 
 #include "sheet/ui/CellPainter.h"
 #include "sheet/ui/SheetColours.h"
@@ -98,6 +100,39 @@ TEST(DerivedColours, FromWindowAndText) {
   }
 }
 
+// Scrolling moves the pixels that stay and paints only what comes into view: the screen must
+// then show exactly what a repaint of everything shows.
+TEST_F(Painting, ScrolledPixelsMatchAFullRepaint) {
+  open(kMemory);
+  select(CL_Mch_Freq, 3);
+  auto onScreen = [&] {
+    QApplication::processEvents();
+    return window.screen()->grabWindow(window.winId()).toImage();
+  };
+  QScrollBar* rows = grid()->verticalScrollBar();
+  const struct Step {
+    const char* what;
+    std::function<void()> scroll;
+  } steps[] = {
+      {"a page down", [&] { rows->triggerAction(QAbstractSlider::SliderPageStepAdd); }},
+      {"a wheel notch down", [&] { grid()->wheelRows(1); }},
+      {"a wheel notch up", [&] { grid()->wheelRows(-1); }},
+      {"a page up", [&] { rows->triggerAction(QAbstractSlider::SliderPageStepSub); }},
+      {"two columns right", [&] { grid()->setLeftColumn(grid()->leftColumn() + 2); }},
+      {"one column left", [&] { grid()->setLeftColumn(grid()->leftColumn() - 1); }},
+  };
+  for (const Step& step : steps) {
+    const int top = grid()->topRow();
+    const int left = grid()->leftColumn();
+    step.scroll();
+    ASSERT_TRUE(grid()->topRow() != top || grid()->leftColumn() != left) << step.what;
+    const QImage scrolled = onScreen();
+    ASSERT_FALSE(scrolled.isNull());
+    grid()->viewport()->repaint();
+    EXPECT_EQ(scrolled, onScreen()) << step.what;
+  }
+}
+
 // One cell painted alone with a scripted answer, as the print preview and the pages will do.
 class OneCell : public Painting {
  protected:
@@ -182,6 +217,24 @@ TEST_F(OneCell, ErrorMarkAtItsPosition) {
   }
   // No mark without the bit.
   EXPECT_TRUE(redColumns(paint([](cmcCellCapsule& req) { req.resultText = "1"; })).empty());
+}
+
+TEST_F(OneCell, TextWiderThanTheCellStaysInside) {
+  CellPainter painter(sheet->model(), [](cmcCellCapsule& req) {
+    req.resultText = "145.500000 145.500000 145.500000";
+  });
+  QImage image(320, 24, QImage::Format_RGB32);
+  image.fill(Qt::magenta);
+  {
+    QPainter p(&image);
+    painter.paint(p, at.column, at.row, QRect(0, 0, 160, 24), CellPaintState{});
+  }
+  bool inked = false;
+  for (int x = 0; x < 160; ++x) inked = inked || qGray(image.pixel(x, 12)) < 100;
+  EXPECT_TRUE(inked);
+  for (int x = 160; x < image.width(); ++x)
+    for (int y = 0; y < image.height(); ++y)
+      ASSERT_EQ(image.pixel(x, y), qRgb(255, 0, 255)) << x << "," << y;
 }
 
 TEST_F(OneCell, PrintedDarkGreyWithWhiteTextOrWhite) {

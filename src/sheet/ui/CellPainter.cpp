@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QPolygon>
 #include <QStringList>
+#include <QTextLayout>
 #include <cmath>
 
 #include "model/cmcCellCapsule.h"
@@ -16,6 +17,9 @@ using namespace sheetcolours;
 namespace {
 
 constexpr CellColour kPrintDarkGrey = 0x00606060;
+// Texts whose extents a font keeps; beyond it the record starts again (a long session shows
+// ever new values).
+constexpr int kMaxTextExtents = 4096;
 
 int rounded(double v) { return static_cast<int>(std::floor(v + 0.5)); }
 
@@ -76,8 +80,44 @@ const CellPainter::CachedFont& CellPainter::fontFor(const CellFont& cell,
     if (f->dpi == dpi && f->cell == cell) return *f;
   const QFont font = cellQFont(cell, device);
   fonts_.push_back(std::make_unique<CachedFont>(
-      CachedFont{cell, dpi, font, device ? QFontMetrics(font, device) : QFontMetrics(font)}));
+      CachedFont{cell, dpi, font, device ? QFontMetrics(font, device) : QFontMetrics(font), {}}));
   return *fonts_.back();
+}
+
+const CellPainter::TextExtent& CellPainter::extentOf(const CachedFont& font, const QString& text,
+                                                     const QPaintDevice* device) {
+  const auto found = font.extents.constFind(text);
+  if (found != font.extents.cend()) return *found;
+  if (font.extents.size() >= kMaxTextExtents) font.extents.clear();
+  // Anti-aliased edges may reach a pixel beyond the glyphs' boxes.
+  TextExtent extent{font.metrics.horizontalAdvance(text),
+                    font.metrics.boundingRect(text).adjusted(-1, -1, 1, 1),
+                    {},
+                    0};
+  const QFont& f = font.font;
+  if (!f.underline() && !f.strikeOut() && !f.overline() && !text.isEmpty()) {
+    QTextLayout layout(text, f, device);
+    layout.setCacheEnabled(true);
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    layout.endLayout();
+    if (line.isValid()) {
+      extent.glyphs = line.glyphRuns();
+      extent.ascent = line.ascent();
+    }
+  }
+  return *font.extents.insert(text, extent);
+}
+
+void CellPainter::drawLine(QPainter& p, const CachedFont& font, const QString& text, int x,
+                           int baseline) {
+  const TextExtent& extent = extentOf(font, text, p.device());
+  if (extent.glyphs.isEmpty()) {
+    p.drawText(x, baseline, text);
+    return;
+  }
+  const QPointF top(x, baseline - extent.ascent);
+  for (const QGlyphRun& run : extent.glyphs) p.drawGlyphRun(top, run);
 }
 
 bool CellPainter::isSelectedLook(int column, int row, const CellPaintState& state) const {
@@ -139,8 +179,18 @@ void CellPainter::paint(QPainter& p, int column, int row, const QRect& cellRect,
   }
   const CellColour backgroundRgb = resolve(background, palette_);
 
-  p.save();
-  p.setClipRect(cellRect);
+  // Whatever is drawn stays inside the cell. Clipping costs more than the rest of a plain cell,
+  // so it is switched on only before something that may reach beyond it: the text of a joined
+  // group, text wider or taller than the cell, a mark that does not fit. A clip the caller set
+  // is kept as it was.
+  const bool callerClip = p.hasClipping();
+  bool clipped = false;
+  auto clipFor = [&](const QRect& drawn) {
+    if (clipped || cellRect.contains(drawn)) return;
+    clipped = true;
+    if (callerClip) p.save();
+    p.setClipRect(cellRect);
+  };
   p.fillRect(cellRect, toQColor(background, palette_));
 
   // 5. Font and colour.
@@ -186,11 +236,11 @@ void CellPainter::paint(QPainter& p, int column, int row, const QRect& cellRect,
 
   const CachedFont& cached = fontFor(cellFont, p.device());
   const QFont& font = cached.font;
-  p.setFont(font);
   const QFontMetrics& metrics = cached.metrics;
   const QColor ink = toQColor(fontColour, palette_);
 
   // Decorations the handler asked for.
+  if (decoration != kDecorationNone) clipFor(rect);
   if (decoration == kDecorationQuarterPillar) {
     const int h = rect.height() * 3 / 10;
     p.fillRect(QRect(rect.left(), rect.top() + rect.height() - h, rect.width(), h),
@@ -213,6 +263,7 @@ void CellPainter::paint(QPainter& p, int column, int row, const QRect& cellRect,
   const double sc = scale_;
   int textRight = rect.left();
   if (!text.isEmpty()) {
+    p.setFont(font);
     const QString all = displayString(text);
     QStringList lines =
         cell.wrap() ? wrapLines(all, metrics, rect.width() * 9 / 10) : all.split(QLatin1Char('\n'));
@@ -235,7 +286,8 @@ void CellPainter::paint(QPainter& p, int column, int row, const QRect& cellRect,
     }
     int remaining = significant;
     for (const QString& line : lines) {
-      const int width = metrics.horizontalAdvance(line);
+      const TextExtent& extent = extentOf(cached, line, p.device());
+      const int width = extent.width;
       int x;
       switch (cell.hAlign()) {
         case kAlignCentre:
@@ -250,16 +302,17 @@ void CellPainter::paint(QPainter& p, int column, int row, const QRect& cellRect,
       }
       x = std::max(x, rect.left());
       const int baseline = y + metrics.ascent();
+      clipFor(extent.ink.translated(x, baseline));
       if (remaining < line.size()) {
         p.setPen(print_ ? ink : toQColor(kClSilver, palette_));
-        p.drawText(x, baseline, line);
+        drawLine(p, cached, line, x, baseline);
         if (remaining > 0) {
           p.setPen(ink);
-          p.drawText(x, baseline, line.left(remaining));
+          drawLine(p, cached, line.left(remaining), x, baseline);
         }
       } else {
         p.setPen(ink);
-        p.drawText(x, baseline, line);
+        drawLine(p, cached, line, x, baseline);
       }
       remaining = std::max(0, remaining - int(line.size()));
       textRight = std::max(textRight, x + width);
@@ -305,7 +358,13 @@ void CellPainter::paint(QPainter& p, int column, int row, const QRect& cellRect,
       x = right - ih - 1;
     }
     const int y = rect.top() + rect.height() - 1 - ih;
+    clipFor(QRect(x, y, iw, ih));
     images.draw(p, image, QRect(x, y, iw, ih));
   }
-  p.restore();
+  if (clipped) {
+    if (callerClip)
+      p.restore();
+    else
+      p.setClipping(false);
+  }
 }

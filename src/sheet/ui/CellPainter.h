@@ -2,6 +2,8 @@
 
 #include <QFont>
 #include <QFontMetrics>
+#include <QGlyphRun>
+#include <QHash>
 #include <QPalette>
 #include <QRect>
 #include <functional>
@@ -62,14 +64,29 @@ class CellPainter {
  private:
   bool isSelectedLook(int column, int row, const CellPaintState& state) const;
   // Converting a font and measuring with it costs more than painting a cell; a sheet uses a
-  // handful.
+  // handful. Measuring a text shapes it, which costs as much as drawing it, and a sheet shows
+  // the same few texts over and over: each font keeps the extents of the texts it measured.
+  struct TextExtent {
+    int width;  // the advance
+    QRect ink;  // covers every pixel the text touches when drawn with its baseline at (0, 0)
+    // The shaped glyphs, drawn with the top of the line at (0, 0); none for fonts whose lines
+    // (underline, strike-out) only drawText draws.
+    QList<QGlyphRun> glyphs;
+    qreal ascent = 0;
+  };
   struct CachedFont {
     CellFont cell;
     int dpi;
     QFont font;
     QFontMetrics metrics;
+    mutable QHash<QString, TextExtent> extents;
   };
   const CachedFont& fontFor(const CellFont& font, class QPaintDevice* device) const;
+  static const TextExtent& extentOf(const CachedFont& font, const QString& text,
+                                    const QPaintDevice* device);
+  // Draws `text` with its baseline starting at (x, baseline), as QPainter::drawText does.
+  static void drawLine(QPainter& painter, const CachedFont& font, const QString& text, int x,
+                       int baseline);
 
   const SheetModel& sheet_;
   Answer answer_;
