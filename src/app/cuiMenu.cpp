@@ -269,7 +269,18 @@ void cuiMenu::fillFromSection(Item& item, const QByteArray& stem, cuiMenu* handl
 void cuiMenu::onEvent(const cmcEvent& event) {
   switch (event.code) {
     case ev::kRefreshMenus:
-      refresh();
+      // Sent on every move of the current cell: one refresh per pass of the event loop is
+      // enough, and every menu refreshes again as it opens.
+      if (!refreshQueued_) {
+        refreshQueued_ = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+              refreshQueued_ = false;
+              refresh();
+            },
+            Qt::QueuedConnection);
+      }
       break;
     case ev::kEmptySubmenu: {
       Item* item = findLink(int(event.b));

@@ -98,4 +98,5 @@ class cuiMenu : public QObject {
   cmcCellObj basic_;
   std::vector<std::unique_ptr<Item>> items_;  // depth first
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+  bool refreshQueued_ = false;
 };
