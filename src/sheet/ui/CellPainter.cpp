@@ -1,5 +1,6 @@
 #include "sheet/ui/CellPainter.h"
 
+#include <QCoreApplication>
 #include <QFontMetrics>
 #include <QPaintDevice>
 #include <QPainter>
@@ -20,6 +21,8 @@ constexpr CellColour kPrintDarkGrey = 0x00606060;
 // Texts whose extents a font keeps; beyond it the record starts again (a long session shows
 // ever new values).
 constexpr int kMaxTextExtents = 4096;
+// Fonts kept (a sheet uses a handful; font sizes and printers add more).
+constexpr size_t kMaxCachedFonts = 64;
 
 int rounded(double v) { return static_cast<int>(std::floor(v + 0.5)); }
 
@@ -73,15 +76,27 @@ QStringList CellPainter::wrapLines(const QString& text, const QFontMetrics& metr
   return out;
 }
 
+std::vector<std::unique_ptr<CellPainter::CachedFont>>& CellPainter::cachedFonts() {
+  static std::vector<std::unique_ptr<CachedFont>>* fonts = nullptr;
+  if (!fonts) {
+    fonts = new std::vector<std::unique_ptr<CachedFont>>;
+    // Fonts must go before the application does.
+    if (QCoreApplication::instance()) qAddPostRoutine([] { fonts->clear(); });
+  }
+  return *fonts;
+}
+
 const CellPainter::CachedFont& CellPainter::fontFor(const CellFont& cell,
                                                     QPaintDevice* device) const {
   const int dpi = device ? device->logicalDpiY() : 0;
-  for (const auto& f : fonts_)
+  auto& fonts = cachedFonts();
+  for (const auto& f : fonts)
     if (f->dpi == dpi && f->cell == cell) return *f;
+  if (fonts.size() >= kMaxCachedFonts) fonts.clear();
   const QFont font = cellQFont(cell, device);
-  fonts_.push_back(std::make_unique<CachedFont>(
+  fonts.push_back(std::make_unique<CachedFont>(
       CachedFont{cell, dpi, font, device ? QFontMetrics(font, device) : QFontMetrics(font), {}}));
-  return *fonts_.back();
+  return *fonts.back();
 }
 
 const CellPainter::TextExtent& CellPainter::extentOf(const CachedFont& font, const QString& text,

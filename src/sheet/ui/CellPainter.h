@@ -94,5 +94,6 @@ class CellPainter {
   double scale_;
   QPalette palette_;
   std::shared_ptr<const MarkImages> marks_;
-  mutable std::vector<std::unique_ptr<CachedFont>> fonts_;
+  // Shared by every painter: sheets come and go, their fonts and texts stay.
+  static std::vector<std::unique_ptr<CachedFont>>& cachedFonts();
 };
