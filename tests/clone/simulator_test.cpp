@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
+
+#include <QtGlobal>
+#ifdef Q_OS_UNIX
 #include <sys/stat.h>
+#endif
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -74,12 +78,14 @@ TEST(Simulator, MemoryFilesRoundTrip) {
   damaged.close();
   ASSERT_TRUE(simmemory::load(qev, kept, &error, &warning));
   EXPECT_TRUE(warning.contains(qev) && warning.contains("check line")) << warning.toStdString();
+#ifdef Q_OS_UNIX
   for (const char* name : {"fifo.qev", "fifo.bin"}) {
     const QString fifo = dir.filePath(name);
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     EXPECT_FALSE(simmemory::load(fifo, kept, &error)) << name;
   }
   EXPECT_FALSE(simmemory::load("/dev/zero", kept, &error));
+#endif
 
   EXPECT_EQ(simmemory::packEtcData(16), 4194305);
   EXPECT_EQ(simmemory::packEtcData(0), 0);
