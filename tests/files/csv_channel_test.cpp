@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
+#include <QtGlobal>
+#ifdef Q_OS_UNIX
 #include <sys/stat.h>
+#endif
 
 #include <QDir>
 #include <QFile>
@@ -546,6 +549,7 @@ TEST(CsvImport, UnreadableFileAndConfirmation) {
   EXPECT_EQ(box.icon, PromptIcon::Warning);
 }
 
+#ifdef Q_OS_UNIX
 // Only regular files are read: a FIFO would block until a writer came, a device may never end.
 TEST(CsvImport, InputThatIsNotARegularFileIsRefusedUnread) {
   QTemporaryDir dir;
@@ -563,6 +567,7 @@ TEST(CsvImport, InputThatIsNotARegularFileIsRefusedUnread) {
     EXPECT_TRUE(w.working.equals(before));
   }
 }
+#endif
 
 TEST(CsvExport, FailedExportKeepsTheOldFileAndSaysSo) {
   CsvWorld w;
