@@ -6,7 +6,7 @@ packages=(
   cmake ninja-build g++ pkg-config ccache
   qt6-base-dev qt6-serialport-dev qt6-svg-dev
   libgtest-dev libgmock-dev libbenchmark-dev libicu-dev
-  xvfb xauth poppler-utils
+  xvfb xauth x11-utils openbox poppler-utils
   dpkg-dev fakeroot file gzip lintian desktop-file-utils appstream shared-mime-info
   man-db groff-base bash-completion
   clang libclang-rt-14-dev

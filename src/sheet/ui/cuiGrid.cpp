@@ -461,6 +461,7 @@ void cuiGrid::mouseReleaseEvent(QMouseEvent* event) {
   autoScroll_->stop();
   if (resizingColumn_ >= 0) {
     resizingColumn_ = -1;
+    handler_.gridColumnResizeDone();
     return;
   }
   handler_.gridMouseRelease(event);
@@ -485,24 +486,39 @@ void cuiGrid::wheelRows(int notches) {
 void cuiGrid::wheelEvent(QWheelEvent* event) {
   event->accept();
   if (wheelBlocked && wheelBlocked()) return;
-  const int notches = -event->angleDelta().y() / 120;
+  // Touchpads and fine wheels send parts of a notch: they add up to whole ones.
+  const int delta = -event->angleDelta().y();
+  if ((delta > 0 && wheelRest_ < 0) || (delta < 0 && wheelRest_ > 0)) wheelRest_ = 0;
+  wheelRest_ += delta;
+  const int notches = wheelRest_ / 120;
+  wheelRest_ -= notches * 120;
   if (notches != 0) wheelRows(notches);
 }
 
 // The base classes repaint the whole widget on a focus change; only the selected cells change
-// their look, and the sheet repaints those.
+// their look, and the sheet repaints those. A popup (the cell's menu, a drop-down list) takes
+// and gives back the focus around a choice made in it: the sheet keeps its state, so the menu
+// is not rebuilt under the item being chosen.
 void cuiGrid::focusInEvent(QFocusEvent* event) {
   event->accept();
-  handler_.gridFocusChanged(true);
+  if (event->reason() == Qt::PopupFocusReason) {
+    handler_.gridPopupFocusChanged();
+  } else {
+    handler_.gridFocusChanged(true);
+  }
 }
 
 void cuiGrid::focusOutEvent(QFocusEvent* event) {
   event->accept();
-  handler_.gridFocusChanged(false);
+  if (event->reason() == Qt::PopupFocusReason) {
+    handler_.gridPopupFocusChanged();
+  } else {
+    handler_.gridFocusChanged(false);
+  }
 }
 
 void cuiGrid::inputMethodEvent(QInputMethodEvent* event) {
-  if (!event->preeditString().isEmpty()) handler_.gridInputMethodStart();
+  handler_.gridInputMethod(event);
   event->accept();
 }
 

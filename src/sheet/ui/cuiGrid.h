@@ -7,6 +7,7 @@
 #include "sheet/core/SheetModel.h"
 #include "sheet/ui/CellPainter.h"
 
+class QInputMethodEvent;
 class QTimer;
 
 // What the grid hands to the sheet that owns it: input and focus changes. The grid itself only
@@ -20,12 +21,17 @@ class GridHandler {
   virtual void gridMouseRelease(QMouseEvent* event) = 0;
   virtual void gridDoubleClick(QMouseEvent* event) = 0;
   virtual void gridFocusChanged(bool gained) = 0;
+  // The focus went to a popup or came back from one: only the look of the selection changes.
+  virtual void gridPopupFocusChanged() {}
   // The pointer is held beyond an edge: move the current cell one step that way.
   virtual void gridTimedScroll(int dx, int dy) = 0;
   // A column width was dragged by the user.
   virtual void gridColumnResized(int column) = 0;
+  // The drag of a column width ended.
+  virtual void gridColumnResizeDone() {}
   virtual void gridScrolled() {}
-  virtual void gridInputMethodStart() {}
+  // Input-method text (a composition, or text committed by compose or dead keys).
+  virtual void gridInputMethod(QInputMethodEvent* event) { (void)event; }
   // The popup menu was asked for from the keyboard (the Menu key).
   virtual void gridKeyboardMenu() {}
 };
@@ -135,5 +141,6 @@ class cuiGrid : public QAbstractScrollArea {
   QTimer* autoScroll_ = nullptr;
   QPoint lastMouse_;
   bool recordInvalidated_ = false;
+  int wheelRest_ = 0;  // wheel turn short of a notch
   QList<SheetPos> invalidated_;
 };

@@ -12,8 +12,17 @@ cuiPopupMenu::cuiPopupMenu(cmcGTex& text, cmcCellParser& parser) : text_(text), 
 
 cuiPopupMenu::~cuiPopupMenu() = default;
 
+void cuiPopupMenu::clear(QMenu* root) {
+  // An item of the old menu may be running (its command can rebuild the menu): its action goes
+  // once the event loop is back, and the cell it hands over lives as long as the action.
+  for (QAction* action : root->actions()) {
+    root->removeAction(action);
+    if (action->parent() == root) action->deleteLater();
+  }
+}
+
 void cuiPopupMenu::build(QMenu* root, const QByteArray& stem) {
-  root->clear();
+  clear(root);
   actions_.clear();
   cells_.clear();
   stem_ = stem;
@@ -48,7 +57,7 @@ void cuiPopupMenu::readBody(QMenu* root, const QByteArray& stem) {
     while (levels.size() > 1 && depth < levels.back().depth) levels.pop_back();
     QMenu* menu = levels.back().menu;
 
-    auto cell = std::make_unique<cmcCellObj>();
+    auto cell = std::make_shared<cmcCellObj>();
     parser_.parseCell(*cell, QByteArrayView(line).sliced(plus + 1), &basic_, nullptr);
     const QByteArray caption = cell->text.value_or(QByteArray());
     if (caption == "-") {
@@ -60,7 +69,7 @@ void cuiPopupMenu::readBody(QMenu* root, const QByteArray& stem) {
       action->setShortcut(QKeySequence::fromString(fromCp932(*cell->argument)));
       action->setShortcutContext(Qt::WidgetShortcut);  // shown; the grid matches the keys
     }
-    const cmcCellObj* itemCell = cell.get();
+    std::shared_ptr<const cmcCellObj> itemCell = cell;
     QObject::connect(action, &QAction::triggered, action, [this, itemCell] {
       if (click_) click_(*itemCell);
     });

@@ -32,6 +32,8 @@ class cuiPopupMenu {
   // GI_Menu_... name without the _Body suffix). A missing section is the resource text's fatal
   // error.
   void build(QMenu* root, const QByteArray& stem);
+  // Empties a menu; safe while one of its items runs.
+  static void clear(QMenu* root);
   // Adds the body items of `stem` under `root` without reading its basic cell again (the Edit
   // submenu that mirrors a popup menu).
   void append(QMenu* root, const QByteArray& stem);
@@ -60,7 +62,7 @@ class cuiPopupMenu {
   cmcCellParser& parser_;
   QByteArray stem_;
   cmcCellObj basic_;
-  std::vector<std::unique_ptr<cmcCellObj>> cells_;
+  std::vector<std::shared_ptr<cmcCellObj>> cells_;
   QList<QAction*> actions_;
   ClickHandler click_;
   StateQuery query_;

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QEvent>
 #include <QFrame>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -149,6 +150,8 @@ struct cuiSheet::Impl : public GridHandler, public QObject {
   void scrollToStartIfNeeded(SheetPos pos);
   void updateMultiSelection(SheetPos old, SheetPos now);
   void clearMarks();
+  // Back to the current cell alone, repainting what was marked.
+  void dropSelection();
   void refreshLineMarks();
   void applyRange(const cmcCellCapsule& req);
 
@@ -177,9 +180,18 @@ struct cuiSheet::Impl : public GridHandler, public QObject {
   void gridMouseRelease(QMouseEvent* event) override;
   void gridDoubleClick(QMouseEvent* event) override;
   void gridFocusChanged(bool gained) override;
+  void gridPopupFocusChanged() override {
+    if (!dying) invalidateSelected();
+  }
   void gridTimedScroll(int dx, int dy) override;
   void gridColumnResized(int column) override;
-  void gridInputMethodStart() override;
+  void gridColumnResizeDone() override { storeWidths(); }
+  // Keeps the widths the user gave, so that printing (which reads them) uses them at once.
+  void storeWidths() {
+    if (ui.sheet.widths && !dialog && model && model->isBuilt()) ui.sheet.widths->saveWidths(*model);
+  }
+  void gridInputMethod(QInputMethodEvent* event) override;
+  void typeText(const QString& text);
   void gridScrolled() override;
   void gridKeyboardMenu() override { showPopupAtCurrent(); }
 
@@ -398,21 +410,26 @@ void cuiSheet::Impl::chooseInDialog(SheetPos pos) {
 void cuiSheet::Impl::handleResult(SheetPos pos, cmcCellCapsule& req, int result, int replayDepth) {
   if (result == kDispatchListOpened) {
     grid->invalidateCell(pos.column, pos.row);
-    if (multiActive) {
-      clearMarks();
-      multiActive = false;
-      updateMultiSelection(current, current);
-    }
+    // The choice goes to this row alone: so does the selection.
+    if (multiActive) dropSelection();
     if (req.popup.kind != kPopupNone) openPopupRequest(pos, req);
   } else if (result == kDispatchOpenEditor) {
     openEditorOn(pos, req);
   }
-  if (req.multipleSelection.bits & kMultiSelectApplied) applyRange(req);
+  // The command dropped the selection (Delete): gone even when the cursor does not move.
+  if (multiActive && !(req.multipleSelection.bits & (kMultiSelectActive | kMultiSelectApplied))) {
+    dropSelection();
+  }
+  const bool applyMarks = req.multipleSelection.bits & kMultiSelectApplied;
+  const SheetPos target =
+      req.jump.requested
+          ? model->findSelectableCell(req.jump.category, req.jump.link, req.jump.index)
+          : SheetPos();
+  // The jump first: moving the cursor drops marks, and the range marked is the command's.
+  if (target.valid()) selectCell(target);
+  if (applyMarks) applyRange(req);
   if (req.jump.requested) {
-    const SheetPos target =
-        model->findSelectableCell(req.jump.category, req.jump.link, req.jump.index);
     if (target.valid()) {
-      selectCell(target);
       if (req.jump.key != kKeyNone && replayDepth < 8) {
         grid->viewport()->repaint();
         const int pause = std::max(0, 30 - 6 * replayDepth);
@@ -552,6 +569,17 @@ void cuiSheet::Impl::move(int dx, int dy) {
 void cuiSheet::Impl::scrollToStartIfNeeded(SheetPos pos) {
   if (pos.column <= model->minSelectableColumn()) grid->setLeftColumn(model->fixedCols());
   if (pos.row <= model->minSelectableRow()) grid->setTopRow(model->fixedRows());
+}
+
+void cuiSheet::Impl::dropSelection() {
+  const std::vector<uint8_t> before = markSnapshot();
+  clearMarks();
+  multiActive = false;
+  anchor = current;
+  if (current.valid() && model->style().multiSelect != MultiSelectMode::None && !dialog)
+    model->cellState(current.column, current.row).marked = true;
+  refreshLineMarks();
+  invalidateChangedMarks(before);
 }
 
 void cuiSheet::Impl::clearMarks() {
@@ -853,8 +881,10 @@ bool cuiSheet::Impl::eventFilter(QObject* watched, QEvent* event) {
         return false;
     }
   }
-  if (event->type() == QEvent::FocusOut && editorOpen && !closingEditor) {
-    // Leaving the editor (a click elsewhere, another window) keeps what was typed.
+  if (event->type() == QEvent::FocusOut && editorOpen && !closingEditor &&
+      static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason) {
+    // Leaving the editor (a click elsewhere, another window) keeps what was typed; its own
+    // context menu (Paste) is no leaving.
     QMetaObject::invokeMethod(
         this, [this] { commitEditor(); }, Qt::QueuedConnection);
   }
@@ -871,7 +901,7 @@ void cuiSheet::Impl::rebuildPopup(bool force) {
   popupName = name;
   popupBuilt = true;
   if (name.isEmpty() || !ui.sheet.text->hasSection((name + "_Body").constData())) {
-    popup->clear();
+    cuiPopupMenu::clear(popup);
   } else {
     popupBuilder->build(popup, name);
     popupBuilder->refresh();
@@ -895,8 +925,10 @@ void cuiSheet::Impl::queryItem(const cmcCellObj& item, cmcCellCapsule& state) {
   state.parent = nullptr;
 }
 
-void cuiSheet::Impl::runPopupItem(const cmcCellObj& item) {
+void cuiSheet::Impl::runPopupItem(const cmcCellObj& chosen) {
   if (!current.valid()) return;
+  // The command may rebuild the menu (a jump to another cell): keep the item's own copy.
+  const cmcCellObj item = chosen;
   const SheetPos pos = current;
   cmcCellCapsule parentReq;
   makeRequest(parentReq, pos);
@@ -1025,11 +1057,7 @@ void cuiSheet::Impl::gridKeyPress(QKeyEvent* event) {
       if (key >= Qt::Key_F1 && key <= Qt::Key_F12) {
         sendKey(current, functionKey(key - Qt::Key_F1 + 1));
       } else if (!event->text().isEmpty()) {
-        const QByteArray bytes = toCp932(event->text());
-        for (char ch : bytes) {
-          const int code = static_cast<unsigned char>(ch);
-          if (code != 0) sendKey(current, code);
-        }
+        typeText(event->text());
       } else {
         event->ignore();
       }
@@ -1085,6 +1113,7 @@ void cuiSheet::Impl::autoFit(int column) {
   model->setColumnWidth(column, model->autoFitColumnWidth(column));
   grid->updateGeometries();
   gridColumnResized(column);
+  storeWidths();
 }
 
 void cuiSheet::Impl::gridDoubleClick(QMouseEvent* event) {
@@ -1164,8 +1193,30 @@ void cuiSheet::Impl::gridColumnResized(int column) {
   grid->updateGeometries();
 }
 
-void cuiSheet::Impl::gridInputMethodStart() {
-  if (current.valid()) sendKey(current, kKeyCompositionStart);
+void cuiSheet::Impl::typeText(const QString& text) {
+  const QByteArray bytes = toCp932(text);
+  for (char ch : bytes) {
+    const int code = static_cast<unsigned char>(ch);
+    if (code != 0) sendKey(current, code);
+  }
+}
+
+void cuiSheet::Impl::gridInputMethod(QInputMethodEvent* event) {
+  if (!current.valid() || dialog) return;
+  if (!editorOpen) {
+    if (!event->preeditString().isEmpty()) {
+      // A composition starts on the cell: the cell's editor takes it, replacing the value as
+      // a typed character would.
+      sendKey(current, kKeyEdit);
+      if (editorOpen && !listMode) editor->selectAll();
+      if (editorOpen && listMode) listEditor->selectAll();
+    } else if (!event->commitString().isEmpty()) {
+      // Text from compose or dead keys: typed as the keys would have typed it.
+      typeText(event->commitString());
+      return;
+    }
+  }
+  if (editorOpen) QCoreApplication::sendEvent(activeEditor(), event);
 }
 
 void cuiSheet::Impl::gridScrolled() {
@@ -1180,8 +1231,7 @@ cuiSheet::~cuiSheet() {
   if (impl_) {
     impl_->hook.reset();
     if (impl_->popupWindow) delete impl_->popupWindow.data();
-    if (impl_->ui.sheet.widths && !impl_->dialog && impl_->model && impl_->model->isBuilt())
-      impl_->ui.sheet.widths->saveWidths(*impl_->model);
+    impl_->storeWidths();
     // The children go while the state they report to still exists.
     impl_->dying = true;
     if (impl_->editor) impl_->editor->removeEventFilter(impl_.get());
