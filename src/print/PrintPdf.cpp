@@ -1,5 +1,7 @@
 #include "print/PrintPdf.h"
 
+#include <QBuffer>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QPageLayout>
@@ -9,6 +11,7 @@
 #include <QSaveFile>
 #include <QScreen>
 #include <cstdio>
+#include <filesystem>
 
 #include "base/prompter.h"
 #include "files/filecommands.h"
@@ -81,10 +84,12 @@ std::optional<PrintPdfRequest> parsePrintPdfArguments(const QStringList& argumen
       request.sheet = arguments[++i];
     } else if (a == QStringLiteral("--all")) {
       all = true;
+    } else if (a == QStringLiteral("--overwrite")) {
+      request.overwrite = true;
     } else if (a.startsWith(QLatin1Char('-')) && a.size() > 1) {
       error = QStringLiteral(
                   "unknown option %1 (--print-pdf OUT.pdf [--sheet NAME | --all] "
-                  "[FILE.qev])")
+                  "[--overwrite] [FILE.qev])")
                   .arg(a);
       return request;
     } else if (request.file.isEmpty()) {
@@ -123,14 +128,11 @@ int writeSheetsPdf(const PrintPdfSources& sources, const std::vector<QByteArray>
   services.fontSize = sources.fontSize;
   services.screenDpi = sources.screenDpi;
 
-  // Written through a temporary file that replaces `output` only when complete; a device or a
-  // pipe (/dev/stdout) is written directly.
-  const QFileInfo target(output);
-  const bool special = target.exists() && !target.isFile();
-  QSaveFile saved(output);
-  QFile direct(output);
-  QFileDevice& file = special ? static_cast<QFileDevice&>(direct) : saved;
-  QPdfWriter writer(&file);
+  // The document is made in memory first, so that every byte of it can be checked on its way
+  // to the file.
+  QBuffer document;
+  document.open(QIODevice::WriteOnly);
+  QPdfWriter writer(&document);
   writer.setResolution(kPdfDpi);
   writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF()));
   writer.setCreator(QStringLiteral("Kestrin"));
@@ -148,21 +150,75 @@ int writeSheetsPdf(const PrintPdfSources& sources, const std::vector<QByteArray>
     return -1;
   }
   const QString cannot = QStringLiteral("cannot write %1").arg(output);
-  if (!file.open(QIODevice::WriteOnly)) {
-    error = cannot + QStringLiteral(": ") + file.errorString();
-    return -1;
-  }
   QPainter painter;
   if (!painter.begin(&writer)) {
     error = cannot;
     return -1;
   }
   const int drawn = layout.printPages(writer, painter, pages);
-  if (!painter.end() || (!special && !saved.commit())) {
-    error = cannot + QStringLiteral(": ") + file.errorString();
+  if (!painter.end()) {
+    error = cannot;
+    return -1;
+  }
+  const QByteArray bytes = document.data();
+
+  // Through a temporary file that replaces `output` only when complete; a device or a pipe
+  // (/dev/stdout) is written directly.
+  const QFileInfo target(output);
+  if (target.exists() && !target.isFile()) {
+    QFile direct(output);
+    if (!direct.open(QIODevice::WriteOnly) || direct.write(bytes) != bytes.size() ||
+        !direct.flush()) {
+      error = cannot + QStringLiteral(": ") + direct.errorString();
+      return -1;
+    }
+    direct.close();
+    if (direct.error() != QFileDevice::NoError) {
+      error = cannot + QStringLiteral(": ") + direct.errorString();
+      return -1;
+    }
+    return drawn;
+  }
+  QSaveFile saved(output);
+  if (!saved.open(QIODevice::WriteOnly)) {
+    error = cannot + QStringLiteral(": ") + saved.errorString();
+    return -1;
+  }
+  // The last buffered bytes go out in the flush: a failure there must count too.
+  if (saved.write(bytes) != bytes.size() || !saved.flush()) {
+    error = cannot + QStringLiteral(": ") + saved.errorString();
+    saved.cancelWriting();
+    saved.commit();  // removes the temporary file
+    return -1;
+  }
+  if (!saved.commit()) {
+    error = cannot + QStringLiteral(": ") + saved.errorString();
     return -1;
   }
   return drawn;
+}
+
+QString printPdfOutputProblem(const PrintPdfRequest& request) {
+  const QFileInfo out(request.output);
+  if (!out.exists()) return {};
+  if (!request.file.isEmpty()) {
+    // The same file by identity: a link or another spelling of the name counts too.
+    auto pathOf = [](const QString& name) {
+      return std::filesystem::path(QFile::encodeName(name).toStdString());
+    };
+    std::error_code ec;
+    if (std::filesystem::equivalent(pathOf(request.output), pathOf(request.file), ec)) {
+      return QStringLiteral("%1 is the data file being printed; name another file for the PDF")
+          .arg(request.output);
+    }
+  }
+  if (!out.isFile() || request.overwrite) return {};
+  QFile existing(request.output);
+  if (!existing.open(QIODevice::ReadOnly)) return {};  // writing it will say why
+  const QByteArray head = existing.read(5);
+  if (head.isEmpty() || head == "%PDF-") return {};
+  return QStringLiteral("%1 exists and is not a PDF file; --overwrite replaces it")
+      .arg(request.output);
 }
 
 std::optional<int> runPrintPdfCommand(int argc, char** argv) {
@@ -176,6 +232,8 @@ std::optional<int> runPrintPdfCommand(int argc, char** argv) {
     return 1;
   };
   if (!error.isEmpty()) return fail(error);
+  if (const QString problem = printPdfOutputProblem(*request); !problem.isEmpty())
+    return fail(problem);
 
   // No display is needed, nor touched.
   qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -12,11 +12,12 @@ class SheetEnvironment;
 class cmcCellParser;
 class cmcGTex;
 
-// What `kestrin --print-pdf OUT.pdf [--sheet NAME | --all] [FILE.qev]` asks for.
+// What `kestrin --print-pdf OUT.pdf [--sheet NAME | --all] [--overwrite] [FILE.qev]` asks for.
 struct PrintPdfRequest {
   QString output;
   QString sheet;  // a page's short name or call string; empty: every sheet of the tree
   QString file;   // a clone data file, or empty for the factory image
+  bool overwrite = false;  // --overwrite: an existing file that is not a PDF may be replaced
 };
 
 // Parses the program's arguments (program name first). Nothing when --print-pdf is not among
@@ -34,8 +35,13 @@ struct PrintPdfSources {
   double screenDpi = 96;
 };
 
+// Why `request` must not write its output (it is the data file itself, or an existing file that
+// is not a PDF and --overwrite is not given); empty when it may.
+QString printPdfOutputProblem(const PrintPdfRequest& request);
+
 // Lays the sheets out on A4 pages at 600 dpi and writes them to `output`. Returns the number of
-// pages written, or -1 with `error` set.
+// pages written, or -1 with `error` set; then a file that was there is left as it was and no
+// part of the new one remains.
 int writeSheetsPdf(const PrintPdfSources& sources, const std::vector<QByteArray>& calls,
                    const QString& output, QString& error);
 

@@ -1,5 +1,8 @@
 #include "print/PrintPdf.h"
 
+#include <unistd.h>
+
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -160,3 +163,82 @@ TEST_F(PrintTest, PrintPdfFailuresExitOneWithTheReason) {
     EXPECT_FALSE(QFile::exists(out));
   }
 }
+
+// The output is never the data file being printed (by any name), nor an existing file that is
+// not a PDF unless --overwrite says so; a PDF that cannot be written whole is an error, and the
+// file that was there stays as it was.
+TEST_F(PrintTest, PrintPdfNeverReplacesWhatItShouldNot) {
+  FileCommands files(doc, prompter, text);
+  const QString data = dir.filePath("club.qev");
+  ASSERT_EQ(files.saveFile(data), 0);
+  auto contents = [](const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+  };
+  const QByteArray qev = contents(data);
+  const QString link = dir.filePath("link.qev");
+  ASSERT_TRUE(QFile::link(data, link));
+  const QString hard = dir.filePath("hard.pdf");
+  ASSERT_EQ(::link(QFile::encodeName(data).constData(), QFile::encodeName(hard).constData()), 0);
+  const QString notes = dir.filePath("notes.txt");
+  {
+    QFile f(notes);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("my notes\n");
+  }
+  struct Case {
+    QStringList args;
+    QString reason;  // empty: it succeeds
+    QString kept;    // a file that must be unchanged afterwards
+  };
+  const Case cases[] = {
+      {{"--print-pdf", data, "--sheet", "memory", data}, "is the data file", data},
+      {{"--print-pdf", link, "--sheet", "memory", data}, "is the data file", data},
+      {{"--print-pdf", hard, "--sheet", "memory", data}, "is the data file", data},
+      {{"--print-pdf", notes, "--sheet", "memory", data}, "not a PDF", notes},
+      {{"--print-pdf", notes, "--sheet", "memory", "--overwrite", data}, {}, data},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args.join(' ').toStdString());
+    const QByteArray before = contents(c.kept);
+    const ProgramRun run = kestrin(c.args);
+    if (c.reason.isEmpty()) {
+      EXPECT_EQ(run.code, 0) << run.err.toStdString();
+    } else {
+      EXPECT_EQ(run.code, 1);
+      EXPECT_TRUE(run.err.contains(c.reason)) << run.err.toStdString();
+    }
+    EXPECT_EQ(contents(c.kept), before);
+  }
+  EXPECT_EQ(contents(data), qev);
+  EXPECT_TRUE(contents(notes).startsWith("%PDF-"));
+}
+
+TEST_F(PrintTest, PrintPdfThatCannotBeWrittenWholeFails) {
+  // A device that takes nothing.
+  ProgramRun run = kestrin({"--print-pdf", "/dev/full", "--sheet", "memory"});
+  EXPECT_EQ(run.code, 1);
+  EXPECT_TRUE(run.err.contains("cannot write /dev/full")) << run.err.toStdString();
+
+  // A disk that fills up (a file size limit): the old PDF stays whole, no part is left.
+  const QString out = dir.filePath("old.pdf");
+  {
+    QFile f(out);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("%PDF-1.4 the previous one\n");
+  }
+  const QString bin = qEnvironmentVariable("KESTRIN_BIN_DIR") + "/kestrin";
+  QProcess p;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.remove("DISPLAY");
+  p.setProcessEnvironment(env);
+  p.start("sh", {"-c", "ulimit -f 16; trap '' XFSZ; exec \"$0\" \"$@\"", bin, "--print-pdf",
+                 out});
+  ASSERT_TRUE(p.waitForFinished(60000));
+  EXPECT_EQ(p.exitCode(), 1) << p.readAllStandardError().toStdString();
+  QFile kept(out);
+  ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+  EXPECT_EQ(kept.readAll(), QByteArray("%PDF-1.4 the previous one\n"));
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"old.pdf"});
+}
+
