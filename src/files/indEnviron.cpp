@@ -6,6 +6,7 @@
 #include <QStandardPaths>
 #include <algorithm>
 #include <climits>
+#include <cstdint>
 
 #include "files/etcdata.h"
 
@@ -22,8 +23,14 @@ QStringList keyParts(const QString& keyPath) {
       .split(QLatin1Char('/'), Qt::SkipEmptyParts);
 }
 
-// Reads one group of the store; the first missing or non-integer value fails the whole load.
+// Reads one group of the store; the first missing value, or a value of the radio's set-up that
+// is not an integer, fails the whole load.
 class GroupReader {
+  // A value beyond the integer range is as far as it can go, not wrapped around.
+  static int clampRead(qlonglong value, int lo, int hi) {
+    return int(std::clamp<qlonglong>(value, lo, hi));
+  }
+
  public:
   // `typed`: the store keeps value types (the registry), so a text where a number belongs is a
   // value of the wrong type; an INI file holds only texts.
@@ -47,12 +54,26 @@ class GroupReader {
     if (!ok_) return 0;
     bool converted = false;
     const QVariant v = s_.value(name);
-    const int value = v.isValid() ? v.toInt(&converted) : 0;
+    const qlonglong value = v.isValid() ? v.toLongLong(&converted) : 0;
     if (!converted || (typed_ && v.typeId() == QMetaType::QString)) {
       ok_ = false;
       return 0;
     }
-    return std::clamp(value, lo, hi);
+    return clampRead(value, lo, hi);
+  }
+  // A value that only shapes the window: missing, it still fails the whole load (incomplete
+  // settings), but one that is there and not a number takes its own default.
+  int display(const QString& name, int fallback, int lo = INT_MIN, int hi = INT_MAX) {
+    if (!ok_) return 0;
+    const QVariant v = s_.value(name);
+    if (!v.isValid()) {
+      ok_ = false;
+      return 0;
+    }
+    bool converted = false;
+    const qlonglong value = v.toLongLong(&converted);
+    if (!converted || (typed_ && v.typeId() == QMetaType::QString)) return fallback;
+    return clampRead(value, lo, hi);
   }
   // A missing text reads as empty, as registry string reads do.
   QString text(const QString& name) {
@@ -78,11 +99,34 @@ WindowRect defaultWindowRect(const ScreenSize& screen) {
   return r;
 }
 
+namespace {
+int clampToInt(int64_t v) { return int(std::clamp<int64_t>(v, INT_MIN, INT_MAX)); }
+}  // namespace
+
 WindowRect pullIntoWorkArea(WindowRect r, const WorkArea& area) {
-  if (r.left > area.right - 16) r.left = area.right - 16;
-  if (r.top > area.bottom - 16) r.top = area.bottom - 16;
-  if (r.left + r.width < area.left + 16) r.left = area.left - r.width + 16;
-  if (r.top < area.top) r.top = area.top;
+  // In 64 bits: stored values may be anything, up to the ends of the integer range.
+  const int64_t right = area.right;
+  const int64_t bottom = area.bottom;
+  int64_t left = r.left;
+  int64_t top = r.top;
+  if (left > right - 16) left = right - 16;
+  if (top > bottom - 16) top = bottom - 16;
+  if (left + r.width < int64_t(area.left) + 16) left = int64_t(area.left) - r.width + 16;
+  if (top < area.top) top = area.top;
+  r.left = clampToInt(left);
+  r.top = clampToInt(top);
+  return r;
+}
+
+WindowRect fitIntoWorkArea(WindowRect r, const WorkArea& area, int minWidth, int minHeight) {
+  r = pullIntoWorkArea(r, area);
+  const int areaWidth = std::max(0, area.right - area.left);
+  const int areaHeight = std::max(0, area.bottom - area.top);
+  r.width = std::max(std::min(r.width, areaWidth), minWidth);
+  r.height = std::max(std::min(r.height, areaHeight), minHeight);
+  // Wholly inside where it fits; the top left corner (the title bar) inside in any case.
+  r.left = std::max(std::min<int64_t>(r.left, int64_t(area.right) - r.width), int64_t(area.left));
+  r.top = std::max(std::min<int64_t>(r.top, int64_t(area.bottom) - r.height), int64_t(area.top));
   return r;
 }
 
@@ -166,17 +210,18 @@ bool indEnviron::load(const QStringList& arguments) {
   }
   {
     GroupReader g(*s, kViewOption, ok, typed);
-    fontSizePercentage_ = g.integer(QStringLiteral("FontSize Percentage"), 25, 1000);
-    toolbarVisible_ = g.integer(QStringLiteral("Toolbar Visible")) != 0 ? 1 : 0;
-    fontSizePrinter_ = g.integer(QStringLiteral("FontSize Printer"), 8, 12);
+    fontSizePercentage_ = g.display(QStringLiteral("FontSize Percentage"), 100, 25, 1000);
+    toolbarVisible_ = g.display(QStringLiteral("Toolbar Visible"), 1) != 0 ? 1 : 0;
+    fontSizePrinter_ = g.display(QStringLiteral("FontSize Printer"), 10, 8, 12);
   }
   {
     GroupReader g(*s, kWindowPosition, ok, typed);
-    window_.left = g.integer(QStringLiteral("Left"));
-    window_.top = g.integer(QStringLiteral("Top"));
-    window_.width = g.integer(QStringLiteral("Width"));
-    window_.height = g.integer(QStringLiteral("Height"));
-    splitterV_ = g.integer(QStringLiteral("SplitterV"));
+    const WindowRect initial = defaultWindowRect(screen_);
+    window_.left = g.display(QStringLiteral("Left"), initial.left);
+    window_.top = g.display(QStringLiteral("Top"), initial.top);
+    window_.width = g.display(QStringLiteral("Width"), initial.width);
+    window_.height = g.display(QStringLiteral("Height"), initial.height);
+    splitterV_ = g.display(QStringLiteral("SplitterV"), 200);
   }
   uint32_t etc = 0;
   {

@@ -45,6 +45,9 @@ WindowRect defaultWindowRect(const ScreenSize& screen);
 // Pulls a stored rectangle back into the work area (after a change of monitors) so at least
 // 16 pixels of it stay reachable.
 WindowRect pullIntoWorkArea(WindowRect rect, const WorkArea& area);
+// The pull-in, then the window made to fit the work area (no larger than it, and no smaller
+// than the minimum) and moved wholly inside it, so its title bar can be reached.
+WindowRect fitIntoWorkArea(WindowRect rect, const WorkArea& area, int minWidth, int minHeight);
 
 // The program's settings, held in memory for the whole run: loaded at construction by the first
 // instance, written at destruction. Also owns the single-instance lock and the recent-file list.

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <climits>
 #include <functional>
 #include <memory>
 
@@ -278,6 +279,72 @@ TEST(WindowPlacement, StoredRectangleIsPulledBackIntoTheWorkArea) {
   // A work area that does not start at 0 (task bar on the left or top).
   EXPECT_EQ(pullIntoWorkArea({0, 0, 100, 100}, WorkArea{200, 40, 1280, 1024}),
             (WindowRect{116, 40, 100, 100}));
+}
+
+// A stored rectangle from another monitor, or an absurd one, gives a window that fits the work
+// area with its title bar on it; no value overflows on the way.
+TEST(WindowPlacement, TheWindowFitsTheWorkAreaWhateverWasStored) {
+  const WorkArea area{0, 0, 1400, 900};
+  struct Case {
+    WindowRect stored;
+    WindowRect placed;
+  } cases[] = {
+      {{100, 100, 800, 600}, {100, 100, 800, 600}},                  // fits: untouched
+      {{0, 0, 99999999, 99999999}, {0, 0, 1400, 900}},               // enormous
+      {{50, 40, 3800, 2100}, {0, 0, 1400, 900}},                     // from a larger monitor
+      {{2600, 100, 800, 600}, {600, 100, 800, 600}},                 // a monitor unplugged
+      {{-5000, -5000, 800, 600}, {0, 0, 800, 600}},                  // far off the top left
+      {{10, 10, 100, 50}, {10, 10, 400, 200}},                       // below the minimum
+      {{INT_MAX, INT_MAX, INT_MAX, INT_MAX}, {0, 0, 1400, 900}},     // the ends of the range
+      {{INT_MIN, INT_MIN, INT_MIN, INT_MIN}, {1000, 0, 400, 200}},
+      {{INT_MIN, INT_MAX, INT_MAX, INT_MIN}, {0, 700, 1400, 200}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.stored.left << "," << c.stored.top << " "
+                                    << c.stored.width << "x" << c.stored.height);
+    EXPECT_EQ(fitIntoWorkArea(c.stored, area, 400, 200), c.placed);
+  }
+  // A work area beside a task bar.
+  EXPECT_EQ(fitIntoWorkArea({0, 0, 3000, 3000}, WorkArea{200, 40, 1280, 1024}, 400, 200),
+            (WindowRect{200, 40, 1080, 984}));
+}
+
+// A value of the window's shape that is there but not a number takes its own default; the
+// radio's set-up and everything else stay as stored. A missing value, or a damaged value of
+// the radio's set-up, still resets everything (see above).
+TEST_F(Environ, AValueThatOnlyShapesTheWindowFallsBackAlone) {
+  const WindowRect initial = defaultWindowRect(kScreen);
+  struct Case {
+    const char* key;
+    const char* stored;
+    std::function<int(const indEnviron&)> get;
+    int expected;
+  };
+  const Case cases[] = {
+      {"Window Position/Left", "abc", [](const indEnviron& e) { return e.windowRect().left; },
+       initial.left},
+      {"Window Position/Width", "99999999999",  // beyond the integer range: as far as it goes
+       [](const indEnviron& e) { return e.windowRect().width; }, INT_MAX},
+      {"Window Position/Top", "1.5", [](const indEnviron& e) { return e.windowRect().top; },
+       initial.top},
+      {"Window Position/SplitterV", "", &indEnviron::splitterV, 200},
+      {"View Option/FontSize Printer", "large", &indEnviron::fontSizePrinter, 10},
+      {"View Option/FontSize Percentage", "1e3", &indEnviron::fontSizePercentage, 100},
+      {"View Option/Toolbar Visible", "no", &indEnviron::toolbarVisible, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.key);
+    QFile::remove(iniPath());
+    storeFullSettings();
+    edit([&](QSettings& s) { s.setValue(c.key, QString::fromLatin1(c.stored)); });
+    auto env = make();
+    EXPECT_EQ(c.get(*env), c.expected);
+    EXPECT_EQ(env->destinationCode(), 3);
+    EXPECT_EQ(env->setupState(), indEnviron::kSetupReady);
+    EXPECT_EQ(env->comPort(), 7);
+    EXPECT_EQ(env->recent().count(), 2);
+    EXPECT_EQ(env->windowRect().height, 500);
+  }
 }
 
 // A settings file that cannot be parsed is read as defaults and replaced on exit, so the next
