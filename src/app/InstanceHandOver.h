@@ -4,30 +4,51 @@
 #include <QString>
 
 class QLocalServer;
+class QLocalSocket;
 
 // A file given to a second start of the program is handed to the running instance over a local
 // socket named after the instance lock; the running one opens it and comes to the front.
+//
+// The socket lives in the user's own runtime directory, which no other user can write to, and
+// both ends check that the other end runs as the same user: a path is never sent to, nor taken
+// from, another user's process. A message is one path and a line feed, bounded in size; a
+// connection that sends nothing for a while is dropped.
 class InstanceHandOver : public QObject {
   Q_OBJECT
 
  public:
-  // The socket's name for a lock file path: the same for every process of one user and lock.
-  static QString socketName(const QString& lockFilePath);
+  static constexpr int kMaxMessageBytes = 16 * 1024;
+  static constexpr int kIdleMs = 5000;
+  static constexpr int kMaxConnections = 8;
+
+  // The socket for a lock file path: the same for every process of one user and lock. Empty
+  // when the user has no private directory to put it in (`error` then says why).
+  static QString socketName(const QString& lockFilePath, QString* error = nullptr);
 
   // The second instance: sends `path` and waits until the running instance has read it. False
-  // when nobody listens.
-  static bool send(const QString& socketName, const QString& path, int timeoutMs = 3000);
+  // with `error` set when nobody of this user listens or the path cannot be sent.
+  static bool send(const QString& socketName, const QString& path, QString* error = nullptr,
+                   int timeoutMs = 3000);
 
   // The running instance: listens on `socketName` (a socket left behind by a crashed run is
-  // removed first).
+  // removed first). When that fails, listening() is false and errorString() says why.
   explicit InstanceHandOver(const QString& socketName, QObject* parent = nullptr);
   ~InstanceHandOver() override;
   bool listening() const;
+  QString errorString() const { return error_; }
+  // For tests: how long a connection may stay silent.
+  void setIdleTimeout(int ms) { idleMs_ = ms; }
+  int openConnections() const { return connections_; }
 
  signals:
   void fileReceived(const QString& path);
 
  private:
   void accept();
+  void serve(QLocalSocket* socket);
+
   QLocalServer* server_;
+  QString error_;
+  int idleMs_ = kIdleMs;
+  int connections_ = 0;
 };

@@ -19,6 +19,7 @@
 #include <QTreeWidget>
 #include <QUndoStack>
 #include <QVBoxLayout>
+#include <cstdio>
 
 #include "app/CompareWithFile.h"
 #include "app/ImportExport.h"
@@ -213,9 +214,9 @@ void cuiMain::start(const QString& fileArgument) {
   const QRect available = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
   const WorkArea work{available.left(), available.top(), available.left() + available.width(),
                       available.top() + available.height()};
-  const WindowRect rect = pullIntoWorkArea(objects_.settings->windowRect(), work);
-  form.setGeometry(rect.left, rect.top, qMax(rect.width, TForm1::kMinimumWidth),
-                   qMax(rect.height, TForm1::kMinimumHeight));
+  const WindowRect rect = fitIntoWorkArea(objects_.settings->windowRect(), work,
+                                          TForm1::kMinimumWidth, TForm1::kMinimumHeight);
+  form.setGeometry(rect.left, rect.top, rect.width, rect.height);
 
   images_ = ImageLists::load();
   if (!images_.large.isEmpty() && !images_.large.first().isNull())
@@ -224,7 +225,7 @@ void cuiMain::start(const QString& fileArgument) {
 
   form.hide();
   objects_.settings->recomputeSetupState();
-  pendingFile_ = fileArgument;
+  if (!fileArgument.isEmpty()) handOvers_.append(fileArgument);
   if (initialSetupFirst(objects_.settings->setupState()) && initialSetup_) {
     initialSetup_();
   } else {
@@ -329,18 +330,72 @@ void cuiMain::buildMainWindow(TForm1& form, const ImageLists& images) {
   mainTimer_->SetInterval(kMainTimerMs);
 }
 
-void cuiMain::acceptHandOvers(const QString& socketName) {
+void cuiMain::acceptHandOvers(const QString& socketName, const QString& setupError) {
   handOver_ = std::make_unique<InstanceHandOver>(socketName);
+  if (!handOver_->listening()) {
+    const QString why = setupError.isEmpty() ? handOver_->errorString() : setupError;
+    handOverNotice_ = QStringLiteral(
+                          "Files given to a later start of Kestrin cannot be handed to this "
+                          "window (%1). Open them with File Open.")
+                          .arg(why);
+    std::fprintf(stderr, "kestrin: %s\n", qPrintable(handOverNotice_));
+  }
   connect(handOver_.get(), &InstanceHandOver::fileReceived, this, [this](const QString& path) {
-    if (!mainWindowVisible()) {
-      pendingFile_ = path;  // opened once the set-up dialog has closed
-      return;
-    }
-    form_->showNormal();
-    form_->raise();
-    form_->activateWindow();
-    openFileByPath(path);
+    handOvers_.append(path);
+    bringToFront();
+    QTimer::singleShot(0, this, [this] { openQueuedFiles(); });
   });
+}
+
+void cuiMain::fitFrameOnScreen() {
+  // The stored rectangle is the window's inside; once shown, its frame and title bar are known
+  // and must fit the work area too.
+  if (!form_ || form_->isMaximized() || form_->isFullScreen()) return;
+  const QScreen* screen = form_->screen() ? form_->screen() : QGuiApplication::primaryScreen();
+  if (!screen) return;
+  const QRect work = screen->availableGeometry();
+  const QRect frame = form_->frameGeometry();
+  const QRect inside = form_->geometry();
+  const int extraWidth = frame.width() - inside.width();
+  const int extraHeight = frame.height() - inside.height();
+  const int width = qMax(qMin(inside.width(), work.width() - extraWidth), form_->minimumWidth());
+  const int height =
+      qMax(qMin(inside.height(), work.height() - extraHeight), form_->minimumHeight());
+  const int left = qMax(qMin(frame.left(), work.right() + 1 - width - extraWidth), work.left());
+  const int top = qMax(qMin(frame.top(), work.bottom() + 1 - height - extraHeight), work.top());
+  if (width != inside.width() || height != inside.height()) form_->resize(width, height);
+  if (left != frame.left() || top != frame.top()) form_->move(left, top);
+}
+
+void cuiMain::bringToFront() {
+  if (!mainWindowVisible()) return;
+  // Out of the task bar, but a maximised window stays maximised.
+  if (form_->isMinimized()) form_->setWindowState(form_->windowState() & ~Qt::WindowMinimized);
+  form_->raise();
+  form_->activateWindow();
+}
+
+bool cuiMain::readyForQueuedFiles() const {
+  // Not while the user answers a question, a clone runs or a dialog holds the window: what is
+  // opened then would replace the document that question or command is about.
+  return mainWindowVisible() && !closing_ && form_->isEnabled() && !cloneMan_->IsBusy() &&
+         !about_ && !information_ && !QApplication::activeModalWidget() &&
+         !QApplication::activePopupWidget();
+}
+
+void cuiMain::openQueuedFiles() {
+  if (!readyForQueuedFiles()) return;  // the main timer tries again
+  if (!handOverNotice_.isEmpty()) {
+    const QString notice = handOverNotice_;
+    handOverNotice_.clear();
+    prompter_->inform(sectionString(*objects_.text, "GI_Sys_AppTitle"), notice,
+                      PromptIcon::Warning);
+    return;
+  }
+  if (handOvers_.isEmpty()) return;
+  // One at a time: the next waits until the questions of this one are answered.
+  const QString path = handOvers_.takeFirst();
+  openFileByPath(path);
 }
 
 // --- the tree -----------------------------------------------------------------------------------
@@ -478,6 +533,7 @@ void cuiMain::mainTimerTick() {
     }
   }
   if (delayedCheck_.running() && delayedCheck_.Remaining() == 0) runWarningCheckOnTree();
+  if (!handOvers_.isEmpty() || !handOverNotice_.isEmpty()) openQueuedFiles();
 }
 
 void cuiMain::dataChanged() { delayedCheck_.Start(kDelayedCheckMs); }
@@ -530,15 +586,14 @@ void cuiMain::onEvent(const cmcEvent& event) {
     case ev::kShowMainWindow:
       if (!form_) break;
       form_->show();
+      fitFrameOnScreen();
+      // A window manager puts its frame around the window a moment later: fit again then.
+      for (int ms : {100, 500, 1500})
+        QTimer::singleShot(ms, form_.get(), [this] { fitFrameOnScreen(); });
       enableMainForm();
       objects_.bus->send(ev::kRefreshToolbar);
-      if (!pendingFile_.isEmpty()) {
-        const QString path = pendingFile_;
-        pendingFile_.clear();
-        QTimer::singleShot(0, this, [this, path] {
-          if (mainWindowVisible()) openFileByPath(path);
-        });
-      }
+      // A file of the command line or handed over meanwhile.
+      QTimer::singleShot(0, this, [this] { openQueuedFiles(); });
       break;
     case ev::kDestinationCheck:
       runDestinationCheck(*this, int(event.a), cloneInfo_);
@@ -756,9 +811,15 @@ CloneApplication::SettingProblems cuiMain::countSettingProblems() {
 }
 
 void cuiMain::restoreDestination(int code, uint8_t bits) {
+  const bool changed = code != document_.destination() || bits != optionBits();
   if (code != document_.destination()) document_.setDestination(code);
   objects_.settings->setDestinationCode(code);
   setStoredOptionBits(bits);
+  // A run that failed after switching the destination: the tree and sheet go back with it.
+  if (changed && form_) {
+    buildModelDisplay();
+    afterDocumentReplaced();
+  }
 }
 
 void cuiMain::setCloneInformation(const QByteArray& info) {

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <list>
 #include <memory>
@@ -93,8 +94,12 @@ class cuiMain : public QObject,
   void start(const QString& fileArgument = {});
   // Builds the whole window into `form`.
   void buildMainWindow(TForm1& form, const ImageLists& images);
-  // Listens for files handed over by later starts of the program.
-  void acceptHandOvers(const QString& socketName);
+  // Listens for files handed over by later starts of the program. They open one at a time
+  // once the window is free (no question open, no clone running). When the socket cannot be
+  // set up, the user is told why (`setupError`, or the socket's own error).
+  void acceptHandOvers(const QString& socketName, const QString& setupError = {});
+  // Files handed over and not opened yet.
+  const QStringList& queuedFiles() const { return handOvers_; }
   // Shows the initial set-up dialog (TForm2 unless replaced).
   void setInitialSetup(std::function<void()> show) { initialSetup_ = std::move(show); }
   cuiProgress* progressWindow() const { return progress_; }
@@ -239,6 +244,10 @@ class cuiMain : public QObject,
   void cloneFinished(const CloneOutcome& outcome, bool information);
   SheetUiServices sheetServices();
   void enableMainForm();
+  void bringToFront();
+  void fitFrameOnScreen();
+  bool readyForQueuedFiles() const;
+  void openQueuedFiles();
 
   AppSeams seams_;
   GuiPrompter guiPrompter_;
@@ -291,6 +300,7 @@ class cuiMain : public QObject,
   std::unique_ptr<cuiPrinter> printer_;
   std::unique_ptr<cuiHtmlHelp> help_;
   std::function<void()> initialSetup_;
-  QString pendingFile_;
+  QStringList handOvers_;
+  QString handOverNotice_;
   bool closing_ = false;
 };

@@ -83,10 +83,16 @@ int main(int argc, char** argv) {
                       QString::fromLatin1(indEnviron::kKeyPath),
                       QString::fromLatin1(indEnviron::kKeyPath), options.environArguments,
                       screenSize, EnvironPlace{settingsDir, settingsDir});
-  const QString socketName = InstanceHandOver::socketName(settings.lockFilePath());
+  QString handOverError;
+  const QString socketName = InstanceHandOver::socketName(settings.lockFilePath(), &handOverError);
   if (!settings.isFirstInstance()) {
     // A file given to a second start goes to the running instance; otherwise nothing happens.
-    if (!options.file.isEmpty()) InstanceHandOver::send(socketName, options.file);
+    if (!options.file.isEmpty() &&
+        !InstanceHandOver::send(socketName, options.file, &handOverError)) {
+      std::fprintf(stderr, "kestrin: %s was not handed to the running Kestrin: %s\n",
+                   qPrintable(options.file), qPrintable(handOverError));
+      return 1;
+    }
     return 0;
   }
 
@@ -103,7 +109,7 @@ int main(int argc, char** argv) {
 
   // 5. The application object.
   indMain app(AppObjects{&settings, &text, &help, &bus}, AppSeams{});
-  app.acceptHandOvers(socketName);
+  app.acceptHandOvers(socketName, handOverError);
   if (options.simulator)
     app.cloneManager().SetPortName(QString::fromLatin1(SimulatedSerialDevice::kPortName));
   app.start(options.file);

@@ -24,6 +24,29 @@ QByteArray cloneInfo(int destination, uint8_t options) {
   return info;
 }
 
+// A Clone Read that fails after its identification switched the destination (here to one
+// without the marine pages) puts the destination back, and the tree and sheet with it.
+TEST(DestinationCheck, AFailedReadAfterASwitchPutsTheTreeBack) {
+  AppRig rig;
+  constexpr const char* kMarine = "[St_ColCut]GI_Sheet_MarineCH,4";
+  ASSERT_NE(rig.app->tree()->findNode(kMarine), nullptr);
+  const int destination = rig.app->destination();
+  const uint8_t options = rig.app->optionBits();
+  rig.app->setCloneInformation(cloneInfo(2, 0x01));
+  rig.prompter.push(PromptAnswer::Ok);
+  rig.prompter.push(PromptAnswer::No);
+  rig.bus->send(ev::kDestinationCheck, kAdoptOptionFlags | kUpdateDestination);
+  rig.settle();
+  ASSERT_EQ(rig.settings->destinationCode(), 2);
+  ASSERT_EQ(rig.app->tree()->findNode(kMarine), nullptr);
+
+  rig.app->restoreDestination(destination, options);
+  rig.settle();
+  EXPECT_EQ(rig.settings->destinationCode(), destination);
+  EXPECT_NE(rig.app->tree()->findNode(kMarine), nullptr);
+  EXPECT_TRUE(spinUntil([&] { return rig.app->currentSheet() != nullptr; }));
+}
+
 TEST(DestinationCheck, AnotherDestinationConfirmedSwitchesAndLeavesTheDataUntitled) {
   AppRig rig;
   rig.setChannel(3, 146520000);

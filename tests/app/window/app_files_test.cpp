@@ -2,8 +2,14 @@
 // save dialogs, the destination question, and a file handed over by a second start.
 #include <gtest/gtest.h>
 
+#include <QDialog>
+#include <QDir>
+#include <QFileInfo>
+#include <QLocalSocket>
 #include <QProcess>
 #include <QTreeWidget>
+#include <cstdio>
+#include <memory>
 
 #include "app/InstanceHandOver.h"
 #include "app/cuiTree.h"
@@ -176,23 +182,147 @@ TEST(OpenFile, ABrokenFileIsRefusedAndTheDocumentStays) {
   EXPECT_EQ(rig.settings->recent().count(), 0);
 }
 
-// A second start of the real program with a file hands it to the running instance (this test,
-// holding the instance lock of the same settings folder) and ends.
-TEST(HandOver, AFileGivenToASecondInstanceOpensInTheFirst) {
-  AppRig rig;
-  const QString path = writeDataFile(rig, "handed.qev", 0);
-  rig.app->acceptHandOvers(InstanceHandOver::socketName(rig.settings->lockFilePath()));
+// Starts the real program a second time with `path`, as the user does; it hands the file to the
+// running instance (this test, holding the instance lock of the same settings folder) and ends.
+// Returns its exit code (-1 when it did not end).
+int startSecondInstance(AppRig& rig, const QString& path) {
   QProcess second;
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert("KESTRIN_SETTINGS_DIR", rig.dir.path());
   env.insert("QT_QPA_PLATFORM", "offscreen");
   second.setProcessEnvironment(env);
   second.start(qEnvironmentVariable("KESTRIN_BIN_DIR") + "/kestrin", {path});
-  ASSERT_TRUE(second.waitForStarted(5000));
+  if (!second.waitForStarted(5000)) return -1;
+  const bool ended = spinUntil([&] { return second.state() == QProcess::NotRunning; }, 15000);
+  const QByteArray err = second.readAllStandardError();
+  if (!err.isEmpty()) std::fprintf(stderr, "second instance: %s\n", err.constData());
+  if (!ended) {
+    second.kill();
+    second.waitForFinished(3000);
+    return -1;
+  }
+  return second.exitCode();
+}
+
+void listen(AppRig& rig) {
+  QString error;
+  const QString socket = InstanceHandOver::socketName(rig.settings->lockFilePath(), &error);
+  ASSERT_FALSE(socket.isEmpty()) << error.toStdString();
+  rig.app->acceptHandOvers(socket);
+}
+
+TEST(HandOver, AFileGivenToASecondInstanceOpensInTheFirst) {
+  AppRig rig;
+  const QString path = writeDataFile(rig, "handed.qev", 0);
+  listen(rig);
+  rig.form().showMaximized();
+  EXPECT_EQ(startSecondInstance(rig, path), 0);
   EXPECT_TRUE(spinUntil([&] { return rig.app->document().currentFile() == path; }, 10000));
-  ASSERT_TRUE(spinUntil([&] { return second.state() == QProcess::NotRunning; }, 10000));
-  EXPECT_EQ(second.exitCode(), 0);
   EXPECT_EQ(rig.form().windowTitle(), "handed.qev - Kestrin");
+  // Brought to the front as it was, not un-maximised.
+  EXPECT_TRUE(rig.form().isMaximized());
+}
+
+// While the window is busy (a question open, a clone run holding it) a handed-over file waits;
+// it opens once the window is free, after the question it would otherwise have stacked on.
+TEST(HandOver, AFileHandedOverWhileTheWindowIsBusyWaits) {
+  struct Case {
+    const char* name;
+    std::function<void(AppRig&, const std::function<void()>&)> busyWhile;
+  };
+  const Case cases[] = {
+      {"a Save changes? box",
+       [](AppRig& rig, const std::function<void()>& during) {
+         rig.setChannel(5, 146000000);
+         rig.prompter.push(PromptAnswer::Cancel);
+         auto shown = std::make_shared<bool>(false);
+         rig.prompter.whileShown = [&rig, during, shown](const PromptMessage&) {
+           if (*shown) return;  // the questions after this one are answered at once
+           *shown = true;
+           // The box is modal while it shows, as the real one is.
+           QDialog box(&rig.form());
+           box.setModal(true);
+           box.show();
+           during();
+         };
+         rig.click(CL_Menu_File_New);
+       }},
+      {"the window disabled by a clone run",
+       [](AppRig& rig, const std::function<void()>& during) {
+         rig.form().setEnabled(false);
+         during();
+         rig.form().setEnabled(true);
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    AppRig rig;
+    const QString path = writeDataFile(rig, "handed.qev", 0);
+    listen(rig);
+    const QString before = rig.app->document().currentFile();
+    int promptsDuring = -1;
+    c.busyWhile(rig, [&] {
+      EXPECT_EQ(startSecondInstance(rig, path), 0);
+      spinFor(200);  // several ticks of the main timer
+      EXPECT_EQ(rig.app->document().currentFile(), before);
+      EXPECT_EQ(rig.app->queuedFiles(), QStringList{path});
+      promptsDuring = int(rig.prompter.log().size());
+    });
+    EXPECT_LE(promptsDuring, 1) << "no second question while the first is open";
+    // Free again: the file opens (after its own save question, answered No).
+    rig.prompter.push(PromptAnswer::No);
+    EXPECT_TRUE(spinUntil([&] { return rig.app->document().currentFile() == path; }, 5000));
+    EXPECT_TRUE(rig.app->queuedFiles().isEmpty());
+  }
+}
+
+// The socket is not where another user could take it first, and the running instance holds
+// no connection that sends too much or nothing at all.
+TEST(HandOver, TheSocketIsPrivateAndBounded) {
+  QTemporaryDir dir;
+  QString error;
+  const QString name = InstanceHandOver::socketName(dir.filePath("x.lock"), &error);
+  ASSERT_FALSE(name.isEmpty()) << error.toStdString();
+  const QFileInfo folder(QFileInfo(name).absolutePath());
+  EXPECT_NE(folder.absoluteFilePath(), QFileInfo(QDir::tempPath()).absoluteFilePath());
+  EXPECT_FALSE(folder.permissions() & (QFile::WriteGroup | QFile::WriteOther));
+
+  InstanceHandOver server(name);
+  ASSERT_TRUE(server.listening()) << server.errorString().toStdString();
+  server.setIdleTimeout(150);
+  QStringList received;
+  QObject::connect(&server, &InstanceHandOver::fileReceived,
+                   [&](const QString& path) { received << path; });
+
+  // Silent connections are dropped after the idle time; too many at once are refused.
+  std::vector<std::unique_ptr<QLocalSocket>> idle;
+  for (int i = 0; i < InstanceHandOver::kMaxConnections + 4; ++i) {
+    idle.push_back(std::make_unique<QLocalSocket>());
+    idle.back()->connectToServer(name);
+  }
+  spinFor(50);
+  EXPECT_LE(server.openConnections(), InstanceHandOver::kMaxConnections);
+  EXPECT_TRUE(spinUntil([&] { return server.openConnections() == 0; }, 3000));
+
+  // Megabytes without a line end are cut off, not kept.
+  QLocalSocket flood;
+  flood.connectToServer(name);
+  ASSERT_TRUE(flood.waitForConnected(1000));
+  const QByteArray chunk(64 * 1024, 'a');
+  for (int i = 0; i < 32 && flood.state() == QLocalSocket::ConnectedState; ++i) {
+    flood.write(chunk);
+    spinFor(5);
+  }
+  EXPECT_TRUE(spinUntil([&] { return flood.state() != QLocalSocket::ConnectedState; }, 3000));
+  EXPECT_TRUE(received.isEmpty());
+
+  // A plain hand-over still works after all that.
+  QLocalSocket good;
+  good.connectToServer(name);
+  ASSERT_TRUE(good.waitForConnected(1000));
+  good.write("/some/file.qev\n");
+  EXPECT_TRUE(spinUntil([&] { return !received.isEmpty(); }, 3000));
+  EXPECT_EQ(received, QStringList{"/some/file.qev"});
 }
 
 TEST(HandOver, ASecondInstanceWithoutAFileEndsSilently) {

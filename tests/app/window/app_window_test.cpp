@@ -10,6 +10,7 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QToolBar>
+#include <climits>
 
 #include "app/cuiToolBar.h"
 #include "app/startup.h"
@@ -89,6 +90,34 @@ TEST(MainWindow, OffScreenPositionIsPulledIntoTheWorkArea) {
   EXPECT_LE(g.top(), work.bottom() + 1 - 16);
   EXPECT_GE(g.top(), work.top());
   EXPECT_EQ(g.size(), QSize(640, 480));
+}
+
+// Whatever was stored (a larger monitor, a typing error, the ends of the integer range), the
+// window fits the work area and its title bar can be reached.
+TEST(MainWindow, AStoredRectangleOfAnySizeGivesAWindowThatFits) {
+  const WindowRect cases[] = {
+      {0, 0, 99999999, 99999999},
+      {50, 40, 3800, 2100},
+      {2600, 100, 800, 600},
+      {INT_MAX, INT_MIN, INT_MAX, INT_MAX},
+      {INT_MIN, INT_MAX, INT_MIN, INT_MIN},
+  };
+  for (const WindowRect& stored : cases) {
+    SCOPED_TRACE(testing::Message() << stored.left << "," << stored.top << " " << stored.width
+                                    << "x" << stored.height);
+    AppRig::Options o;
+    o.seed = [stored](indEnviron& e) { e.setWindowRect(stored); };
+    AppRig rig(o);
+    const QRect work = QGuiApplication::primaryScreen()->availableGeometry();
+    // The frame with its title bar too, once the window manager has put it around.
+    EXPECT_TRUE(spinUntil([&] { return work.contains(rig.form().frameGeometry()); }, 3000));
+    const QRect f = rig.form().frameGeometry();
+    EXPECT_TRUE(work.contains(f)) << f.x() << "," << f.y() << " " << f.width() << "x"
+                                  << f.height();
+    const QRect g = rig.form().geometry();
+    EXPECT_GE(g.width(), 400);
+    EXPECT_GE(g.height(), 200);
+  }
 }
 
 TEST(MainWindow, CloseStoresWindowAndTreeWidth) {

@@ -27,6 +27,16 @@
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 inline void PrintTo(const QByteArray& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
+// Scripted answers; `whileShown` runs as if the box were on screen (before the answer).
+class RigPrompter : public ScriptedPrompter {
+ public:
+  PromptAnswer ask(const PromptMessage& message) override {
+    if (whileShown) whileShown(message);
+    return ScriptedPrompter::ask(message);
+  }
+  std::function<void(const PromptMessage&)> whileShown;
+};
+
 // The five application-wide objects and the application object over a temporary settings
 // folder, with scripted message boxes and file dialogs. The main window is real.
 struct AppRig {
@@ -45,7 +55,7 @@ struct AppRig {
   cmcGTex text;
   cmcHelpGTex help;
   std::unique_ptr<cmcEvMan> bus;
-  ScriptedPrompter prompter;
+  RigPrompter prompter;
   ScriptedFileChooser chooser;
   std::unique_ptr<indMain> app;
   bool setupShown = false;
