@@ -572,14 +572,18 @@ void cuiSheet::Impl::scrollToStartIfNeeded(SheetPos pos) {
 }
 
 void cuiSheet::Impl::dropSelection() {
-  const std::vector<uint8_t> before = markSnapshot();
+  const int rows = model->rowCount();
+  const std::vector<uint8_t> before = markSnapshot(0, rows - 1);
   clearMarks();
   multiActive = false;
   anchor = current;
   if (current.valid() && model->style().multiSelect != MultiSelectMode::None && !dialog)
     model->cellState(current.column, current.row).marked = true;
+  markTop = 0;
+  markBottom = rows - 1;
   refreshLineMarks();
-  invalidateChangedMarks(before);
+  findMarkedRows(0, rows - 1);
+  invalidateChangedMarks(before, 0, rows - 1);
 }
 
 void cuiSheet::Impl::clearMarks() {
