@@ -182,6 +182,12 @@ void SimulatedTransceiver::finishWrite(const QByteArray& payload, QByteArray& ou
   const bool ok = writeOk_ && !config_.faults.writeFail && CheckEndFrame(payload, writeFrames_, counted) == kCloneOk;
   if (ok) {
     memory_.assign(write_.image);
+    // A weak memory cell: the write was accepted, yet one byte does not hold what was sent.
+    const int weak = config_.faults.changeAfterWrite;
+    if (memory_.isValid(weak)) {
+      memory_.setByte(weak, memory_.getByte(weak) ^ 0x01);
+      note(QStringLiteral("byte 0x%1 changed after the write").arg(weak, 4, 16, QLatin1Char('0')));
+    }
     ++stats_.writesAccepted;
   } else {
     ++stats_.writesRejected;

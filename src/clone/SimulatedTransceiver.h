@@ -43,6 +43,7 @@ class SimulatedTransceiver {
     int revision = 1;                // clone-information format byte
     bool otherDestination = false;   // every identification after the first names another destination
     bool writeFail = false;          // answers every clone write with failure
+    int changeAfterWrite = -1;       // flips bit 0 of the byte at this address after it accepts a write
     bool silent = false;             // never answers anything
   };
 

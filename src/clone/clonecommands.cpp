@@ -14,6 +14,8 @@ constexpr char kDataError[] = "GI_Mess_DataError";
 constexpr char kDataWarn[] = "GI_Mess_DataWarn";
 constexpr char kConfirmWrite[] = "GI_Mess_Confirm_CloneWrite";
 constexpr char kWriteSucceeded[] = "GI_Mess_CloneWrite_Succeeded";
+constexpr char kVerifyIncomplete[] =
+    "The clone write succeeded, but the verify could not be completed.";
 
 constexpr int kOptionsByte = 19;
 
@@ -81,10 +83,10 @@ void CloneCommands::readCheck(CloneResult& r) {
   if (r.status == kCloneOk && !app_.imageAcceptable(r.image)) r.status = kCloneBadImage;
 }
 
-void CloneCommands::finish(CloneOutcome::Kind kind, int status) {
+void CloneCommands::finish(CloneOutcome::Kind kind, int status, VerifyReport::Kind verify) {
   Done done = std::move(done_);
   done_ = nullptr;
-  if (done) done(CloneOutcome{kind, status});
+  if (done) done(CloneOutcome{kind, status, verify});
 }
 
 bool CloneCommands::identify(void (CloneCommands::*next)(CloneResult&)) {
@@ -189,8 +191,11 @@ void CloneCommands::writeIdentified(CloneResult& r) {
     cmcEeprom copy;
     copy.assign(working);
     app_.repairChannels(copy);
+    verifying_ = app_.verifyAfterWrite();
+    if (verifying_) written_.assign(copy);
     if (!manager_.WriteClone(copy, cloneconfig::writeRanges(),
-                             [this](CloneResult& res) { writeDone(res); }))
+                             [this](CloneResult& res) { writeDone(res); },
+                             verifying_ ? &cloneconfig::readRanges() : nullptr))
       finish(CloneOutcome::kBusy, kCloneOk);
     return;
   }
@@ -212,9 +217,60 @@ void CloneCommands::writeDone(CloneResult& r) {
     return;
   }
   app_.updateTitle();
+  if (verifying_) {
+    // Read back at once, at the same port and speeds, without identifying again.
+    manager_.SetImageSize(written_.size());
+    if (manager_.ReadBack(cloneconfig::readRanges(), [this](CloneResult& res) { verifyDone(res); }))
+      return;
+    verifying_ = false;
+    prompter_.inform(appTitle(), QStringLiteral("%1\n\n%2").arg(QLatin1String(kVerifyIncomplete),
+                                                                 manager_.MessageFor(kCloneNoAnswer)),
+                     PromptIcon::Warning);
+    finish(CloneOutcome::kSucceeded, kCloneOk, VerifyReport::kFailed);
+    return;
+  }
   prompter_.inform(appTitle(), fromCp932(text_.getSectionText(kWriteSucceeded)),
                    PromptIcon::Information);
   finish(CloneOutcome::kSucceeded, kCloneOk);
+}
+
+void CloneCommands::verifyDone(CloneResult& r) {
+  verifying_ = false;
+  VerifyReport report;
+  report.written.assign(written_);
+  written_ = cmcEeprom();
+  if (r.status != kCloneOk) {
+    report.kind = VerifyReport::kFailed;
+    report.status = r.status;
+    prompter_.inform(appTitle(),
+                     QStringLiteral("%1\n\n%2").arg(QLatin1String(kVerifyIncomplete),
+                                                     manager_.MessageFor(r.status)),
+                     PromptIcon::Warning);
+    app_.verifyFinished(report);
+    finish(CloneOutcome::kSucceeded, kCloneOk, report.kind);
+    return;
+  }
+  // Only what was written is compared: the gaps between the ranges keep the transceiver's own
+  // bytes.
+  report.readBack.assign(report.written);
+  const AddressRanges& ranges = cloneconfig::writeRanges();
+  const int count = rangeListCount(ranges);
+  for (int i = 0; i < count; ++i) {
+    const AddressRange& range = ranges[static_cast<size_t>(i)];
+    for (int a = range.first; a <= range.last; ++a) {
+      if (a >= r.image.size() || a >= report.written.size()) break;
+      const uint8_t back = r.image.getByte(a);
+      if (back == report.written.getByte(a)) continue;
+      report.readBack.setByte(a, back);
+      report.differingAddresses.push_back(a);
+    }
+  }
+  report.kind = report.differingAddresses.empty() ? VerifyReport::kEqual : VerifyReport::kDifferent;
+  app_.verifyFinished(report);
+  if (report.kind == VerifyReport::kEqual)
+    prompter_.inform(appTitle(), fromCp932(text_.getSectionText(kWriteSucceeded)),
+                     PromptIcon::Information);
+  finish(CloneOutcome::kSucceeded, kCloneOk, report.kind);
 }
 
 // --- Clone Information --------------------------------------------------------------------------

@@ -2,14 +2,27 @@
 
 #include <QByteArray>
 #include <functional>
+#include <vector>
 
 #include "clone/clonetypes.h"
+#include "model/cmcEeprom.h"
 
 class Prompter;
 class cmcEeprom;
 class cmcEvMan;
 class cmcGTex;
 class indCloneMan;
+
+// How the read-back after a Clone Write ended.
+struct VerifyReport {
+  enum Kind { kNotRun, kEqual, kDifferent, kFailed };
+  Kind kind = kNotRun;
+  int status = 0;  // the read-back's clone status (kFailed)
+  // Written addresses whose byte came back different, ascending.
+  std::vector<int> differingAddresses;
+  cmcEeprom written;   // the image that was sent
+  cmcEeprom readBack;  // `written` with every written byte replaced by the one read back
+};
 
 // What the clone commands need of the application: its document, its destination and the
 // windows around them. The GUI's application object and the command-line tool each provide one.
@@ -42,6 +55,11 @@ class CloneApplication {
   virtual SettingProblems countSettingProblems() = 0;
   virtual void normaliseImage(cmcEeprom& image) = 0;
   virtual void repairChannels(cmcEeprom& image) = 0;
+  // Whether a successful Clone Write is read back from the transceiver and compared.
+  virtual bool verifyAfterWrite() const { return false; }
+  // The outcome of that read-back, before the command ends. The commands have shown the message
+  // of a failed read-back already; the application reports equality and differences.
+  virtual void verifyFinished(const VerifyReport&) {}
 
   // --- the destination ----------------------------------------------------------------------
   virtual int destination() const = 0;  // 16: none chosen
@@ -102,6 +120,8 @@ struct CloneOutcome {
   };
   Kind kind = kFailed;
   int status = kClonePortError;
+  // A Clone Write that succeeded: whether and how its read-back ended.
+  VerifyReport::Kind verify = VerifyReport::kNotRun;
   bool succeeded() const { return kind == kSucceeded; }
 };
 
@@ -135,13 +155,15 @@ class CloneCommands {
  private:
   void identificationCheck(CloneResult& result);
   void readCheck(CloneResult& result);
-  void finish(CloneOutcome::Kind kind, int status);
+  void finish(CloneOutcome::Kind kind, int status,
+              VerifyReport::Kind verify = VerifyReport::kNotRun);
   bool identify(void (CloneCommands::*next)(CloneResult&));
 
   void readIdentified(CloneResult& result);
   void readDone(CloneResult& result);
   void writeIdentified(CloneResult& result);
   void writeDone(CloneResult& result);
+  void verifyDone(CloneResult& result);
   void informationIdentified(CloneResult& result);
 
   QString appTitle();
@@ -153,6 +175,8 @@ class CloneCommands {
   Done done_;
   bool firstPass_ = false;
   bool confirmed_ = false;
+  bool verifying_ = false;
+  cmcEeprom written_;  // what the write sent, for the read-back's compare
   int rememberedDestination_ = 16;
   uint8_t rememberedOptions_ = 0;
 };

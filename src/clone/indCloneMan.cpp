@@ -22,7 +22,7 @@ indCloneMan::indCloneMan(indEnviron& settings, cmcGTex& text, Prompter& prompter
                          std::unique_ptr<cmcSerialDevice> device)
     : settings_(settings), text_(text), prompter_(prompter), bus_(bus), engine_(std::move(device)) {
   engine_.SetProgressCallback([this](int transferred, int) {
-    if (progress_) progress_(transferred, transferTotal_);
+    if (progress_) progress_(progressBase_ + transferred, transferTotal_);
   });
 }
 
@@ -43,6 +43,9 @@ QString indCloneMan::EffectivePortName() const {
 
 bool indCloneMan::start(int mode, Completion completion) {
   mode_ = mode;
+  quiet_ = false;
+  readBackFollows_ = false;
+  progressBase_ = 0;
   completion_ = std::move(completion);
   configure(mode);
   return true;
@@ -68,13 +71,35 @@ bool indCloneMan::ReadClone(const AddressRanges& ranges, Completion completion) 
 }
 
 bool indCloneMan::WriteClone(const cmcEeprom& image, const AddressRanges& ranges,
-                             Completion completion) {
+                             Completion completion, const AddressRanges* readBack) {
   if (IsBusy()) return false;
-  transferTotal_ = rangeListBytes(ranges);
+  transferTotal_ = rangeListBytes(ranges) + (readBack ? rangeListBytes(*readBack) : 0);
   start(kCloneModeWrite, std::move(completion));
+  readBackFollows_ = readBack != nullptr;
   if (engine_.StartWrite(image, ranges, [this](void*, CloneResult& r) { finished(r); }))
     return true;
   completion_ = nullptr;
+  readBackFollows_ = false;
+  return false;
+}
+
+bool indCloneMan::ReadBack(const AddressRanges& ranges, Completion completion) {
+  if (IsBusy()) return false;
+  // The progress goes on from where the write left it.
+  const int written = engine_.Transferred();
+  const int total = transferTotal_;
+  start(kCloneModeRead, std::move(completion));
+  quiet_ = true;
+  progressBase_ = written;
+  transferTotal_ = std::max(total, written + rangeListBytes(ranges));
+  if (engine_.StartRead(ranges, [this](void*, CloneResult& r) { finished(r); })) return true;
+  completion_ = nullptr;
+  quiet_ = false;
+  // The write's end held the clone events back for the read-back; they come now.
+  if (bus_) {
+    bus_->send(ev::kCloneProgressClosed);
+    bus_->send(ev::kCloneEnded, 1);
+  }
   return false;
 }
 
@@ -87,18 +112,21 @@ void indCloneMan::finished(CloneResult& result) {
       identifyHandler_(result);
     else
       result.status = kCloneIllegalInfo;
-  } else if (mode_ == kCloneModeRead) {
+  } else if (mode_ == kCloneModeRead && !quiet_) {
     if (readHandler_)
       readHandler_(result);
     else
       result.status = kCloneNotEnoughData;
   }
 
-  if (result.status != kCloneOk)
+  if (result.status != kCloneOk && !quiet_)
     prompter_.inform(fromCp932(text_.getValue(kAppTitle)), MessageFor(result.status),
                      PromptIcon::Error);
 
-  if (bus_) {
+  // A good write that is read back keeps the progress window and the disabled window for the
+  // read-back.
+  const bool continues = mode_ == kCloneModeWrite && readBackFollows_ && result.status == kCloneOk;
+  if (bus_ && !continues) {
     bus_->send(ev::kCloneProgressClosed);
     bus_->send(ev::kCloneEnded, result.status == kCloneOk ? 1 : 0);
   }

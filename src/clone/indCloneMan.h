@@ -55,11 +55,21 @@ class indCloneMan {
   // Each returns false, and changes nothing, while an operation runs.
   bool Identify(Completion completion);
   bool ReadClone(const AddressRanges& ranges, Completion completion);
-  bool WriteClone(const cmcEeprom& image, const AddressRanges& ranges, Completion completion);
+  // With `readBack`, the write is to be followed by ReadBack over those ranges: the progress runs
+  // over both transfers, and the end of a successful write sends no clone-ended events (the
+  // read-back does).
+  bool WriteClone(const cmcEeprom& image, const AddressRanges& ranges, Completion completion,
+                  const AddressRanges* readBack = nullptr);
+  // Reads the transceiver's memory back after a successful write that announced it, as a clone
+  // read does after its identification. The result goes to `completion` unchecked and without
+  // a message: the caller reports it.
+  bool ReadBack(const AddressRanges& ranges, Completion completion);
   bool IsBusy() const { return engine_.IsBusy(); }
 
   int Mode() const { return mode_; }
   int TransferTotal() const { return transferTotal_; }
+  // Data bytes moved so far by the operation, over a write and its read-back together.
+  int Transferred() const { return progressBase_ + engine_.Transferred(); }
 
   // The message shown for a status; empty for 0. After a port that could not be opened it ends
   // with the reason, naming the device.
@@ -89,4 +99,7 @@ class indCloneMan {
   Progress progress_;
   int mode_ = 0;
   int transferTotal_ = 0;
+  int progressBase_ = 0;        // bytes of the write before a read-back
+  bool readBackFollows_ = false;
+  bool quiet_ = false;          // a read-back: no check, no message
 };

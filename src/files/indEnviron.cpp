@@ -80,6 +80,13 @@ class GroupReader {
     if (!ok_) return {};
     return s_.value(name).toString();
   }
+  // A value added after the layout was fixed: missing or unreadable means `fallback`.
+  int optionalInteger(const QString& name, int fallback) {
+    if (!ok_) return fallback;
+    bool converted = false;
+    const int value = s_.value(name).toInt(&converted);
+    return converted ? value : fallback;
+  }
 
  private:
   QSettings& s_;
@@ -177,6 +184,7 @@ void indEnviron::applyDefaults() {
   comPortPath_.clear();
   comSpeedHigh_ = 1;
   transType_ = 0;
+  verifyAfterWrite_ = true;
   currentDirectory_.clear();
   recent_.clear();
   fontSizePercentage_ = 100;
@@ -202,6 +210,7 @@ bool indEnviron::load(const QStringList& arguments) {
     comPortPath_ = g.text(QStringLiteral("ComPortPath"));
     comSpeedHigh_ = g.integer(QStringLiteral("ComSpeedHigh"), 0, 1);
     transType_ = g.integer(QStringLiteral("TransType"), 0, 4);
+    verifyAfterWrite_ = g.optionalInteger(QStringLiteral("VerifyAfterWrite"), 1) != 0;
     currentDirectory_ = g.text(QStringLiteral("Current Directory"));
   }
   {
@@ -264,6 +273,7 @@ bool indEnviron::save() {
   if (!iniPath_.isEmpty()) s->setValue(QStringLiteral("ComPortPath"), comPortPath_);
   s->setValue(QStringLiteral("ComSpeedHigh"), comSpeedHigh_);
   s->setValue(QStringLiteral("TransType"), transType_);
+  s->setValue(QStringLiteral("VerifyAfterWrite"), verifyAfterWrite_ ? 1 : 0);
   s->setValue(QStringLiteral("Current Directory"), currentDirectory_);
   s->endGroup();
   s->beginGroup(kRecentList);

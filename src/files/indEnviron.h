@@ -84,6 +84,10 @@ class indEnviron {
   void setComSpeedHigh(int v) { comSpeedHigh_ = v; }
   int transType() const { return transType_; }
   void setTransType(int v) { transType_ = v; }
+  // Clone > Verify After Write ("VerifyAfterWrite"): a missing value reads as on and never
+  // invalidates the other settings, so settings written before it existed load as complete.
+  bool verifyAfterWrite() const { return verifyAfterWrite_; }
+  void setVerifyAfterWrite(bool v) { verifyAfterWrite_ = v; }
   QString currentDirectory() const { return currentDirectory_; }
   void setCurrentDirectory(const QString& v) { currentDirectory_ = v; }
   int fontSizePercentage() const { return fontSizePercentage_; }
@@ -158,6 +162,7 @@ class indEnviron {
   QString comPortPath_;
   int comSpeedHigh_ = 1;
   int transType_ = 0;
+  bool verifyAfterWrite_ = true;
   QString currentDirectory_;
   int fontSizePercentage_ = 100;
   int toolbarVisible_ = 1;

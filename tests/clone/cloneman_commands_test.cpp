@@ -28,6 +28,8 @@ struct FakeApp : CloneApplication, DestinationCheckHost {
   int titleUpdates = 0;
   int editsEnded = 0;
   int flagAChanges = 0;
+  bool verify = false;
+  std::vector<VerifyReport> reports;
 
   FakeApp(Prompter& p, cmcGTex& t) : prompter(p), text(t) {}
 
@@ -52,6 +54,16 @@ struct FakeApp : CloneApplication, DestinationCheckHost {
   // Marks that show which image was normalised and which repaired.
   void normaliseImage(cmcEeprom& image) override { image.setByte(0x0100, 0xAA); }
   void repairChannels(cmcEeprom& image) override { image.setByte(0x0101, 0xBB); }
+  bool verifyAfterWrite() const override { return verify; }
+  void verifyFinished(const VerifyReport& report) override {
+    reports.emplace_back();
+    VerifyReport& r = reports.back();
+    r.kind = report.kind;
+    r.status = report.status;
+    r.differingAddresses = report.differingAddresses;
+    r.written.assign(report.written);
+    r.readBack.assign(report.readBack);
+  }
   int destination() const override { return dest; }
   uint8_t optionBits() const override { return options; }
   void restoreDestination(int code, uint8_t bits) override {
@@ -319,6 +331,83 @@ TEST(CloneWrite, RejectedWriteKeepsOnlyTheNormalisation) {
   EXPECT_EQ(rig.app.working.getByte(0x0100), 0xAA);
   EXPECT_NE(rig.app.working.getByte(0x0101), 0xBB);
   EXPECT_EQ(rig.app.titleUpdates, 0);
+}
+
+// The read-back after a write: no further identification, the progress over both transfers with
+// the clone events once at the end, and a compare of the written bytes only.
+TEST(CloneWrite, VerifyReadsBackAndComparesWhatWasWritten) {
+  const QString kSucceeded = QStringLiteral(
+      "Cloning is succeeded.\n\nTurn the transceiver power off and on to use\n"
+      "the transceiver under its new conditions.");
+  for (const int weak : {-1, 0x0123}) {
+    SCOPED_TRACE(weak);
+    CommandRig rig;
+    rig.app.verify = true;
+    SimulatedTransceiver& sim =
+        rig.connect({.identifySpeeds = {9600}, .faults = {.changeAfterWrite = weak}});
+    cmcEeprom image(0x3000);
+    image.writeBlock(0, patternedMemory().data(), SimulatedTransceiver::kMemorySize);
+    rig.app.working.assign(image);
+    // The gaps keep the transceiver's bytes; they never count as a difference.
+    sim.memory().setByte(0x0CF5, 0x42);
+    int lastTransferred = 0;
+    rig.man.SetProgress([&](int done, int total) {
+      EXPECT_EQ(total, 6265 + 6304);
+      EXPECT_GE(done, lastTransferred);
+      lastTransferred = done;
+    });
+    rig.prompter.push(PromptAnswer::Ok);
+    rig.commands.cloneWrite(rig.done());
+    for (int i = 0; i < 5; ++i) rig.run();
+    ASSERT_EQ(rig.outcomes, 1);
+    EXPECT_EQ(rig.kind(), CloneOutcome::kSucceeded);
+    EXPECT_EQ(sim.stats().identifications, 3);
+    EXPECT_EQ(sim.stats().writesAccepted, 1);
+    EXPECT_EQ(sim.stats().reads, 1);
+    EXPECT_EQ(lastTransferred, 6265 + 6304);
+    // One started event per identification; the write's end sends nothing, the read-back's once.
+    std::vector<std::pair<int, intptr_t>> ends;
+    for (const auto& e : rig.events)
+      if (e.first != 41) ends.push_back(e);
+    EXPECT_EQ(ends.size(), 3 * 2 + 2u);
+    EXPECT_EQ(ends.back(), (std::pair<int, intptr_t>{42, 1}));
+    ASSERT_EQ(rig.app.reports.size(), 1u);
+    const VerifyReport& r = rig.app.reports[0];
+    if (weak < 0) {
+      EXPECT_EQ(rig.outcome->verify, VerifyReport::kEqual);
+      EXPECT_EQ(r.kind, VerifyReport::kEqual);
+      EXPECT_EQ(rig.prompter.texts(), (QStringList{kConfirmWrite, kSucceeded}));
+    } else {
+      EXPECT_EQ(rig.outcome->verify, VerifyReport::kDifferent);
+      EXPECT_EQ(r.differingAddresses, std::vector<int>{weak});
+      EXPECT_EQ(r.readBack.getByte(weak), r.written.getByte(weak) ^ 0x01);
+      EXPECT_EQ(rig.prompter.texts(), QStringList{kConfirmWrite});  // the application reports
+    }
+    // The document is never changed by the verify (the normalisation is the write's).
+    image.setByte(0x0100, 0xAA);
+    EXPECT_TRUE(rig.app.working.equals(image));
+  }
+}
+
+TEST(CloneWrite, FailedReadBackSaysTheWriteSucceeded) {
+  CommandRig rig;
+  rig.app.verify = true;
+  SimulatedTransceiver& sim =
+      rig.connect({.identifySpeeds = {9600}, .faults = {.silenceAfterFrame = 20}});
+  rig.prompter.push(PromptAnswer::Ok);
+  rig.commands.cloneWrite(rig.done());
+  for (int i = 0; i < 5; ++i) rig.run();
+  ASSERT_EQ(rig.outcomes, 1);
+  EXPECT_EQ(rig.kind(), CloneOutcome::kSucceeded);
+  EXPECT_EQ(rig.outcome->verify, VerifyReport::kFailed);
+  EXPECT_EQ(sim.stats().writesAccepted, 1);
+  ASSERT_EQ(rig.prompter.log().size(), 2u);
+  EXPECT_EQ(rig.prompter.log()[1].message.text,
+            "The clone write succeeded, but the verify could not be completed.\n\n" +
+                rig.man.MessageFor(kCloneNoAnswer));
+  EXPECT_EQ(rig.prompter.log()[1].message.icon, PromptIcon::Warning);
+  ASSERT_EQ(rig.app.reports.size(), 1u);
+  EXPECT_EQ(rig.app.reports[0].status, kCloneNoAnswer);
 }
 
 TEST(CloneInformation, ShownWhenTheDestinationsAgree) {

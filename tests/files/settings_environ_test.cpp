@@ -188,6 +188,22 @@ TEST_F(Environ, PortPathIsKeptBesideTheNumberAndMayBeMissing) {
   EXPECT_EQ(env->recent().count(), 2);
 }
 
+// Verify After Write is on by default, comes back off once stored off, and a settings file from
+// before it existed loads whole with it on.
+TEST_F(Environ, VerifyAfterWriteDefaultsOnAndMayBeMissing) {
+  storeFullSettings();
+  EXPECT_TRUE(make()->verifyAfterWrite());
+  make()->setVerifyAfterWrite(false);
+  EXPECT_FALSE(make()->verifyAfterWrite());
+  EXPECT_EQ(QSettings(iniPath(), QSettings::IniFormat).value("Global/VerifyAfterWrite").toInt(), 0);
+  edit([](QSettings& s) { s.remove("Global/VerifyAfterWrite"); });
+  auto env = make();
+  EXPECT_TRUE(env->verifyAfterWrite());
+  EXPECT_EQ(env->comPort(), 7);
+  EXPECT_EQ(env->destinationCode(), 3);
+  EXPECT_EQ(env->recent().count(), 2);
+}
+
 TEST_F(Environ, FlippedEtcDataBitLeavesTheDestinationUnsetButKeepsTheRest) {
   storeFullSettings();
   edit([](QSettings& s) {

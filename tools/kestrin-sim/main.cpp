@@ -59,6 +59,7 @@ void applyFault(const QString& faultText, SimulatedTransceiver::Faults& f) {
   else if (name == "revision") f.revision = hasValue ? value : 2;
   else if (name == "other-destination") f.otherDestination = true;
   else if (name == "write-fail") f.writeFail = true;
+  else if (name == "change-after-write") f.changeAfterWrite = hasValue ? value : 0;
   else if (name == "silent") f.silent = true;
   else fail(QStringLiteral("unknown fault %1").arg(name));
 }
@@ -119,7 +120,8 @@ int main(int argc, char** argv) {
   const QCommandLineOption faultOpt("fault",
                                     "Inject a fault (repeatable): noise, bad-checksum=K, drop-frame=K, bad-count, "
                                     "silence-after=K, wrong-model, sub-code-5, non-bcd, revision=N, "
-                                    "other-destination, write-fail, silent.",
+                                    "other-destination, write-fail, change-after-write=ADDR (one byte of "
+                                    "an accepted write changes afterwards; default address 0), silent.",
                                     "fault");
   const QCommandLineOption verboseOpt("verbose", "Tell on standard error what happens on the line.");
   parser.addOptions({linkOpt, speedsOpt, echoOpt, paceOpt, memoryOpt, destinationOpt, optionsOpt, serialOpt, commentOpt,
