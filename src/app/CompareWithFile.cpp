@@ -61,21 +61,33 @@ QString shown(const QString& text, bool present) {
 
 }  // namespace
 
+CompareLabels CompareDialog::fileLabels(cuiMain& main, const QString& path, int n) {
+  const QString fileName = QFileInfo(path).fileName();
+  CompareLabels labels;
+  labels.title = QStringLiteral("Compare with %1 - %2").arg(fileName, appTitle(main));
+  labels.summary = QStringLiteral("%1 field%2 of this document differ%3 from %4. Choose one to "
+                                  "go to its cell.")
+                       .arg(n)
+                       .arg(n == 1 ? "" : "s")
+                       .arg(n == 1 ? "s" : "")
+                       .arg(fileName);
+  labels.other = fileName;
+  return labels;
+}
+
 CompareDialog::CompareDialog(cuiMain& main, std::vector<FieldDifference> differences,
                              const QString& path, QWidget* parent)
+    : CompareDialog(main, differences, fileLabels(main, path, int(differences.size())), parent) {}
+
+CompareDialog::CompareDialog(cuiMain& main, std::vector<FieldDifference> differences,
+                             const CompareLabels& labels, QWidget* parent)
     : QDialog(parent), main_(main), differences_(std::move(differences)) {
-  const QString fileName = QFileInfo(path).fileName();
-  setWindowTitle(QStringLiteral("Compare with %1 - %2").arg(fileName, appTitle(main)));
+  setWindowTitle(labels.title);
   setAttribute(Qt::WA_DeleteOnClose);
 
   summary_ = new QLabel(this);
   const int n = int(differences_.size());
-  summary_->setText(QStringLiteral("%1 field%2 of this document differ%3 from %4. Choose one to "
-                                   "go to its cell.")
-                        .arg(n)
-                        .arg(n == 1 ? "" : "s")
-                        .arg(n == 1 ? "s" : "")
-                        .arg(fileName));
+  summary_->setText(labels.summary);
   summary_->setWordWrap(true);
 
   list_ = new QTreeWidget(this);
@@ -83,7 +95,7 @@ CompareDialog::CompareDialog(cuiMain& main, std::vector<FieldDifference> differe
   list_->setUniformRowHeights(true);
   list_->setAllColumnsShowFocus(true);
   list_->setHeaderLabels({QStringLiteral("Page"), QStringLiteral("Row"), QStringLiteral("Column"),
-                          QStringLiteral("This document"), fileName});
+                          QStringLiteral("This document"), labels.other});
   for (const FieldDifference& d : differences_) {
     new QTreeWidgetItem(list_, {d.sheetTitle, d.rowLabel, d.columnHeader, shown(d.textA, d.inA),
                                 shown(d.textB, d.inB)});

@@ -11,6 +11,14 @@ class QMenuBar;
 class QTreeWidget;
 class cuiMain;
 
+// What the comparison dialog calls things: its title, the sentence above the list and the
+// heading of the other side's column.
+struct CompareLabels {
+  QString title;
+  QString summary;
+  QString other;
+};
+
 // File > Compare with File...: the fields in which the document differs from a clone data file,
 // one line each; choosing a line opens its page at its cell. Modeless, so the user can go from
 // one difference to the next and edit as they go.
@@ -20,6 +28,8 @@ class CompareDialog : public QDialog {
  public:
   CompareDialog(cuiMain& main, std::vector<FieldDifference> differences, const QString& path,
                 QWidget* parent);
+  CompareDialog(cuiMain& main, std::vector<FieldDifference> differences,
+                const CompareLabels& labels, QWidget* parent);
 
   const std::vector<FieldDifference>& differences() const { return differences_; }
   QTreeWidget* list() const { return list_; }
@@ -32,6 +42,8 @@ class CompareDialog : public QDialog {
   std::vector<FieldDifference> differences_;
   QTreeWidget* list_ = nullptr;
   QLabel* summary_ = nullptr;
+
+  static CompareLabels fileLabels(cuiMain& main, const QString& path, int differences);
 };
 
 // Compares the document with the QEV file at `path` (asked for with the open dialog when empty).

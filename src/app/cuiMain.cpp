@@ -22,6 +22,7 @@
 #include <cstdio>
 
 #include "app/CompareWithFile.h"
+#include "app/VerifyAfterWrite.h"
 #include "app/ImportExport.h"
 #include "app/ComPortDialog.h"
 #include "app/InstanceHandOver.h"
@@ -260,6 +261,7 @@ void cuiMain::buildMainWindow(TForm1& form, const ImageLists& images) {
   const QList<QAction*> top = form.menuBar()->actions();
   form.menuBar()->insertMenu(top.size() > 1 ? top.at(1) : nullptr, editMenu_);
   installCompareCommand(*this, form.menuBar());
+  installVerifyCommand(*this, form.menuBar());
   for (QAction* action : form.menuBar()->actions()) {
     if (QMenu* m = action->menu(); m && m != editMenu_) {
       connect(m, &QMenu::aboutToShow, this, [this] {
@@ -765,7 +767,7 @@ void cuiMain::startClone(void (CloneCommands::*command)(CloneCommands::Done), bo
   cloneMan_->SetProgress([this](int, int) {
     if (!form_ || progress_) return;
     progress_ = new cuiProgress(form_.get(), [this] {
-      return cuiProgress::State{cloneMan_->engine().Transferred(), cloneMan_->TransferTotal(),
+      return cuiProgress::State{cloneMan_->Transferred(), cloneMan_->TransferTotal(),
                                 cloneMan_->IsBusy()};
     });
     progress_->open();
@@ -783,6 +785,10 @@ void cuiMain::cloneFinished(const CloneOutcome& outcome, bool information) {
   if (mainWindowVisible() && form_ && !form_->isEnabled() && !about_ && !information_)
     enableMainForm();
 }
+
+bool cuiMain::verifyAfterWrite() const { return objects_.settings->verifyAfterWrite(); }
+
+void cuiMain::verifyFinished(const VerifyReport& report) { reportVerify(*this, report); }
 
 void cuiMain::endCellEditing() { objects_.bus->send(ev::kCommitEditor); }
 

@@ -198,6 +198,8 @@ class cuiMain : public QObject,
   SettingProblems countSettingProblems() override;
   void normaliseImage(cmcEeprom& image) override { document_.conform(image); }
   void repairChannels(cmcEeprom& image) override { document_.repair(image); }
+  bool verifyAfterWrite() const override;
+  void verifyFinished(const VerifyReport& report) override;
   int destination() const override { return document_.destination(); }
   uint8_t optionBits() const override { return document_.options().optionBits(); }
   void restoreDestination(int code, uint8_t optionBits) override;

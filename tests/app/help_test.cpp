@@ -116,7 +116,7 @@ TEST_F(Help, PagesCoverTheMapAndEveryLinkResolves) {
   const QRegularExpression reference(QStringLiteral("(?:href|src)=\"([^\"]*)\""));
   QSet<QString> linkedFromContents;
   const QStringList pages = folder.entryList({QStringLiteral("*.htm")}, QDir::Files);
-  EXPECT_EQ(pages.size(), topicPages.size() + 1);
+  EXPECT_GE(pages.size(), topicPages.size() + 1);
   for (const QString& page : pages) {
     SCOPED_TRACE(page.toStdString());
     QFile file(folder.filePath(page));
@@ -144,7 +144,10 @@ TEST_F(Help, PagesCoverTheMapAndEveryLinkResolves) {
       if (page == cuiHtmlHelp::kContentsPage) linkedFromContents.insert(file);
     }
   }
-  for (const QString& page : topicPages) {
+  // Topic pages and the pages beside them (cloning, channel lists) are all reached from the
+  // contents.
+  for (const QString& page : pages) {
+    if (page == cuiHtmlHelp::kContentsPage) continue;
     EXPECT_TRUE(linkedFromContents.contains(page)) << page.toStdString() << " not in contents";
   }
 }

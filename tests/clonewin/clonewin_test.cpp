@@ -12,12 +12,15 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QPointer>
+#include <QTreeWidget>
 #include <QProcess>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTimer>
 
 #include "app/ComPortDialog.h"
+#include "app/CompareWithFile.h"
 #include "app/PortCombo.h"
 #include "app/PortNote.h"
 #include "app/cuiMenu.h"
@@ -447,4 +450,83 @@ TEST(ComPortSetting, WorksFromTheKeyboard) {
   EXPECT_EQ(dialog.result(), QDialog::Rejected);
   EXPECT_FALSE(dialog.isVisible());
   EXPECT_EQ(rig.settings->comPort(), 9);
+}
+
+// Verify After Write, on by default in the Clone menu: a transceiver that changes one written
+// byte after accepting the write gets a warning naming one field, and the comparison dialog
+// lists exactly that field and opens its cell. The progress window stays up through the
+// read-back and the document is untouched. Unchecked (and stored so), nothing is read back.
+TEST(CloneFromWindow, VerifyAfterWriteFindsTheFieldTheTransceiverChanged) {
+  CloneWinRig::Options o;
+  o.storedDestination = 0;
+  o.storeSimulatorPort = true;
+  CloneWinRig rig(o);
+  auto* item = rig.form().findChild<QAction*>(QStringLiteral("verifyAfterWrite"));
+  ASSERT_NE(item, nullptr);
+  EXPECT_TRUE(item->isCheckable());
+  EXPECT_TRUE(item->isChecked());
+  EXPECT_EQ(item->text(), QStringLiteral("&Verify After Write"));
+
+  Document& d = rig.app->document();
+  const int channel = editFirstChannel(d);
+  ASSERT_GE(channel, 0);
+  SimulatedTransceiver& radio = rig.sim->transceiver();
+  radio.config().faults.changeAfterWrite = channel * memmap::kChannelRecordSize;
+  cmcEeprom edited;
+  edited.assign(d.working());
+
+  rig.prompter.push(PromptAnswer::Ok);
+  trigger(rig, CL_Menu_Clone_Write);
+  QPointer<cuiProgress> first;
+  bool sameWindowInReadBack = false;
+  ASSERT_TRUE(spinUntil(
+      [&] {
+        indCloneMan& man = rig.app->cloneManager();
+        if (!first) first = rig.app->progressWindow();
+        if (man.IsBusy() && man.Mode() == kCloneModeRead && first &&
+            rig.app->progressWindow() == first.data())
+          sameWindowInReadBack = true;
+        return radio.stats().reads == 1 && !man.IsBusy();
+      },
+      60000));
+  EXPECT_TRUE(sameWindowInReadBack);
+  ASSERT_TRUE(
+      spinUntil([&] { return rig.app->progressWindow() == nullptr && rig.form().isEnabled(); }));
+  EXPECT_EQ(radio.stats().identifications, 3);
+
+  ASSERT_EQ(rig.prompter.log().size(), 2u) << rig.prompter.texts().join("|").toStdString();
+  EXPECT_EQ(rig.prompter.log()[1].message.text,
+            QStringLiteral("The transceiver does not hold what was written: 1 field of its "
+                           "memory differs from the document."));
+  EXPECT_EQ(rig.prompter.log()[1].message.icon, PromptIcon::Warning);
+  CompareDialog* dialog = rig.form().findChild<CompareDialog*>(QStringLiteral("verifyDifferences"));
+  ASSERT_NE(dialog, nullptr);
+  ASSERT_EQ(dialog->differences().size(), 1u);
+  const FieldDifference& diff = dialog->differences()[0];
+  EXPECT_EQ(diff.link, CL_Mch_Freq);
+  EXPECT_EQ(diff.index, channel);
+  EXPECT_NE(diff.textA, diff.textB);
+  EXPECT_EQ(dialog->list()->headerItem()->text(4), QStringLiteral("Transceiver"));
+  shots::save(dialog, QStringLiteral("verify-differences.png"));
+  ASSERT_TRUE(dialog->goTo(0));
+  ASSERT_NE(rig.app->currentSheet(), nullptr);
+  const SheetPos cell = rig.app->currentSheet()->currentCell();
+  const cmcCellObj& at = rig.app->currentSheet()->model().cellAt(cell.column, cell.row);
+  EXPECT_EQ(at.link, CL_Mch_Freq);
+  EXPECT_TRUE(rig.workingEquals(edited.data()));
+  dialog->close();
+
+  // Off: stored at once, and the next write is not read back.
+  item->trigger();
+  EXPECT_FALSE(rig.settings->verifyAfterWrite());
+  rig.prompter.clearLog();
+  rig.prompter.push(PromptAnswer::Ok);
+  trigger(rig, CL_Menu_Clone_Write);
+  ASSERT_TRUE(spinUntil(
+      [&] { return radio.stats().writesAccepted == 2 && !rig.app->cloneManager().IsBusy(); },
+      60000));
+  ASSERT_TRUE(
+      spinUntil([&] { return rig.app->progressWindow() == nullptr && rig.form().isEnabled(); }));
+  EXPECT_EQ(radio.stats().reads, 1);
+  EXPECT_TRUE(rig.prompter.log().back().message.text.startsWith("Cloning is succeeded."));
 }

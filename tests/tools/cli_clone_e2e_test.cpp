@@ -343,4 +343,62 @@ TEST(CliCloneEndToEnd, AnotherDestinationNeedsTheUsersYes) {
   EXPECT_EQ(openQevFile(out).destination, 2);
 }
 
+// write --verify reads the memory back and prints the fields that differ as diff prints them;
+// kestrin-sim's fault changes one written byte (channel 0's frequency) after accepting the write.
+// --no-verify reads nothing back; without either the stored setting (on) decides.
+TEST(CliCloneEndToEnd, WriteVerifyFindsTheFieldTheTransceiverChanged) {
+  QTemporaryDir dir;
+  cmcEeprom image(memmap::kImageSize);
+  image.writeBlock(0, factoryImage(0), kFactoryImageSize);
+  {
+    ChannelView ch(image, DestinationOptions{.destination = 0});
+    ASSERT_TRUE(ch.load(kKindConventional, 0));
+    ch.inUse = true;
+    ch.frequency = 146520000;
+    ch.commit();
+  }
+  const QString qev = dir.filePath("plan.qev");
+  ASSERT_EQ(saveQevFile(qev, image, 0), 0);
+  const QString memory = dir.filePath("radio.bin");
+  Settings settings(3, 0);
+
+  struct Case {
+    QStringList simFaults;
+    QStringList flags;
+    int exitCode;
+    QString lastErr;  // a part of what is said on stderr
+    int outLines;
+  };
+  const Case cases[] = {
+      {{"--fault", "change-after-write=0"}, {"--verify"}, 1,
+       "verify failed: 1 field of the transceiver's memory differs from the document (1 byte)", 1},
+      {{"--fault", "change-after-write=0"}, {"--no-verify"}, 0, "Cloning is succeeded.", 0},
+      {{}, {}, 0, "verified: the transceiver's memory holds what was written", 0},
+  };
+  for (const Case& c : cases) {
+    const std::string what = (c.simFaults + c.flags).join(' ').toStdString();
+    ASSERT_TRUE(simmemory::save(memory, radioMemory(0), 0, nullptr));
+    SimProcess sim(QStringList{"--memory", memory, "--destination", "0", "--speeds", "9600"} +
+                   c.simFaults);
+    ASSERT_FALSE(sim.device().isEmpty()) << what;
+    const CliRun r =
+        runCli(QStringList{"write", "--port", sim.device(), qev, "--yes"} + c.flags,
+               settings.path());
+    EXPECT_EQ(r.exitCode, c.exitCode) << what << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(c.lastErr)) << what << "\n" << r.err.toStdString();
+    EXPECT_EQ(r.err.contains("verif"), !c.flags.contains("--no-verify")) << r.err.toStdString();
+    const QStringList outLines = r.out.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(outLines.size(), c.outLines) << what << r.out.toStdString();
+    if (c.outLines == 1) {
+      // memory  0  Operating Freq  146.520000  <the transceiver's>
+      const QStringList fields = outLines[0].split(' ', Qt::SkipEmptyParts);
+      ASSERT_GE(fields.size(), 5) << r.out.toStdString();
+      EXPECT_EQ(fields[0], "memory");
+      EXPECT_TRUE(r.out.contains("Operating Freq")) << r.out.toStdString();
+      EXPECT_TRUE(r.out.contains("146.520000")) << r.out.toStdString();
+      EXPECT_NE(fields.last(), "146.520000");
+    }
+    EXPECT_EQ(sim.stop(), 0) << what;
+  }
+}
 #endif

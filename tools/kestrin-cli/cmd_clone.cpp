@@ -13,12 +13,14 @@
 #include "base/prompter.h"
 #include "base/textcodec.h"
 #include "cliprompter.h"
+#include "cmd_diff.h"
 #include "clone/clonecommands.h"
 #include "clone/indCloneMan.h"
 #include "files/cmcQevFile.h"
 #include "files/filecommands.h"
 #include "files/indEnviron.h"
 #include "files/savefile.h"
+#include "gtex/cellmarkup.h"
 #include "gtex/cmcGTex.h"
 #include "model/catalogue.h"
 #include "model/destinations.h"
@@ -27,6 +29,7 @@
 #include "resources/embedded_text.h"
 #include "resources/factory/factory_images.h"
 #include "savesignals.h"
+#include "sheet/core/ImageCompare.h"
 
 namespace {
 
@@ -53,6 +56,7 @@ struct Options {
   QStringList files;
   QString settingsDir;
   bool yes = false;
+  std::optional<bool> verify;  // write: --verify / --no-verify; unset: the stored setting
   QString error;
 };
 
@@ -78,6 +82,8 @@ Options parse(const QStringList& args) {
       o.settingsDir = value(QStringLiteral("--settings"));
     } else if (a == QLatin1String("--yes") || a == QLatin1String("-y")) {
       o.yes = true;
+    } else if (a == QLatin1String("--verify") || a == QLatin1String("--no-verify")) {
+      o.verify = a == QLatin1String("--verify");
     } else if (a.startsWith(QLatin1Char('-')) && a.size() > 1) {
       o.error = QStringLiteral("unknown option %1").arg(a);
     } else {
@@ -134,6 +140,7 @@ class CliClone : public CloneApplication, public DestinationCheckHost {
     document_.setOptionBits(storedOptionBits());
     document_.newDocument();
     if (!o.port.isEmpty()) manager_.SetPortName(o.port);
+    verify_ = o.verify.value_or(env_.verifyAfterWrite());
     manager_.SetProgress([this](int done, int total) { bar_.show(done, total); });
   }
 
@@ -176,6 +183,30 @@ class CliClone : public CloneApplication, public DestinationCheckHost {
   }
   void normaliseImage(cmcEeprom& image) override { document_.conform(image); }
   void repairChannels(cmcEeprom& image) override { document_.repair(image); }
+  bool verifyAfterWrite() const override { return verify_; }
+  // Differences go to stdout as `diff` prints them (document first, transceiver second); the
+  // summary to stderr.
+  void verifyFinished(const VerifyReport& report) override {
+    bar_.end();
+    if (report.kind == VerifyReport::kEqual) {
+      err() << "kestrin-cli: write: verified: the transceiver's memory holds what was written"
+            << Qt::endl;
+      return;
+    }
+    if (report.kind != VerifyReport::kDifferent) return;
+    cmcCellParser parser(text_);
+    const std::vector<FieldDifference> differences =
+        compareImages(report.written, report.readBack, document_.destination(),
+                      document_.options().optionBits(), factoryImage, text_, parser);
+    printFieldDifferences(differences, false);
+    std::fflush(stdout);
+    const size_t n = differences.size();
+    const size_t bytes = report.differingAddresses.size();
+    err() << "kestrin-cli: write: verify failed: " << n << " field" << (n == 1 ? "" : "s")
+          << " of the transceiver's memory differ" << (n == 1 ? "s" : "")
+          << " from the document (" << bytes << " byte" << (bytes == 1 ? "" : "s") << ")"
+          << Qt::endl;
+  }
   int destination() const override { return document_.destination(); }
   uint8_t optionBits() const override { return document_.options().optionBits(); }
   void restoreDestination(int code, uint8_t bits) override {
@@ -229,6 +260,7 @@ class CliClone : public CloneApplication, public DestinationCheckHost {
   CloneCommands commands_;
   ProgressBar bar_;
   QByteArray info_;
+  bool verify_ = true;
 };
 
 // Timers need an application object; the tool's main may not have made one.
@@ -258,7 +290,11 @@ QString cliCloneUsage() {
       "clone information\n"
       "  kestrin-cli read  [--port P] -o FILE.qev [--yes]  read the transceiver into a new QEV "
       "file\n"
-      "  kestrin-cli write [--port P] FILE.qev [--yes]     write a QEV file to the transceiver\n"
+      "  kestrin-cli write [--port P] FILE.qev [--yes] [--verify|--no-verify]\n"
+      "                                                    write a QEV file to the transceiver;\n"
+      "                                                    --verify reads it back and prints the\n"
+      "                                                    fields that differ as diff does (exit 1)\n"
+      "                                                    (default: Clone > Verify After Write)\n"
       "    --port P        serial device (a path such as /dev/ttyUSB0, or a COM number); default: "
       "the stored port\n"
       "    --yes           answer OK to the questions (another destination, the write "
@@ -269,6 +305,7 @@ QString cliCloneUsage() {
 int cliCloneInfo(const QStringList& args) {
   const Options o = parse(args);
   if (!o.error.isEmpty()) return usageError(QStringLiteral("info"), o.error);
+  if (o.verify) return usageError(QStringLiteral("info"), QStringLiteral("--verify is for write"));
   if (!o.files.isEmpty())
     return usageError(QStringLiteral("info"), QStringLiteral("unexpected %1").arg(o.files[0]));
   auto app = ensureApplication();
@@ -300,6 +337,7 @@ int cliCloneInfo(const QStringList& args) {
 int cliCloneRead(const QStringList& args) {
   const Options o = parse(args);
   if (!o.error.isEmpty()) return usageError(QStringLiteral("read"), o.error);
+  if (o.verify) return usageError(QStringLiteral("read"), QStringLiteral("--verify is for write"));
   if (o.output.isEmpty())
     return usageError(QStringLiteral("read"), QStringLiteral("-o FILE.qev is required"));
   if (!o.files.isEmpty())
@@ -350,5 +388,10 @@ int cliCloneWrite(const QStringList& args) {
   }
   clone.adoptDocumentDestination();
 
-  return exitCodeOf(clone.run(&CloneCommands::cloneWrite));
+  const CloneOutcome outcome = clone.run(&CloneCommands::cloneWrite);
+  // A write that was not confirmed by its read-back fails the command.
+  if (outcome.succeeded() && (outcome.verify == VerifyReport::kDifferent ||
+                              outcome.verify == VerifyReport::kFailed))
+    return kExitFailed;
+  return exitCodeOf(outcome);
 }

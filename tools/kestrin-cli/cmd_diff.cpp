@@ -30,7 +30,9 @@ QString pageName(const QByteArray& callString) {
   return alias.isEmpty() ? QString::fromUtf8(callString) : alias;
 }
 
-void printDifferences(const std::vector<FieldDifference>& differences, bool tsv) {
+}  // namespace
+
+void printFieldDifferences(const std::vector<FieldDifference>& differences, bool tsv) {
   std::vector<QStringList> lines;
   for (const FieldDifference& d : differences) {
     QStringList fields{pageName(d.callString), d.rowLabel, d.columnHeader, d.textA, d.textB};
@@ -64,8 +66,6 @@ void printDifferences(const std::vector<FieldDifference>& differences, bool tsv)
     std::printf("%s\n", text.toUtf8().constData());
   }
 }
-
-}  // namespace
 
 QString cliDiffUsage() {
   return QStringLiteral(
@@ -116,7 +116,7 @@ int cliDiff(const QStringList& args) {
   const std::vector<FieldDifference> differences =
       compareDocuments({&a.catalogue(), &a.environment()}, {&b.catalogue(), &b.environment()},
                        treePages(a.text(), a.parser()), a.text(), a.parser());
-  printDifferences(differences, tsv);
+  printFieldDifferences(differences, tsv);
   if (!tsv) {
     std::fprintf(stderr, "%zu field%s differ%s between %s and %s\n", differences.size(),
                  differences.size() == 1 ? "" : "s", differences.size() == 1 ? "s" : "",
