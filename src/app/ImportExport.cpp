@@ -1,14 +1,22 @@
 #include "app/ImportExport.h"
 
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QVBoxLayout>
 
+#include "app/TForm1.h"
 #include "app/cuiMain.h"
 #include "base/cmcEvMan.h"
 #include "base/events.h"
 #include "base/filechooser.h"
 #include "base/prompter.h"
 #include "base/textcodec.h"
+#include "files/CommonChannelList.h"
 #include "files/indEnviron.h"
 #include "files/messages.h"
 #include "gtex/cmcGTex.h"
@@ -59,6 +67,44 @@ ChannelCsv channelCsv(cuiMain& app) {
   return ChannelCsv(
       document.working(), document.defaultImage(), document.options(),
       CsvSeparators::resolve(app.formats().decimalSeparator, app.formats().listSeparator));
+}
+
+// The file types of the export dialog: the program's own layout first, then the common one.
+constexpr int kCommonFileType = 1;
+const QString kCommonFilter = QStringLiteral("Common channel list (*.csv)|*.csv");
+
+QString exportFilter(const QString& own) {
+  QStringList parts = own.split(QLatin1Char('|'));
+  const int at = parts.size() >= 2 ? 2 : int(parts.size());
+  const QStringList common = kCommonFilter.split(QLatin1Char('|'));
+  for (int i = 0; i < common.size(); ++i) parts.insert(at + i, common[i]);
+  return parts.join(QLatin1Char('|'));
+}
+
+// The row report of a common-layout import, in a box of its own: it may run to a hundred lines.
+void showImportReport(cuiMain& app, const QString& text) {
+  auto* dialog = new QDialog(app.form());
+  dialog->setObjectName(QStringLiteral("importReport"));
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  dialog->setWindowTitle(
+      QStringLiteral("Import - %1").arg(fromCp932(app.text().getLine("GI_Sys_AppTitle", 0))));
+  auto* view = new QPlainTextEdit(text, dialog);
+  view->setObjectName(QStringLiteral("importReportText"));
+  view->setReadOnly(true);
+  view->setLineWrapMode(QPlainTextEdit::NoWrap);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, dialog);
+  QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+  auto* layout = new QVBoxLayout(dialog);
+  layout->addWidget(view, 1);
+  layout->addWidget(buttons);
+  dialog->resize(640, 360);
+  dialog->show();
+}
+
+// The first bytes of a list, enough for its header; empty when it cannot be read.
+QByteArray headOf(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.read(4096) : QByteArray();
 }
 
 void takeDirectoryOf(cuiMain& app, const QString& path) {
@@ -112,14 +158,23 @@ void exportChannelsFromWindow(cuiMain& app) {
   app.endCellEditing();
   FileDialogRequest request = channelListDialog(app);
   request.proposedName = proposedExportName(*group, request.defaultExtension);
+  request.filter = exportFilter(request.filter);
+  int fileType = 0;
+  request.chosenFilter = &fileType;
   const QString path = app.fileChooser().chooseSavePath(request);
   if (path.isEmpty()) return;
 
   FileNamingPrompter prompter(app.prompter(), messageText(app.text(), "GI_Mess_FileErr_Headline"));
   prompter.setPath(path);
-  ChannelCsv csv = channelCsv(app);
-  csv.setMessages(&prompter, &app.text());
-  if (csv.ExportChannels(path, *group)) takeDirectoryOf(app, path);
+  bool exported = false;
+  if (fileType == kCommonFileType) {
+    exported = commonlist::exportFile(path, app.document(), *group, &prompter, &app.text());
+  } else {
+    ChannelCsv csv = channelCsv(app);
+    csv.setMessages(&prompter, &app.text());
+    exported = csv.ExportChannels(path, *group);
+  }
+  if (exported) takeDirectoryOf(app, path);
 }
 
 void importChannelsIntoWindow(cuiMain& app) {
@@ -134,6 +189,27 @@ void importChannelsIntoWindow(cuiMain& app) {
   csv.setMessages(&prompter, &app.text());
   if (!csv.ConfirmImport()) return;
   prompter.setPath(path);
+
+  // A list of repeater directories and other programs is told by its header.
+  if (commonlist::recognises(headOf(path))) {
+    QFile file(path);
+    const QByteArray list = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    commonlist::ImportReport report;
+    {
+      DocumentUndo::Change change(app.undo(), QStringLiteral("Import"));
+      report = commonlist::importText(list, *group, app.document(), app.catalogue());
+      app.document().setModified();
+      app.dataChanged();
+      app.bus().post(ev::kReopenSheet, 0, 0);
+    }
+    takeDirectoryOf(app, path);
+    if (report.taken == 0 && report.rows == 0) {
+      showWarning(prompter, app.text(), "GI_Mess_Import_NoData");
+      return;
+    }
+    showImportReport(app, report.text(*group));
+    return;
+  }
 
   bool imported = false;
   {

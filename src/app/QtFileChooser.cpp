@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <algorithm>
 
 QStringList QtFileChooser::nameFilters(const QString& filter) {
   const QStringList parts = filter.split(QLatin1Char('|'));
@@ -37,12 +38,15 @@ QString QtFileChooser::chooseSavePath(const FileDialogRequest& request) {
   QFileDialog dialog(owner_);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
-  dialog.setNameFilters(nameFilters(request.filter));
+  const QStringList filters = nameFilters(request.filter);
+  dialog.setNameFilters(filters);
   dialog.setDefaultSuffix(request.defaultExtension);
   dialog.setDirectory(request.initialDirectory);
   dialog.selectFile(request.proposedName);
   // The dialog asks before an existing file is overwritten (Qt's default).
   dialog.setSizeGripEnabled(true);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  if (request.chosenFilter)
+    *request.chosenFilter = std::max<int>(0, int(filters.indexOf(dialog.selectedNameFilter())));
   return QDir::toNativeSeparators(dialog.selectedFiles().first());
 }

@@ -14,6 +14,10 @@ QString ScriptedFileChooser::next(const FileDialogRequest& request, bool save) {
     path = paths_.front();
     paths_.pop_front();
   }
+  if (save && request.chosenFilter) {
+    *request.chosenFilter = filters_.empty() ? 0 : filters_.front();
+    if (!filters_.empty()) filters_.pop_front();
+  }
   log_.push_back(Entry{save, request, path});
   return path;
 }

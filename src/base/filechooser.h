@@ -10,6 +10,8 @@ struct FileDialogRequest {
   QString filter;            // "Data files (*.qev)|*.qev|All files (*.*)|*.*"
   QString proposedName;      // save only: the file name offered
   QString initialDirectory;
+  // Save dialogs: when set, receives the index of the file type the user chose in `filter`.
+  int* chosenFilter = nullptr;
 };
 
 // The platform's open and save dialogs. An empty path means the user cancelled. The save dialog
@@ -28,6 +30,8 @@ class ScriptedFileChooser : public FileChooser {
   QString chooseSavePath(const FileDialogRequest& request) override;
 
   void setNextFileName(const QString& path) { paths_.push_back(path); }
+  // The file type the next save dialog answers with (the first when none is queued).
+  void setNextFilter(int index) { filters_.push_back(index); }
   struct Entry {
     bool save = false;
     FileDialogRequest request;
@@ -40,5 +44,6 @@ class ScriptedFileChooser : public FileChooser {
   QString next(const FileDialogRequest& request, bool save);
 
   std::deque<QString> paths_;
+  std::deque<int> filters_;
   std::vector<Entry> log_;
 };

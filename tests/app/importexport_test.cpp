@@ -11,6 +11,7 @@
 #include <QGuiApplication>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTreeWidget>
@@ -162,7 +163,8 @@ TEST_F(ImportExportWindow, ExportOfTheScanEdgesWritesSixNumberedLines) {
   const ScriptedFileChooser::Entry& asked = chooser.log().front();
   EXPECT_TRUE(asked.save);
   EXPECT_EQ(asked.request.defaultExtension, "csv");
-  EXPECT_EQ(asked.request.filter, "CSV files (*.csv)|*.csv|All files (*.*)|*.*");
+  EXPECT_EQ(asked.request.filter,
+            "CSV files (*.csv)|*.csv|Common channel list (*.csv)|*.csv|All files (*.*)|*.*");
   EXPECT_EQ(asked.request.initialDirectory, dir.path());
   EXPECT_EQ(asked.request.proposedName, "Program Scan Edge.csv");
 
@@ -423,3 +425,54 @@ TEST(ImportExportGroups, SheetsAndTheirChannelGroups) {
 }
 
 }  // namespace
+
+// The common layout: a file type of the export dialog, and an import told by its header, put
+// in through the catalogue as one undo step, with the row report in a box of its own.
+TEST_F(ImportExportWindow, CommonLayoutIsAFileTypeAndItsImportReportsEveryRow) {
+  setChannel(2, 146940000);
+  show(kMemory0);
+  const QString path = dir.filePath("lists/common.csv");
+  chooser.setNextFileName(path);
+  chooser.setNextFilter(1);
+  app->exportChannels();
+  ASSERT_EQ(chooser.log().size(), 1u);
+  EXPECT_EQ(chooser.log()[0].request.filter,
+            "CSV files (*.csv)|*.csv|Common channel list (*.csv)|*.csv|All files (*.*)|*.*");
+  QFile exported(path);
+  ASSERT_TRUE(exported.open(QIODevice::ReadOnly));
+  const QByteArray written = exported.readAll();
+  EXPECT_TRUE(written.startsWith("Location,Name,Frequency,Duplex,")) << written.constData();
+  EXPECT_TRUE(written.contains("\r\n2,") && written.contains(",146.940000,")) << written.constData();
+  EXPECT_TRUE(prompter.log().empty());
+
+  show(kMemory1);
+  const QString list = dir.filePath("lists/directory.csv");
+  {
+    QFile file(list);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("\xEF\xBB\xBF" "Location,Name,Frequency,Duplex,Offset\r\n"
+               "6,Far,446.000000,,0\r\n"
+               "5,Home,146.520000,-,0.6\r\n");
+  }
+  chooser.setNextFileName(list);
+  prompter.push(PromptAnswer::Ok);
+  app->importChannels();
+  ASSERT_EQ(prompter.log().size(), 1u) << prompter.texts().join(" / ").toStdString();
+  QPlainTextEdit* report = nullptr;
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (!report) report = w->findChild<QPlainTextEdit*>(QStringLiteral("importReportText"));
+  ASSERT_NE(report, nullptr);
+  EXPECT_EQ(report->toPlainText(),
+            "1 of 2 rows taken.\n"
+            "Line 3, Location 5: channel 100\n"
+            "Line 2, Location 6: not taken: 446.000000 MHz is outside the transceiver's range "
+            "(136.000000 to 174.000000 MHz)");
+  EXPECT_EQ(channel(100).frequency, 146520000u);
+  EXPECT_EQ(channel(100).duplex, 1);
+  EXPECT_EQ(channel(100).offset, 600000u);
+  EXPECT_EQ(QByteArray(channel(100).name.data(), 6), "HOME  ");
+  EXPECT_TRUE(channel(2).inUse);  // another group
+  EXPECT_EQ(app->undo()->stack()->count(), 1);
+  EXPECT_TRUE(app->document().isModified());
+  report->window()->close();
+}

@@ -187,3 +187,36 @@ TEST_F(CliFiles, VerifyReportsATamperedCheckLineButTheFileStillOpens) {
 }
 
 }  // namespace
+
+// The common channel-list layout: export --layout common, and import that tells the layout by
+// its header and prints its row report; exporting the result again gives the same list.
+TEST_F(CliFiles, CommonLayoutRoundTripAndRowReport) {
+  ASSERT_EQ(cli({"new", "--destination", "0", "-o", "base.qev"}).exitCode, 0);
+  ASSERT_EQ(cli({"edit", "memory", "3", "Operating Freq", "146.94", "base.qev", "--in-place"}).exitCode, 0);
+  ASSERT_EQ(cli({"edit", "memory", "3", "Name", "club", "base.qev", "--in-place"}).exitCode, 0);
+  const CliRun out = cli({"export", "base.qev", "memory", "-o", "list.csv", "--layout", "common"});
+  ASSERT_EQ(out.exitCode, 0) << out.err.toStdString();
+  const QByteArray list = read("list.csv");
+  EXPECT_TRUE(list.startsWith("Location,Name,Frequency,Duplex,Offset,Tone,rToneFreq,cToneFreq,"))
+      << list.toStdString();
+  EXPECT_TRUE(list.contains("\r\n3,CLUB,146.940000,")) << list.toStdString();
+
+  const CliRun in = cli({"import", "base.qev", "memory2", "list.csv", "-o", "moved.qev"});
+  ASSERT_EQ(in.exitCode, 0) << in.err.toStdString();
+  EXPECT_TRUE(in.out.contains(" taken.\nLine 2, Location ")) << in.out.toStdString();
+  EXPECT_TRUE(in.out.contains("(common layout)")) << in.out.toStdString();
+  const CliRun again = cli({"export", "moved.qev", "memory2", "--layout", "common"});
+  ASSERT_EQ(again.exitCode, 0);
+  EXPECT_TRUE(again.out.contains(",CLUB,146.940000,")) << again.out.toStdString();
+
+  // A row the transceiver cannot hold is named with its line and reason.
+  write("dir.csv", "Location,Name,Frequency\r\n1,UHF,446.000000\r\n2,VHF,145.500000\r\n");
+  const CliRun far = cli({"import", "base.qev", "edges", "dir.csv", "-o", "edges.qev"});
+  ASSERT_EQ(far.exitCode, 0) << far.err.toStdString();
+  EXPECT_TRUE(far.out.contains("1 of 2 rows taken.")) << far.out.toStdString();
+  EXPECT_TRUE(far.out.contains("Line 2, Location 1: not taken: 446.000000 MHz is outside"))
+      << far.out.toStdString();
+  EXPECT_TRUE(far.out.contains("Line 3, Location 2: channel 1A")) << far.out.toStdString();
+
+  EXPECT_EQ(cli({"export", "base.qev", "memory", "--layout", "other"}).exitCode, 2);
+}

@@ -7,9 +7,11 @@
 
 #include "base/prompter.h"
 #include "files/cmcQevFile.h"
+#include "files/CommonChannelList.h"
 #include "files/channelcsv.h"
 #include "files/filecommands.h"
 #include "gtex/cmcGTex.h"
+#include "model/catalogue.h"
 #include "model/destinations.h"
 #include "model/document.h"
 #include "rawnames.h"
@@ -160,6 +162,33 @@ FileCommandResult cliExport(const FileCommandLine& line, Prompter& prompter) {
   ChannelGroup group{};
   if ((r = groupArgument(positional, group)).exitCode != 0) return r;
   if (!positional.isEmpty()) return usage(QStringLiteral("unexpected %1").arg(positional.first()));
+  const bool common = line.layout.compare(QLatin1String("common"), Qt::CaseInsensitive) == 0;
+  if (!line.layout.isEmpty() && !common &&
+      line.layout.compare(QLatin1String("kestrin"), Qt::CaseInsensitive) != 0)
+    return usage(QStringLiteral("--layout is kestrin or common"));
+
+  if (common) {
+    const QByteArray text = commonlist::exportText(session.document(), group);
+    if (line.output.isEmpty()) {
+      std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
+      std::fflush(stdout);
+      return {};
+    }
+    bool exported = false;
+    {
+      SaveSignalGuard guard;
+      rawnames::OutputPath out(line.output);
+      exported = !out.path().isEmpty() &&
+                 commonlist::exportFile(out.path(), session.document(), group, &prompter,
+                                        &session.text()) &&
+                 out.finish();
+    }
+    if (!exported) return failed(QStringLiteral("cannot write %1").arg(line.output));
+    print(QStringLiteral("%1: exported in the common layout: %2")
+              .arg(line.output)
+              .arg(text.count('\n') - 1));
+    return {};
+  }
 
   ChannelCsv csv = session.csv(session.document().working());
   if (line.output.isEmpty()) {
@@ -193,6 +222,28 @@ FileCommandResult cliImport(const FileCommandLine& line, Prompter& prompter) {
   const QString input = positional.takeFirst();
   if (!positional.isEmpty()) return usage(QStringLiteral("unexpected %1").arg(positional.first()));
   if (line.output.isEmpty()) return usage(QStringLiteral("import needs -o OUT.qev"));
+
+  // A list of repeater directories and other programs is told by its header; its report goes
+  // to stdout, one line per row.
+  {
+    QFile file(rawnames::readPath(input));
+    if (file.open(QIODevice::ReadOnly)) {
+      const QByteArray list = file.read(4 * 1024 * 1024 + 1);
+      if (commonlist::recognises(list)) {
+        FieldCatalogue catalogue(CatalogueServices{&session.document(), &session.text(), nullptr,
+                                                   &prompter, nullptr, nullptr});
+        const commonlist::ImportReport report =
+            commonlist::importText(list, group, session.document(), catalogue);
+        if (!report.recognised) return failed(QStringLiteral("cannot import %1").arg(input));
+        session.document().setModified();
+        r = session.save(line.output);
+        if (r.exitCode != 0) return r;
+        print(report.text(group));
+        print(QStringLiteral("%1: imported from %2 (common layout)").arg(line.output, input));
+        return {};
+      }
+    }
+  }
 
   // The File menu asks before the sheet is cleared; here the result goes to a file of its own.
   ChannelCsv csv = session.csv(session.document().working());
@@ -244,10 +295,13 @@ QString cliFileUsage() {
   return QStringLiteral(
       "  new --destination CODE -o FILE.qev\n"
       "                               save the factory data of a destination as a new file\n"
-      "  export FILE.qev GROUP [-o OUT.csv]\n"
-      "                               write a channel group as a channel list (stdout without -o)\n"
+      "  export FILE.qev GROUP [-o OUT.csv] [--layout common]\n"
+      "                               write a channel group as a channel list (stdout without -o);\n"
+      "                               --layout common: the layout of repeater directories\n"
       "  import FILE.qev GROUP IN.csv -o OUT.qev\n"
-      "                               read a channel list into a group and save the result\n"
+      "                               read a channel list into a group and save the result; a list\n"
+      "                               in the common layout is told by its header, and each of its\n"
+      "                               rows is reported\n"
       "  verify FILE.qev              run every check of File Open and test the check line\n"
       "\n"
       "GROUP is memory (channels 0-99), memory2 (100-199), edges (scan edges) or call.\n"

@@ -9,7 +9,8 @@ class Prompter;
 // The file commands of kestrin-cli, on the same File command rules as the program's File menu:
 //
 //   new --destination CODE -o FILE.qev        the factory image of a destination, saved
-//   export FILE.qev GROUP [-o OUT.csv]        a channel group as a channel list (stdout without -o)
+//   export FILE.qev GROUP [-o OUT.csv] [--layout common]
+//                                             a channel group as a channel list (stdout without -o)
 //   import FILE.qev GROUP IN.csv -o OUT.qev   a channel list into a group, saved as OUT.qev
 //   verify FILE.qev                           every check of File Open, and the check line
 //
@@ -22,6 +23,7 @@ struct FileCommandLine {
   QString output;             // -o
   int destination = -1;       // --destination; with a file, the data is adapted to it
   uint8_t optionBits = 0x0F;  // --options: the radio options (all by default)
+  QString layout;             // export --layout: "common" for the common channel-list layout
 };
 
 // The exit code (0 done, 1 failed, 2 wrong command line) and, unless 0, the reason.

@@ -82,6 +82,8 @@ Status parse(const QStringList& args, CliOptions& o, bool& help) {
       o.inPlace = true;
     } else if (a == "--yes" || a == "-y") {
       o.yes = true;
+    } else if (a == "--layout") {
+      if (!value(o.layout)) return Status::usage("--layout needs kestrin or common");
     } else if (a == "--tsv") {
       o.tsv = true;
     } else if (a.startsWith("--") || (a.startsWith('-') && a.size() > 1 && o.command != "edit")) {
@@ -146,7 +148,8 @@ int main(int argc, char** argv) {
     if (options.command != name) continue;
     CliPrompter prompter(options.yes);
     const FileCommandResult r = run(
-        {options.file, options.arguments, options.output, options.destination, options.optionBits},
+        {options.file, options.arguments, options.output, options.destination, options.optionBits,
+         options.layout},
         prompter);
     return finish({r.exitCode, r.reason});
   }

@@ -45,6 +45,7 @@ struct CliOptions {
   QString output;  // -o
   bool inPlace = false;
   QString key;  // --key for edit
+  QString layout;  // --layout for export
 };
 
 // One run of the tool: the resource text, the document, the catalogue and the sheets, and the
