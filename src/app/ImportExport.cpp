@@ -18,6 +18,7 @@
 #include "base/textcodec.h"
 #include "files/CommonChannelList.h"
 #include "files/indEnviron.h"
+#include "files/inputfile.h"
 #include "files/messages.h"
 #include "gtex/cmcGTex.h"
 #include "model/document.h"
@@ -103,6 +104,7 @@ void showImportReport(cuiMain& app, const QString& text) {
 
 // The first bytes of a list, enough for its header; empty when it cannot be read.
 QByteArray headOf(const QString& path) {
+  if (!isRegularFile(path)) return {};  // the channel-list reader refuses it with its file error
   QFile file(path);
   return file.open(QIODevice::ReadOnly) ? file.read(4096) : QByteArray();
 }

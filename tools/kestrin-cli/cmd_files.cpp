@@ -10,6 +10,7 @@
 #include "files/CommonChannelList.h"
 #include "files/channelcsv.h"
 #include "files/filecommands.h"
+#include "files/inputfile.h"
 #include "gtex/cmcGTex.h"
 #include "model/catalogue.h"
 #include "model/destinations.h"
@@ -226,8 +227,10 @@ FileCommandResult cliImport(const FileCommandLine& line, Prompter& prompter) {
   // A list of repeater directories and other programs is told by its header; its report goes
   // to stdout, one line per row.
   {
-    QFile file(rawnames::readPath(input));
-    if (file.open(QIODevice::ReadOnly)) {
+    const QString readable = rawnames::readPath(input);
+    QFile file(readable);
+    // Not opened unless it is a regular file: a FIFO would wait here for a writer.
+    if (isRegularFile(readable) && file.open(QIODevice::ReadOnly)) {
       const QByteArray list = file.read(4 * 1024 * 1024 + 1);
       if (commonlist::recognises(list)) {
         FieldCatalogue catalogue(CatalogueServices{&session.document(), &session.text(), nullptr,
