@@ -15,6 +15,7 @@
 
 #include "base/prompter.h"
 #include "files/filecommands.h"
+#include "files/rawnames.h"
 #include "gtex/cellmarkup.h"
 #include "gtex/cmcGTex.h"
 #include "model/catalogue.h"
@@ -199,21 +200,20 @@ int writeSheetsPdf(const PrintPdfSources& sources, const std::vector<QByteArray>
 }
 
 QString printPdfOutputProblem(const PrintPdfRequest& request) {
-  const QFileInfo out(request.output);
-  if (!out.exists()) return {};
-  if (!request.file.isEmpty()) {
-    // The same file by identity: a link or another spelling of the name counts too.
-    auto pathOf = [](const QString& name) {
-      return std::filesystem::path(QFile::encodeName(name).toStdString());
-    };
-    std::error_code ec;
-    if (std::filesystem::equivalent(pathOf(request.output), pathOf(request.file), ec)) {
-      return QStringLiteral("%1 is the data file being printed; name another file for the PDF")
-          .arg(request.output);
-    }
+  // By the names' own bytes, which are not always what the decoded names encode to.
+  auto pathOf = [](const QString& name) {
+    return std::filesystem::path(rawnames::localBytes(name).toStdString());
+  };
+  std::error_code ec;
+  const std::filesystem::path out = pathOf(request.output);
+  if (out.empty() || !std::filesystem::exists(out, ec)) return {};
+  // The same file by identity: a link or another spelling of the name counts too.
+  if (!request.file.isEmpty() && std::filesystem::equivalent(out, pathOf(request.file), ec)) {
+    return QStringLiteral("%1 is the data file being printed; name another file for the PDF")
+        .arg(request.output);
   }
-  if (!out.isFile() || request.overwrite) return {};
-  QFile existing(request.output);
+  if (!std::filesystem::is_regular_file(out, ec) || request.overwrite) return {};
+  QFile existing(rawnames::readPath(request.output));
   if (!existing.open(QIODevice::ReadOnly)) return {};  // writing it will say why
   const QByteArray head = existing.read(5);
   if (head.isEmpty() || head == "%PDF-") return {};
@@ -222,6 +222,7 @@ QString printPdfOutputProblem(const PrintPdfRequest& request) {
 }
 
 std::optional<int> runPrintPdfCommand(int argc, char** argv) {
+  rawnames::remember(argc, argv);
   QStringList arguments;
   for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
   QString error;
@@ -252,7 +253,8 @@ std::optional<int> runPrintPdfCommand(int argc, char** argv) {
   if (!request->file.isEmpty()) {
     FileCommands files(document, prompter, text);
     files.setDestinationPolicy(FileCommands::DestinationPolicy::AdoptFile);
-    if (files.openFile(QFileInfo(request->file).absoluteFilePath()) != 0)
+    const QString readable = rawnames::readPath(request->file);
+    if (readable.isEmpty() || files.openFile(QFileInfo(readable).absoluteFilePath()) != 0)
       return fail(QStringLiteral("cannot open %1").arg(request->file));
   }
   CatalogueServices cs;
@@ -282,9 +284,13 @@ std::optional<int> runPrintPdfCommand(int argc, char** argv) {
   sources.version = programVersionTexts(text).version;
   if (const QScreen* screen = QGuiApplication::primaryScreen())
     sources.screenDpi = screen->logicalDotsPerInchY();
-  const int pages = writeSheetsPdf(sources, calls, request->output, error);
+  // A name that is not in the file-name encoding is written under its own bytes.
+  rawnames::OutputPath output(request->output);
+  if (output.path().isEmpty()) return fail(QStringLiteral("cannot write %1").arg(request->output));
+  const int pages = writeSheetsPdf(sources, calls, output.path(), error);
   if (pages < 0) return fail(error);
-  std::fprintf(stderr, "%s: %d page%s\n", request->output.toLocal8Bit().constData(), pages,
+  if (!output.finish()) return fail(QStringLiteral("cannot write %1").arg(request->output));
+  std::fprintf(stderr, "%s: %d page%s\n", rawnames::localBytes(request->output).constData(), pages,
                pages == 1 ? "" : "s");
   return 0;
 }

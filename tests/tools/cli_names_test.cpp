@@ -34,10 +34,10 @@ QByteArray fileBytes(const QByteArray& path) {
   return bytes;
 }
 
-// Runs kestrin-cli in `dir` with `args` passed byte for byte.
-RawRun run(const QByteArray& dir, std::vector<QByteArray> args) {
-  const QByteArray program =
-      QFile::encodeName(qEnvironmentVariable("KESTRIN_BIN_DIR")) + "/kestrin-cli";
+// Runs `tool` (kestrin-cli unless named) in `dir` with `args` passed byte for byte.
+RawRun run(const QByteArray& dir, std::vector<QByteArray> args,
+           const QByteArray& tool = "kestrin-cli") {
+  const QByteArray program = QFile::encodeName(qEnvironmentVariable("KESTRIN_BIN_DIR")) + "/" + tool;
   const QByteArray out = dir + "/.stdout", err = dir + "/.stderr";
   const pid_t pid = fork();
   if (pid == 0) {
@@ -95,6 +95,34 @@ mode_t modeOf(const QByteArray& path) {
 }
 
 }  // namespace
+
+TEST(CliNames, PrintPdfReadsAndWritesNamesThatAreNotUtf8UnderTheirOwnBytes) {
+  ScratchDir scratch;
+  const QByteArray& dir = scratch.path;
+  const QByteArray data = "\xE9t\xE9.qev";         // "été" in Latin-1
+  const QByteArray pdf = "r\xE9sum\xE9.pdf";       // "résumé" in Latin-1
+  ASSERT_EQ(run(dir, {"new", "--destination", "0", "-o", data}).exitCode, 0);
+  const QByteArray saved = fileBytes(dir + "/" + data);
+
+  RawRun r = run(dir, {"--print-pdf", pdf, "--sheet", "memory", data}, "kestrin");
+  ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+  EXPECT_TRUE(r.err.contains(pdf)) << r.err.toStdString();
+  EXPECT_EQ(names(dir), (std::set<QByteArray>{data, pdf}));
+  EXPECT_TRUE(fileBytes(dir + "/" + pdf).startsWith("%PDF-"));
+
+  // The data file is known by its bytes too: printing onto it is refused and leaves it alone.
+  r = run(dir, {"--print-pdf", data, "--sheet", "memory", data}, "kestrin");
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_TRUE(r.err.contains("is the data file")) << r.err.toStdString();
+  EXPECT_EQ(fileBytes(dir + "/" + data), saved);
+  EXPECT_EQ(names(dir), (std::set<QByteArray>{data, pdf}));
+
+  // A FIFO known only by its bytes is refused at once, not waited on.
+  const QByteArray fifo = "f\xE9.qev";
+  ASSERT_EQ(::mkfifo((dir + "/" + fifo).constData(), 0600), 0);
+  EXPECT_EQ(run(dir, {"--print-pdf", "out.pdf", fifo}, "kestrin").exitCode, 1);
+  EXPECT_EQ(run(dir, {"verify", fifo}).exitCode, 1);
+}
 
 TEST(CliNames, NamesThatAreNotUtf8AreOpenedAndSavedUnderTheirOwnBytes) {
   ScratchDir scratch;

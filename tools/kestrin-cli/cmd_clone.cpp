@@ -25,7 +25,7 @@
 #include "model/catalogue.h"
 #include "model/destinations.h"
 #include "model/document.h"
-#include "rawnames.h"
+#include "files/rawnames.h"
 #include "resources/embedded_text.h"
 #include "resources/factory/factory_images.h"
 #include "savesignals.h"

@@ -14,7 +14,7 @@
 #include "gtex/cmcGTex.h"
 #include "model/destinations.h"
 #include "model/version.h"
-#include "rawnames.h"
+#include "files/rawnames.h"
 #include "resources/embedded_text.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include "files/cmcQevFile.h"
 #include "gtex/celllinks.h"
 #include "model/cmcEeprom.h"
-#include "rawnames.h"
+#include "files/rawnames.h"
 #include "resources/embedded_text.h"
 #include "resources/factory/factory_images.h"
 #include "savesignals.h"

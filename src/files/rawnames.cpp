@@ -1,4 +1,4 @@
-#include "rawnames.h"
+#include "files/rawnames.h"
 
 #include <QFile>
 
@@ -11,6 +11,8 @@ namespace rawnames {
 void remember(int, char**) {}
 
 bool isRaw(const QString&) { return false; }
+
+QByteArray localBytes(const QString& argument) { return QFile::encodeName(argument); }
 
 QString readPath(const QString& argument) { return argument; }
 
@@ -67,11 +69,15 @@ void remember(int argc, char** argv) {
 
 bool isRaw(const QString& argument) { return remembered().count(argument) > 0; }
 
+QByteArray localBytes(const QString& argument) {
+  return isRaw(argument) ? bytesOf(argument) : QFile::encodeName(argument);
+}
+
 QString readPath(const QString& argument) {
   if (!isRaw(argument)) return argument;
   const QByteArray bytes = bytesOf(argument);
-  const int fd = bytes.isEmpty() ? -1 : ::open(bytes.constData(), O_RDONLY | O_CLOEXEC);
-  // The handle stays open for the rest of the run; the path opens the same file again.
+  const int fd = bytes.isEmpty() ? -1 : ::open(bytes.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  // Not blocking on a FIFO: the reader refuses what is not a regular file. The handle stays open for the rest of the run; the path opens the same file again.
   return fd < 0 ? QString() : fdPath(fd);
 }
 

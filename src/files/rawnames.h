@@ -18,6 +18,10 @@ void remember(int argc, char** argv);
 // Whether `argument` stands for bytes that are not its own encoding.
 bool isRaw(const QString& argument);
 
+// The bytes of the name `argument` stands for: its remembered bytes, or its own encoding. Empty
+// when two remembered names decode alike and which one is meant cannot be told.
+QByteArray localBytes(const QString& argument);
+
 // A path that reads the file named by `argument`: the argument itself, or, for a remembered
 // name, the opened file. Empty when that file cannot be opened.
 QString readPath(const QString& argument);
