@@ -36,7 +36,9 @@ class cmcComm {
   int Read(uint8_t* buffer, int maximum);
   // Queues bytes for transmission; nothing happens when closed.
   void Send(const uint8_t* bytes, int count);
-  void Send(const QByteArray& bytes) { Send(reinterpret_cast<const uint8_t*>(bytes.constData()), static_cast<int>(bytes.size())); }
+  void Send(const QByteArray& bytes) {
+    Send(reinterpret_cast<const uint8_t*>(bytes.constData()), static_cast<int>(bytes.size()));
+  }
   // Bytes in the driver's transmit queue plus bytes still in the transmit buffer.
   int PendingOutput();
   // Set when a chunk was not fully written in time; cleared by Open and Close.
@@ -49,6 +51,9 @@ class cmcComm {
   const cmcLineSettings& LineSettings() const { return line_; }
   int TransmitBuffered() const { return transmit_.Length(); }
   // Milliseconds allowed per byte of a chunk on top of the base time-out.
+  // Milliseconds until the driver's transmit queue of `queued` bytes has gone out, at least 1
+  // and at most the usual retry interval.
+  int RetryAfterMs(int queued) const;
   int WriteTimeoutPerByte() const { return 100000 / (line_.baud > 0 ? line_.baud : 1); }
   cmcSerialDevice* device() { return device_.get(); }
 

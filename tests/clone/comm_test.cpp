@@ -51,7 +51,9 @@ TEST(Comm, SettingsTextGivesLineSettings) {
     EXPECT_EQ(s.xoffLimit, 24000);
     EXPECT_FALSE(s.dtr());
     EXPECT_TRUE(s.rts());
-    EXPECT_EQ(s.lineFlags & (cmcLineSettings::kParityCheck | cmcLineSettings::kOutX | cmcLineSettings::kInX), 0u);
+    EXPECT_EQ(s.lineFlags &
+                  (cmcLineSettings::kParityCheck | cmcLineSettings::kOutX | cmcLineSettings::kInX),
+              0u);
   }
   // A comma inside a double-byte character does not split the text.
   cmcLineSettings line;
@@ -128,6 +130,24 @@ TEST(Comm, SendWritesChunksOnlyWhenTheDriverQueueIsEmpty) {
   EXPECT_FALSE(f.comm.HasError());
 }
 
+TEST(Comm, WaitingChunkLooksAgainWhenTheQueueWillHaveGoneOut) {
+  // Bits per byte are start + data + parity + stop; never sooner than 1 ms nor later than 10 ms.
+  struct Case {
+    QByteArray settings;
+    int queued;
+    int ms;
+  } cases[] = {
+      {"38400,N,8,1", 30, 7},   {"38400,N,8,1", 38, 9}, {"38400,N,8,1", 1, 1},
+      {"38400,N,8,1", 500, 10}, {"9600,N,8,1", 5, 5},   {"4800,N,8,2", 4, 9},
+      {"9600,N,8,1.5", 8, 8},   {"9600,N,7,1", 10, 9},
+  };
+  for (const Case& c : cases) {
+    FakeComm f;
+    ASSERT_TRUE(f.comm.Open(1, c.settings));
+    EXPECT_EQ(f.comm.RetryAfterMs(c.queued), c.ms) << c.settings.constData() << " " << c.queued;
+  }
+}
+
 TEST(Comm, ShortWriteAndStuckLineSetTheErrorFlag) {
   FakeComm f;
   ASSERT_TRUE(f.comm.Open(1, "19200,N,8,1"));
@@ -137,7 +157,8 @@ TEST(Comm, ShortWriteAndStuckLineSetTheErrorFlag) {
   f.comm.Close();
   EXPECT_FALSE(f.comm.HasError());
 
-  // A chunk that never leaves the driver: error once its write time-out (3000 + 5 ms per byte) ends.
+  // A chunk that never leaves the driver: error once its write time-out (3000 + 5 ms per byte)
+  // ends.
   uint32_t now = 1000;
   ScopedTickClock clock([&] { return now; });
   f.fake->acceptLimit = -1;
@@ -176,18 +197,25 @@ TEST(CommDevice, PseudoTerminalRoundTrip) {
   ASSERT_TRUE(waitUntil([&] { return comm.PendingOutput() == 0; }));
   QByteArray got;
   ASSERT_EQ(fcntl(master, F_SETFL, O_NONBLOCK), 0);
-  ASSERT_TRUE(waitUntil([&] {
-    char chunk[16];
-    const ssize_t r = ::read(master, chunk, sizeof chunk);
-    if (r > 0) got.append(chunk, r);
-    return got.size() >= 6;
-  }, 2000));
+  ASSERT_TRUE(waitUntil(
+      [&] {
+        char chunk[16];
+        const ssize_t r = ::read(master, chunk, sizeof chunk);
+        if (r > 0) got.append(chunk, r);
+        return got.size() >= 6;
+      },
+      2000));
   EXPECT_EQ(got, QByteArray("\xFE\xFE\xEE\xEF\xE0\xFD", 6));
 
   ASSERT_EQ(::write(master, "hello", 5), 5);
   uint8_t buf[16];
   int n = 0;
-  ASSERT_TRUE(waitUntil([&] { n += comm.Read(buf + n, 16 - n); return n >= 5; }, 2000));
+  ASSERT_TRUE(waitUntil(
+      [&] {
+        n += comm.Read(buf + n, 16 - n);
+        return n >= 5;
+      },
+      2000));
   EXPECT_EQ(QByteArray(reinterpret_cast<char*>(buf), 5), QByteArray("hello"));
   EXPECT_EQ(comm.Read(buf, 16), 0);
   comm.Close();
@@ -204,7 +232,8 @@ TEST(CommDevice, PermissionDeniedNamesTheGroup) {
   ASSERT_GE(fd, 0);
   ::close(fd);
   auto check = [&] {
-    const QString text = QtSerialDevice::openErrorText(path, QSerialPort::PermissionError, QString());
+    const QString text =
+        QtSerialDevice::openErrorText(path, QSerialPort::PermissionError, QString());
     return text.contains(path) && text.contains(QStringLiteral("dialout"));
   };
   if (geteuid() != 0) {
