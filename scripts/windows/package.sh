@@ -81,12 +81,10 @@ plugin() {  # plugin MODULE-DLL KIND NAME
 }
 plugin Qt6Gui.dll platforms qwindows
 plugin Qt6Widgets.dll styles qwindowsvistastyle
-plugin Qt6Svg.dll imageformats qsvg
-plugin Qt6Svg.dll iconengines qsvgicon
 take_imports
 
 # The licences of what was shipped.
-for p in qt6-base qt6-svg qt6-serialport icu; do
+for p in qt6-base icu; do
   [ -d "$sdk/share/licenses/$p" ] && cp -r "$sdk/share/licenses/$p" "$stage/licenses/"
 done
 for p in gcc-mingw-w64-base mingw-w64-common; do

@@ -2,8 +2,10 @@
 # Builds the Windows SDK that Kestrin's Windows build links against, from Debian's own source
 # packages, with Debian's MinGW-w64 (posix threads) for x86_64-w64-mingw32:
 #   Qt 6.4.2 (qtbase: Core, Gui, Widgets, Network, PrintSupport, Test, the windows and offscreen
-#   platform plugins, the Windows styles; qtsvg; qtserialport), ICU 72, GoogleTest and Google
-#   Benchmark.
+#   platform plugins, the Windows styles), ICU 72, GoogleTest and Google Benchmark.
+# Qt SVG and Qt Serial Port are not part of it: the archive does not serve their sources. On
+# Windows the program talks to COM ports through the system's own serial interface, and its
+# pictures are rendered to PNG on the build machine (scripts/windows/build.sh).
 # It installs into KESTRIN_WIN_SDK (default ~/.cache/kestrin/win-sdk-6.4.2) and does nothing when
 # a complete SDK is already there. Each piece is built once; a failed run resumes where it stopped.
 #
@@ -170,19 +172,6 @@ if ! done_ qtbase; then
   mark qtbase
 fi
 
-# --- Qt: qtsvg and qtserialport -------------------------------------------------------------
-for m in qt6-svg qt6-serialport; do
-  if ! done_ "$m"; then
-    src=$(fetch "$m")
-    b="$work/build/$m"
-    cmake -S "$src" -B "$b" "${cross_cmake[@]}" "${qt_host[@]}" -DBUILD_SHARED_LIBS=ON \
-      -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF
-    cmake --build "$b" -j"$jobs"
-    cmake --install "$b" >/dev/null
-    mark "$m"
-  fi
-done
-
 # --- ICU ------------------------------------------------------------------------------------
 # A cross build of ICU needs a native build of the same source for its data tools.
 if ! done_ icu; then
@@ -209,7 +198,7 @@ fi
 
 # --- Licences -------------------------------------------------------------------------------
 # The setup program ships the licences of everything it takes from the SDK.
-for p in qt6-base qt6-svg qt6-serialport icu googletest benchmark; do
+for p in qt6-base icu googletest benchmark; do
   d=$(find "$work/src" -mindepth 1 -maxdepth 1 -type d -name "$p-*" | head -n1)
   mkdir -p "$sdk/share/licenses/$p"
   cp "$d/debian/copyright" "$sdk/share/licenses/$p/copyright"
@@ -221,7 +210,7 @@ done
 # --- Done -----------------------------------------------------------------------------------
 {
   echo "qt $qt_version"
-  for p in qt6-base qt6-svg qt6-serialport icu googletest benchmark; do
+  for p in qt6-base icu googletest benchmark; do
     d=$(find "$work/src" -mindepth 1 -maxdepth 1 -type d -name "$p-*" | head -n1)
     echo "$p $(basename "$d")"
   done

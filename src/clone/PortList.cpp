@@ -1,6 +1,10 @@
 #include "clone/PortList.h"
 
+#ifdef Q_OS_WIN
+#include "clone/winserialdevice.h"
+#else
 #include <QSerialPortInfo>
+#endif
 #include <algorithm>
 #include <cmath>
 
@@ -40,9 +44,14 @@ QString describe(const SystemPort& p) {
 
 std::vector<SystemPort> systemPorts() {
   std::vector<SystemPort> ports;
+#ifdef Q_OS_WIN
+  for (const QString& name : WinSerialDevice::portNames())
+    ports.push_back({name, name, QString(), QString(), QString()});
+#else
   for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
     ports.push_back({info.portName(), info.systemLocation(), info.description(),
                      info.manufacturer(), info.serialNumber()});
+#endif
   return ports;
 }
 

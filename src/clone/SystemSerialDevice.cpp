@@ -2,7 +2,11 @@
 
 #include "clone/SimulatedSerialDevice.h"
 #include "clone/cmcComm.h"
+#ifdef Q_OS_WIN
+#include "clone/winserialdevice.h"
+#else
 #include "clone/qtserialdevice.h"
+#endif
 #include "resources/factory/factory_images.h"
 
 SystemSerialDevice::SystemSerialDevice() = default;
@@ -33,7 +37,13 @@ bool SystemSerialDevice::open(const QString& name, const cmcLineSettings& settin
   if (SimulatedSerialDevice::isSimulatorName(name)) {
     active_ = &simulator();
   } else {
-    if (!system_) system_ = std::make_unique<QtSerialDevice>();
+    if (!system_) {
+#ifdef Q_OS_WIN
+      system_ = std::make_unique<WinSerialDevice>();
+#else
+      system_ = std::make_unique<QtSerialDevice>();
+#endif
+    }
     active_ = system_.get();
   }
   return active_->open(name, settings, error);

@@ -4,7 +4,6 @@
 
 #include "clone/serialdevice.h"
 
-class QtSerialDevice;
 class SimulatedSerialDevice;
 class cmcComm;
 
@@ -31,7 +30,7 @@ class SystemSerialDevice : public cmcSerialDevice {
   void setSimulator(std::unique_ptr<SimulatedSerialDevice> simulator);
 
  private:
-  std::unique_ptr<QtSerialDevice> system_;
+  std::unique_ptr<cmcSerialDevice> system_;
   std::unique_ptr<SimulatedSerialDevice> simulator_;
   cmcSerialDevice* active_ = nullptr;
 };

@@ -13,7 +13,11 @@
 #include <cstdlib>
 
 #include "clone/cmcComm.h"
+#ifndef _WIN32
 #include "clone/qtserialdevice.h"
+#else
+#include "clone/winserialdevice.h"
+#endif
 #include "fakeport.h"
 
 namespace {
@@ -175,6 +179,23 @@ TEST(Comm, ShortWriteAndStuckLineSetTheErrorFlag) {
   EXPECT_TRUE(f.comm.Open(1, "19200,N,8,1"));
   EXPECT_FALSE(f.comm.HasError());
 }
+
+#ifdef Q_OS_WIN
+// COM ports through the system's serial interface: the device path of a name, and a port that
+// does not exist named in the error.
+TEST(CommDevice, WindowsComPorts) {
+  EXPECT_EQ(WinSerialDevice::devicePath(QStringLiteral("COM3")), QStringLiteral("\\\\.\\COM3"));
+  EXPECT_EQ(WinSerialDevice::devicePath(QStringLiteral("\\\\.\\COM12")),
+            QStringLiteral("\\\\.\\COM12"));
+  EXPECT_EQ(cmcComm::ResolvePortName(QStringLiteral("7")), QStringLiteral("COM7"));
+  for (const QString& name : WinSerialDevice::portNames())
+    EXPECT_TRUE(name.startsWith(QStringLiteral("COM"))) << name.toStdString();
+  cmcComm comm;
+  EXPECT_FALSE(comm.Open(QStringLiteral("COM250"), "9600,N,8,1"));
+  EXPECT_TRUE(comm.LastOpenError().contains(QStringLiteral("COM250")))
+      << comm.LastOpenError().toStdString();
+}
+#endif
 
 #ifdef Q_OS_UNIX
 // The production device on a real pseudo-terminal: bytes both ways, line settings visible on the

@@ -22,7 +22,9 @@
 #include "clone/cloneconfig.h"
 #include "clone/cloneframes.h"
 #include "clone/indCloneMan.h"
+#ifndef _WIN32
 #include "clone/qtserialdevice.h"
+#endif
 #include "clone/simmemory.h"
 #include "fakeport.h"
 #include "files/indEnviron.h"

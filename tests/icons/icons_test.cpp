@@ -67,7 +67,9 @@ TEST(Icons, EveryPictureLoadsAndDrawsAt16Pixels) {
 }
 
 TEST(Icons, SvgImagePluginReadsTheResources) {
+#ifndef KESTRIN_ICONS_RENDERED  // else the pictures were rendered to PNG when they were built
   EXPECT_TRUE(QImageReader::supportedImageFormats().contains("svg"));
+#endif
   QImage image(kestrinicons::path(kestrinicons::kApplication));
   ASSERT_FALSE(image.isNull());
   EXPECT_GT(opaquePixels(image, image.rect()), 0);
