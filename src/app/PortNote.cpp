@@ -5,6 +5,7 @@
 #include "clone/SimulatedSerialDevice.h"
 #include "clone/indCloneMan.h"
 #include "files/indEnviron.h"
+#include "model/destinations.h"
 
 PortNote::PortNote(QWidget* parent, cmcEvMan& bus, indEnviron& settings, indCloneMan& clone)
     : QLabel(parent), bus_(bus), settings_(settings), clone_(clone) {
@@ -25,4 +26,61 @@ void PortNote::refresh() {
 
 void PortNote::onEvent(const cmcEvent& event) {
   if (event.code == ev::kShowMainWindow || event.code == ev::kRefreshToolbar) refresh();
+}
+
+IdleNote::IdleNote(QWidget* parent, cmcEvMan& bus, indEnviron& settings, indCloneMan& clone,
+                   std::function<int()> destination)
+    : QLabel(parent),
+      bus_(bus),
+      settings_(settings),
+      clone_(clone),
+      destination_(std::move(destination)) {
+  setObjectName(QStringLiteral("IdleNote"));
+  setFrameShape(QFrame::NoFrame);
+  setContentsMargins(4, 0, 8, 0);
+  bus_.subscribe<&IdleNote::onEvent>(this);
+  refresh();
+}
+
+IdleNote::~IdleNote() { bus_.unsubscribe<&IdleNote::onEvent>(this); }
+
+QString IdleNote::textFor(const QString& portName, int comPort, int destination) {
+  QString port = portName;
+  if (SimulatedSerialDevice::isSimulatorName(port)) {
+    port = QStringLiteral("simulator");
+  } else if (port.isEmpty()) {
+    port = comPort > 0 ? QStringLiteral("COM %1").arg(comPort) : QStringLiteral("none");
+  }
+  QString text = QStringLiteral("Port: %1").arg(port);
+  const QString version = QString::fromLatin1(destinationName(destination));
+  if (!version.isEmpty()) text += QStringLiteral("    Version: %1").arg(version);
+  return text;
+}
+
+void IdleNote::refresh() {
+  setText(textFor(clone_.EffectivePortName(), settings_.comPort(),
+                  destination_ ? destination_() : -1));
+  setVisible(!cloning_);
+}
+
+void IdleNote::onEvent(const cmcEvent& event) {
+  switch (event.code) {
+    case ev::kCloneStarted:
+      cloning_ = true;
+      setVisible(false);
+      break;
+    case ev::kCloneEnded:
+    case ev::kCloneProgressClosed:
+      cloning_ = false;
+      refresh();
+      break;
+    case ev::kShowMainWindow:
+    case ev::kRefreshToolbar:
+    case ev::kDataOrSheetChanged:
+    case ev::kSetupFinished:
+      refresh();
+      break;
+    default:
+      break;
+  }
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QLabel>
+#include <functional>
 
 class cmcEvMan;
 class indCloneMan;
@@ -25,4 +26,28 @@ class PortNote : public QLabel {
   cmcEvMan& bus_;
   indEnviron& settings_;
   indCloneMan& clone_;
+};
+
+// The status bar's note of what a clone would use while nothing is cloning: the port and the
+// destination (version) of the open data, so a user sees them without opening a dialog.
+class IdleNote : public QLabel {
+  Q_OBJECT
+
+ public:
+  IdleNote(QWidget* parent, cmcEvMan& bus, indEnviron& settings, indCloneMan& clone,
+           std::function<int()> destination);
+  ~IdleNote() override;
+
+  void refresh();
+  // "Port: COM 3", "Port: /dev/ttyUSB0"; with the version's name after it when it has one.
+  static QString textFor(const QString& portName, int comPort, int destination);
+
+ private:
+  void onEvent(const cmcEvent& event);
+
+  cmcEvMan& bus_;
+  indEnviron& settings_;
+  indCloneMan& clone_;
+  std::function<int()> destination_;
+  bool cloning_ = false;
 };

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFrame>
 #include <QGuiApplication>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -317,6 +318,8 @@ void cuiMain::buildMainWindow(TForm1& form, const ImageLists& images) {
   form.setStatusBar(statusBar_);
   statusBar_->addPermanentWidget(
       new PortNote(statusBar_, *objects_.bus, *objects_.settings, *cloneMan_));
+  statusBar_->addPermanentWidget(new IdleNote(statusBar_, *objects_.bus, *objects_.settings,
+                                              *cloneMan_, [this] { return document_.destination(); }));
 
   // 8. Form events.
   form.shown = [this] { updateTitle(); };
@@ -466,6 +469,9 @@ void cuiMain::openSheet(const QByteArray& callString) {
   cuiSheet* sheet = cuiSheet::open(callString, sheetServices(), rightPanel_);
   sheet_ = sheet;
   rightPanel_->layout()->addWidget(sheet);
+  connect(sheet, &cuiSheet::typedValueNoted, this, [this](const QString& note) {
+    showPassingStatus(note);
+  });
   for (const SheetRecord& record : history_) {
     if (record.callString == callString) {
       sheet->restorePosition(record.position);
@@ -544,7 +550,27 @@ void cuiMain::dataChanged() { delayedCheck_.Start(kDelayedCheckMs); }
 // -----------------------------------------------------------------------
 
 void cuiMain::updateTitle() {
-  if (form_) form_->setWindowTitle(document_.title());
+  if (!form_) return;
+  // The window marks unsaved changes the platform's way ("club.qev*"); "[*]" is Qt's place for
+  // that mark, and a literal "[*]" in a file name is doubled so it is shown as typed.
+  QString name = QFileInfo(document_.documentName()).fileName();
+  QString title = document_.title();
+  title.remove(0, name.size());
+  name.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
+  form_->setWindowTitle(name + QStringLiteral("[*]") + title);
+  form_->setWindowModified(document_.modifiedFlag());
+}
+
+void cuiMain::showPassingStatus(const QString& text) {
+  // After the key that committed the value has cleared the panel; gone after a few seconds
+  // unless something else was said meanwhile.
+  QTimer::singleShot(0, this, [this, text] {
+    if (!statusText_) return;
+    statusText_->setText(text);
+    QTimer::singleShot(6000, this, [this, text] {
+      if (statusText_ && statusText_->text() == text) statusText_->clear();
+    });
+  });
 }
 
 bool cuiMain::mainWindowVisible() const { return form_ && form_->isVisible(); }

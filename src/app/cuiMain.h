@@ -115,6 +115,8 @@ class cuiMain : public QObject,
   cmcGTex& text() { return *objects_.text; }
   cmcEvMan& bus() { return *objects_.bus; }
   void updateTitle() override;
+  // A note in the status bar's first panel for a few seconds.
+  void showPassingStatus(const QString& text);
 
   // --- the window --------------------------------------------------------------------------
   TForm1* form() const { return form_.get(); }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QWindow>
 #include <QApplication>
 #include <QTemporaryDir>
 #include <chrono>
@@ -111,6 +112,8 @@ struct CloneWinRig {
     return static_cast<SystemSerialDevice*>(app->cloneManager().engine().Port().device());
   }
   TForm1& form() { return *app->form(); }
+  // The title as the window system shows it, with Qt's mark of unsaved changes resolved.
+  QString shownTitle() { return form().windowHandle() ? form().windowHandle()->title() : QString(); }
   // The set-up dialog while it is open.
   static TForm2* setupDialog() {
     for (QWidget* w : QApplication::topLevelWidgets())

@@ -21,6 +21,7 @@
 #include "gtex/cellmarkup.h"
 #include "model/catalogue.h"
 #include "model/cmcCellCapsule.h"
+#include "model/typednote.h"
 #include "sheet/ui/CellPainter.h"
 #include "sheet/ui/DocumentUndo.h"
 #include "sheet/ui/ScreenMeasure.h"
@@ -849,6 +850,11 @@ void cuiSheet::Impl::commitEditor() {
   hideEditor();
   grid->invalidateCell(pos.column, pos.row);
   handleResult(pos, req, result);
+  cmcCellCapsule shown;
+  makeRequest(shown, pos);
+  dispatch(shown, false);
+  const QString note = typedValueNote(model->cellAt(pos.column, pos.row).link, fromCp932(typed), fromCp932(shown.resultText));
+  if (!note.isEmpty()) emit q->typedValueNoted(note);
 }
 
 void cuiSheet::Impl::cancelEditor() {

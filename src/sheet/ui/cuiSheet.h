@@ -94,6 +94,8 @@ class cuiSheet : public QWidget {
   void currentCellChanged(SheetPos cell);
   // A key (character, function key, edge code, double-click) went to the handler for a cell.
   void keySent(int key, SheetPos cell);
+  // A typed value was stored as something else; the text says what, and why, for the status bar.
+  void typedValueNoted(const QString& note);
 
  protected:
   explicit cuiSheet(QWidget* parent);

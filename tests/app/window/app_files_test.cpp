@@ -76,7 +76,7 @@ TEST(SavePrompt, ReopeningTheOpenFileAsksGenericallyAndOffersSaveAs) {
   AppRig rig;
   const QString path = writeDataFile(rig, "same.qev", 0);
   ASSERT_EQ(rig.app->openFileByPath(path), 0);
-  EXPECT_EQ(rig.form().windowTitle(), "same.qev - Kestrin");
+  EXPECT_EQ(rig.shownTitle(), "same.qev - Kestrin");
   rig.setChannel(4, 146000000);
   rig.prompter.push(PromptAnswer::Yes);
   rig.chooser.setNextFileName(path);  // the open dialog; the Save As dialog that follows cancels
@@ -149,7 +149,7 @@ TEST(OpenFile, AnotherDestinationAnsweredNoKeepsOursAndLeavesTheDocumentUntitled
   EXPECT_EQ(rig.settings->destinationCode(), 0);
   EXPECT_TRUE(d.isUntitled());
   EXPECT_TRUE(d.isModified());
-  EXPECT_EQ(rig.form().windowTitle(), "Untitled - Kestrin");
+  EXPECT_EQ(rig.shownTitle(), "Untitled* - Kestrin");
   EXPECT_EQ(rig.settings->recent().path(0), path);
 }
 
@@ -218,7 +218,7 @@ TEST(HandOver, AFileGivenToASecondInstanceOpensInTheFirst) {
   rig.form().showMaximized();
   EXPECT_EQ(startSecondInstance(rig, path), 0);
   EXPECT_TRUE(spinUntil([&] { return rig.app->document().currentFile() == path; }, 10000));
-  EXPECT_EQ(rig.form().windowTitle(), "handed.qev - Kestrin");
+  EXPECT_EQ(rig.shownTitle(), "handed.qev - Kestrin");
   // Brought to the front as it was, not un-maximised.
   EXPECT_TRUE(rig.form().isMaximized());
 }

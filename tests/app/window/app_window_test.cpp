@@ -12,6 +12,7 @@
 #include <QToolBar>
 #include <climits>
 
+#include "app/PortNote.h"
 #include "app/cuiToolBar.h"
 #include "app/startup.h"
 #include "apprig.h"
@@ -58,9 +59,25 @@ TEST(StartupOptions, CommandLine) {
   EXPECT_TRUE(parseCommandLine({"kestrin", "--version"}).version);
 }
 
+// The idle status names the port a clone would use and the open data's version.
+TEST(MainWindow, IdleNoteNamesPortAndVersion) {
+  EXPECT_EQ(IdleNote::textFor("", 3, 0), "Port: COM 3    Version: USA_A_0000");
+  EXPECT_EQ(IdleNote::textFor("/dev/ttyUSB0", 3, 16), "Port: /dev/ttyUSB0");
+  EXPECT_EQ(IdleNote::textFor("", 0, 16), "Port: none");
+  AppRig rig;
+  auto* note = rig.form().statusBar()->findChild<IdleNote*>();
+  ASSERT_NE(note, nullptr);
+  EXPECT_TRUE(note->isVisible());
+  EXPECT_TRUE(note->text().startsWith("Port: ")) << note->text().toStdString();
+}
+
 TEST(MainWindow, NewDocumentTitleMinimumSizeAndLayout) {
   AppRig rig;
-  EXPECT_EQ(rig.form().windowTitle(), "Untitled - Kestrin");
+  EXPECT_EQ(rig.shownTitle(), "Untitled - Kestrin");
+  rig.app->document().setModified();
+  EXPECT_EQ(rig.shownTitle(), "Untitled* - Kestrin");
+  rig.app->document().markSaved();
+  EXPECT_EQ(rig.shownTitle(), "Untitled - Kestrin");
   EXPECT_EQ(rig.form().minimumSize(), QSize(400, 200));
   rig.form().resize(100, 50);
   EXPECT_GE(rig.form().width(), 400);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QWindow>
 #include <QAction>
 #include <QApplication>
 #include <QByteArray>
@@ -113,6 +114,8 @@ struct AppRig {
   }
 
   TForm1& form() { return *app->form(); }
+  // The title as the window system shows it, with Qt's mark of unsaved changes resolved.
+  QString shownTitle() { return form().windowHandle() ? form().windowHandle()->title() : QString(); }
   QByteArray shownCall() const {
     return app->currentSheet() ? app->currentSheet()->callString() : QByteArray();
   }
