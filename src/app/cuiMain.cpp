@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
+#include <QPointer>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
@@ -44,6 +45,7 @@
 #include "clone/indCloneMan.h"
 #include "clone/serialdevice.h"
 #include "files/indEnviron.h"
+#include "files/messages.h"
 #include "gtex/cmcGTex.h"
 #include "model/destinations.h"
 #include "resources/factory/factory_images.h"
@@ -472,6 +474,18 @@ void cuiMain::openSheet(const QByteArray& callString) {
   connect(sheet, &cuiSheet::typedValueNoted, this, [this](const QString& note) {
     showPassingStatus(note);
   });
+  connect(sheet, &cuiSheet::helpRequested, this, [this](int link, const QPoint& where) {
+    if (help_) help_->showContext(link, where);
+  });
+  // A marked current cell says in the status bar what its mark means.
+  connect(sheet, &cuiSheet::currentCellChanged, this, [this, sheet](SheetPos pos) {
+    const QString note = sheet->markNoteAt(pos);
+    if (note.isEmpty()) return;
+    QPointer<cuiSheet> guard(sheet);
+    QTimer::singleShot(0, this, [this, guard, note] {
+      if (guard && guard == sheet_ && statusText_) statusText_->setText(note);
+    });
+  });
   for (const SheetRecord& record : history_) {
     if (record.callString == callString) {
       sheet->restorePosition(record.position);
@@ -690,7 +704,26 @@ void cuiMain::saveDocumentAs() { files_.saveAsDialog(); }
 
 void cuiMain::openRecentFile(int position) {
   const QString path = objects_.settings->recent().path(position);
-  if (!path.isEmpty()) openFileByPath(path);
+  if (path.isEmpty()) return;
+  if (!QFileInfo::exists(path)) {
+    // A file moved or deleted since: say which, and offer to drop it rather than fail each time.
+    PromptMessage m;
+    m.caption = sectionString(*objects_.text, "GI_Sys_AppTitle");
+    m.text = messageText(*objects_.text, "GI_Mess_FileErr_Headline") + QStringLiteral("\n\n") +
+             messageText(*objects_.text, "GI_Mess_FileErr_FileOpen") +
+             QStringLiteral("\n\n%1\n\nThis file no longer exists. Remove it from the list of "
+                            "recent files?")
+                 .arg(QDir::toNativeSeparators(path));
+    m.buttons = PromptButtons::YesNo;
+    m.icon = PromptIcon::Warning;
+    m.defaultAnswer = PromptAnswer::Yes;
+    if (prompter_->ask(m) == PromptAnswer::Yes) {
+      objects_.settings->recent().remove(position);
+      if (menu_) menu_->refresh();
+    }
+    return;
+  }
+  openFileByPath(path);
 }
 
 QString cuiMain::recentFileText(int position) const {

@@ -118,6 +118,13 @@ void cuiMenu::fillLevel(QWidget* parent, const std::vector<Line>& lines, size_t&
       action = new QAction(caption, parent);
       if (cell->argument && hasCell(cell.get()))
         action->setShortcut(shortcutFromText(*cell->argument));
+      // Printing has the keys users know from other programs, unless the menu text gives some.
+      if (action->shortcut().isEmpty() && hasCell(cell.get())) {
+        if (cell->link == CL_Menu_File_Print_Current)
+          action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+        else if (cell->link == CL_Menu_File_Print_All)
+          action->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P));
+      }
     }
     if (bar)
       bar->addAction(action);

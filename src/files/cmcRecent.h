@@ -21,6 +21,10 @@ class cmcRecent {
   // The stored path, never shortened.
   QString path(int i) const { return i >= 0 && i < count() ? entries_.at(i) : QString(); }
   void clear() { entries_.clear(); }
+  // Drops the entry at `i` (a file that no longer exists); nothing when out of range.
+  void remove(int i) {
+    if (i >= 0 && i < count()) entries_.removeAt(i);
+  }
 
  private:
   void removeSame(const QString& path);

@@ -58,7 +58,7 @@ int FieldCatalogue::Impl::command(Request& r) {
       req.resultText = caption.toLocal8Bit();
       state.captionSet = true;
       state.disabled = entry.isEmpty();
-      state.hidden = entry.isEmpty() && r.index != 0;
+      state.hidden = entry.isEmpty();
       if (execute && !entry.isEmpty()) a->openRecentFile(r.index);
       break;
     }

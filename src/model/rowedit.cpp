@@ -101,6 +101,19 @@ class RowEdit {
 
   bool confirm(const char* key) { return confirmLoss(c_.prompter, c_.text, key); }
 
+  // "Channel 5", "Channels 5 to 9", "Channels 1A to 3B": the rows a question is about.
+  QString named(int first, int last) const {
+    auto label = [this](int i) {
+      if (numbering::isMemory(kind_, i)) return QString::number(i);
+      if (numbering::isScanEdge(kind_, i))
+        return QString::fromLatin1(numbering::scanEdgeLabel(i - numbering::kFirstScanEdge));
+      if (numbering::isCall(kind_, i)) return QStringLiteral("CALL");
+      return QString::number(i);
+    };
+    if (first == last) return QStringLiteral("Channel %1").arg(label(first));
+    return QStringLiteral("Channels %1 to %2").arg(label(first), label(last));
+  }
+
   void status(const char* key) {
     if (c_.events) c_.events->send(ev::kStatusText, 0, 0, c_.text.getValue(key).constData());
   }
@@ -191,7 +204,8 @@ class RowEdit {
     const Block b = clipped();
     if (b.empty()) return;
     const int d = b.first, c = b.last;
-    if (anyInUse(d, c) && !confirm("GI_AppMess_Conv_Delete")) return;
+    if (anyInUse(d, c) && !confirmLoss(c_.prompter, c_.text, "GI_AppMess_Conv_Delete", named(d, c)))
+      return;
     if (c < range_.last) move(c + 1, range_.last - c, d);
     blank(range_.last - (c - d), range_.last);
     dropSelection();
@@ -280,10 +294,11 @@ bool rowEditDisabled(int command, int kind, int index, const cmcClipCh& clipboar
   }
 }
 
-bool confirmLoss(Prompter& prompter, cmcGTex& text, const char* key) {
+bool confirmLoss(Prompter& prompter, cmcGTex& text, const char* key, const QString& detail) {
   PromptMessage message;
   message.caption = fromCp932(text.getLine("GI_Sys_AppTitle", 0));
   message.text = fromCp932(text.getSectionText(key));
+  if (!detail.isEmpty()) message.text += QStringLiteral("\n\n") + detail;
   message.buttons = PromptButtons::OkCancel;
   message.icon = PromptIcon::Warning;
   message.defaultAnswer = PromptAnswer::Ok;

@@ -45,4 +45,5 @@ bool rowEditDisabled(int command, int kind, int index, const cmcClipCh& clipboar
 
 // The confirmation before data is lost: OK/Cancel with the exclamation icon, captioned with the
 // application title, the text of the resource section `key`. True on OK.
-bool confirmLoss(Prompter& prompter, cmcGTex& text, const char* key);
+// `detail`, when given, follows the resource text after an empty line (what the loss concerns).
+bool confirmLoss(Prompter& prompter, cmcGTex& text, const char* key, const QString& detail = {});

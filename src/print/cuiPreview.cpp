@@ -206,7 +206,8 @@ int cuiPreview::settingDialog(cmcGTex& text, int fontSize, QWidget* parent) {
   auto* row = new QHBoxLayout;
   auto* label = new QLabel(line(text, "GI_AppInd_Preview_Setting_Caption", 1, "Font Size: "));
   auto* list = new QComboBox;
-  for (int i = 1; i <= 5; ++i) list->addItem(QString::number(i));
+  // The item numbers alone do not say how large the print is: the size in points goes beside.
+  for (int i = 1; i <= 5; ++i) list->addItem(QStringLiteral("%1  (%2 pt)").arg(i).arg(i + 7));
   list->setCurrentIndex(std::clamp(fontSize, 8, 12) - 8);
   label->setBuddy(list);
   row->addWidget(label);

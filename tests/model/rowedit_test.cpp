@@ -170,7 +170,7 @@ TEST_F(RowEditTest, DeleteMovesRowsUpInsideTheBlockOnly) {
   const uint8_t flag100 = working_.getByte(memmap::kFlagBytes + 100);
 
   const cmcCellCapsule r = run(CL_PMenu_Delete, 10, 10, 10);
-  EXPECT_EQ(asked(), QStringList{kDelete});
+  EXPECT_EQ(asked(), QStringList{kDelete + "\n\nChannel 10"});
   for (int i = 10; i <= 98; ++i) ASSERT_EQ(tagOf(i), i + 1) << i;
   EXPECT_EQ(tagOf(99), -1);
   EXPECT_EQ(record16(working_, 99), record16(defaults_, 99));  // the default image's bytes
@@ -268,7 +268,7 @@ TEST_F(RowEditTest, ACancelledConfirmationChangesNothing) {
       {CL_PMenu_Paste, 97, 97, 97, kOverflowPaste},
       {CL_PMenu_Paste, 10, 10, 10, kOverwrite},  // fits, but row 10 is in use
       {CL_PMenu_Clear, 5, 5, 9, kClear},
-      {CL_PMenu_Delete, 5, 5, 5, kDelete},
+      {CL_PMenu_Delete, 5, 5, 8, kDelete + "\n\nChannels 5 to 8"},
       {CL_PMenu_Insert, 5, 5, 5, kOverflow},
   };
   for (const Case& c : cases) {

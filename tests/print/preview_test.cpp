@@ -112,7 +112,7 @@ TEST_F(PrintTest, SettingDialogOffersOneToFiveForEightToTwelvePoints) {
     auto* list = dialog->findChild<QComboBox*>();
     ASSERT_NE(list, nullptr);
     EXPECT_EQ(list->count(), 5);
-    EXPECT_EQ(list->currentText(), "2");  // 9 points
+    EXPECT_EQ(list->currentText(), "2  (9 pt)");  // the item, with its size beside it
     QTest::keyClick(list, Qt::Key_Down);
     QTest::keyClick(dialog, Qt::Key_Return);
   });

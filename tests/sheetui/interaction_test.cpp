@@ -232,6 +232,21 @@ TEST_F(SheetKeys, PopupMenuOfAChannelAndPasteAfterCopy) {
   EXPECT_FALSE(channel(8).inUse);
 }
 
+// F1 asks for the current cell's topic (the window shows it); a marked cell explains its mark.
+TEST_F(SheetKeys, F1AsksForTheCellsTopicAndMarksExplainThemselves) {
+  setChannel(5, 145500000);
+  setChannel(6, 300000000);  // outside the radio's whole range
+  open(kMemory);
+  select(CL_Mch_Freq, 5);
+  int asked = -1;
+  QObject::connect(sheet, &cuiSheet::helpRequested,
+                   [&](int link, const QPoint&) { asked = link; });
+  QTest::keyClick(grid(), Qt::Key_F1);
+  EXPECT_EQ(asked, CL_Mch_Freq);
+  EXPECT_EQ(sheet->markNoteAt(cellOf(CL_Mch_Freq, 5)), QString());
+  EXPECT_TRUE(sheet->markNoteAt(cellOf(CL_Mch_Freq, 6)).contains("setting error"));
+}
+
 TEST_F(SheetKeys, MenuKeyAndShiftF10OpenTheCellsPopupMenuAtTheCell) {
   setChannel(5, 145500000);
   open(kMemory);

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QHelpEvent>
 #include <QFrame>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
@@ -12,6 +13,7 @@
 #include <QPointer>
 #include <QTextEdit>
 #include <QThread>
+#include <QToolTip>
 #include <QVBoxLayout>
 #include <cstring>
 
@@ -21,6 +23,7 @@
 #include "gtex/cellmarkup.h"
 #include "model/catalogue.h"
 #include "model/cmcCellCapsule.h"
+#include "model/marknote.h"
 #include "model/typednote.h"
 #include "sheet/ui/CellPainter.h"
 #include "sheet/ui/DocumentUndo.h"
@@ -163,6 +166,8 @@ struct cuiSheet::Impl : public GridHandler, public QObject {
   void cancelEditor();
   void hideEditor();
   bool eventFilter(QObject* watched, QEvent* event) override;
+  QObject* filteredGrid = nullptr;
+  QObject* filteredViewport = nullptr;
 
   // --- popup menu ---------------------------------------------------------------------------
   void rebuildPopup(bool force);
@@ -262,6 +267,12 @@ void cuiSheet::Impl::createWidgets() {
   });
   grid = new cuiGrid(*model, *painter, *this, area);
   grid->setMinimumSize(1, 1);  // a small list is as small as its cells
+  // Tool tips of marked cells, and F1 on a cell before the window's F1. The filter compares
+  // the stored pointers: it also sees the events of the widgets' own destruction.
+  filteredViewport = grid->viewport();
+  filteredGrid = grid;
+  filteredViewport->installEventFilter(this);
+  filteredGrid->installEventFilter(this);
   grid->setDialog(dialog);
   grid->setColumnSizing(model->style().colSizing && !dialog);
   QPalette gridPalette = grid->palette();
@@ -865,6 +876,39 @@ void cuiSheet::Impl::cancelEditor() {
 }
 
 bool cuiSheet::Impl::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == filteredGrid) {
+    // F1 on a cell asks for that cell's topic; the menu's F1 (the contents) waits for the key
+    // when the grid takes it.
+    if (event->type() == QEvent::ShortcutOverride && !dialog) {
+      auto* key = static_cast<QKeyEvent*>(event);
+      if (key->key() == Qt::Key_F1 && key->modifiers() == Qt::NoModifier && current.valid()) {
+        event->accept();
+        return true;
+      }
+    }
+    if (event->type() == QEvent::KeyPress && !dialog) {
+      auto* key = static_cast<QKeyEvent*>(event);
+      if (key->key() == Qt::Key_F1 && key->modifiers() == Qt::NoModifier && current.valid()) {
+        const QRect cell = grid->cellRect(current.column, current.row);
+        emit q->helpRequested(model->cellAt(current.column, current.row).link,
+                              grid->viewport()->mapToGlobal(cell.bottomLeft()));
+        return true;
+      }
+    }
+    return false;
+  }
+  if (watched == filteredViewport) {
+    if (event->type() != QEvent::ToolTip) return false;
+    auto* help = static_cast<QHelpEvent*>(event);
+    const QString note = q->markNoteAt(grid->cellAt(help->pos()));
+    if (note.isEmpty()) {
+      QToolTip::hideText();
+      event->ignore();
+    } else {
+      QToolTip::showText(help->globalPos(), note, grid->viewport());
+    }
+    return true;
+  }
   if (watched != editor && watched != listEditor) return false;
   if (event->type() == QEvent::KeyPress) {
     auto* key = static_cast<QKeyEvent*>(event);
@@ -1309,6 +1353,14 @@ const QByteArray& cuiSheet::callString() const { return impl_->model->callString
 SheetModel& cuiSheet::model() { return *impl_->model; }
 const SheetModel& cuiSheet::model() const { return *impl_->model; }
 cuiGrid* cuiSheet::grid() const { return impl_->grid; }
+QString cuiSheet::markNoteAt(SheetPos pos) const {
+  if (!pos.valid() || impl_->dialog) return {};
+  cmcCellCapsule req;
+  impl_->makeRequest(req, pos);
+  if (impl_->ui.catalogue) impl_->ui.catalogue->dispatch(req, false);
+  return markNote(impl_->model->cellAt(pos.column, pos.row).link, req.marks);
+}
+
 SheetPos cuiSheet::currentCell() const { return impl_->current; }
 bool cuiSheet::isDialog() const { return impl_->dialog; }
 QLineEdit* cuiSheet::openEditor() const {

@@ -68,6 +68,8 @@ class cuiSheet : public QWidget {
                               const DialogOptions& options, QWidget* parent);
 
   SheetPos currentCell() const;
+  // What the cell's caution or range mark means; empty for a cell without a mark.
+  QString markNoteAt(SheetPos pos) const;
   bool isDialog() const;
   // The in-place editor while it is open, else null: one line, or for a wrap cell the list
   // editor filling the cell.
@@ -96,6 +98,8 @@ class cuiSheet : public QWidget {
   void keySent(int key, SheetPos cell);
   // A typed value was stored as something else; the text says what, and why, for the status bar.
   void typedValueNoted(const QString& note);
+  // F1 on the current cell: the help topic of its link, shown at `where` (global).
+  void helpRequested(int link, const QPoint& where);
 
  protected:
   explicit cuiSheet(QWidget* parent);

@@ -172,6 +172,8 @@ TEST(Menus, BuiltWithDepthSeparatorsAndShortcuts) {
   EXPECT_EQ(rig.menuAction(CL_Menu_File_New)->shortcut(), QKeySequence("Ctrl+N"));
   EXPECT_EQ(rig.menuAction(CL_Menu_File_Exit)->shortcut(), QKeySequence("Alt+F4"));
   EXPECT_EQ(rig.menuAction(CL_Help_Contents)->shortcut(), QKeySequence("F1"));
+  EXPECT_EQ(rig.menuAction(CL_Menu_File_Print_Current)->shortcut(), QKeySequence("Ctrl+P"));
+  EXPECT_EQ(rig.menuAction(CL_Menu_File_Print_All)->shortcut(), QKeySequence("Ctrl+Shift+P"));
   // Print opens a submenu of two items.
   QAction* current = rig.menuAction(CL_Menu_File_Print_Current);
   ASSERT_NE(current, nullptr);
@@ -214,12 +216,35 @@ TEST(Menus, RecentFilesDoubleAmpersandsAndHideEmptyEntries) {
   QAction* third = rig.menuAction(CL_Menu_File_Recent, 2);
   EXPECT_FALSE(third->isEnabled());
   EXPECT_FALSE(third->isVisible());
-  // With no recent files at all the first entry stays, disabled.
+  // With no recent files at all no greyed entry is left.
   rig.settings->recent().clear();
   rig.app->mainMenu()->refresh();
-  EXPECT_FALSE(rig.menuAction(CL_Menu_File_Recent, 0)->isEnabled());
-  EXPECT_TRUE(rig.menuAction(CL_Menu_File_Recent, 0)->isVisible());
+  EXPECT_FALSE(rig.menuAction(CL_Menu_File_Recent, 0)->isVisible());
   EXPECT_FALSE(rig.menuAction(CL_Menu_File_Recent, 1)->isVisible());
+}
+
+// A recent file that is gone is named, and removed from the list only when the user says so.
+TEST(Menus, MissingRecentFileIsNamedAndOfferedForRemoval) {
+  AppRig::Options o;
+  o.seed = [](indEnviron& e) {
+    e.recent().append("/nowhere/gone.qev");
+    e.recent().append("/nowhere/other.qev");
+  };
+  AppRig rig(o);
+  rig.app->mainMenu()->refresh();
+  rig.prompter.push(PromptAnswer::No);
+  rig.click(CL_Menu_File_Recent, 0);
+  ASSERT_EQ(rig.prompter.log().size(), 1u);
+  const QString text = rig.prompter.texts().last();
+  EXPECT_TRUE(text.startsWith("File error.")) << text.toStdString();
+  EXPECT_TRUE(text.contains("/nowhere/gone.qev")) << text.toStdString();
+  EXPECT_EQ(rig.settings->recent().count(), 2);
+  rig.prompter.push(PromptAnswer::Yes);
+  rig.click(CL_Menu_File_Recent, 0);
+  EXPECT_EQ(rig.settings->recent().count(), 1);
+  EXPECT_EQ(rig.settings->recent().path(0), "/nowhere/other.qev");
+  EXPECT_EQ(rig.menuAction(CL_Menu_File_Recent, 0)->text(), "&1 /nowhere/other.qev");
+  EXPECT_TRUE(rig.app->document().isUntitled());
 }
 
 TEST(Menus, ClickOnAnItemRemovedByARebuildDoesNothing) {
