@@ -44,14 +44,14 @@ IdleNote::IdleNote(QWidget* parent, cmcEvMan& bus, indEnviron& settings, indClon
 
 IdleNote::~IdleNote() { bus_.unsubscribe<&IdleNote::onEvent>(this); }
 
+QString IdleNote::portText(const QString& portName, int comPort) {
+  if (SimulatedSerialDevice::isSimulatorName(portName)) return QStringLiteral("simulator");
+  if (!portName.isEmpty()) return portName;
+  return comPort > 0 ? QStringLiteral("COM %1").arg(comPort) : QStringLiteral("none");
+}
+
 QString IdleNote::textFor(const QString& portName, int comPort, int destination) {
-  QString port = portName;
-  if (SimulatedSerialDevice::isSimulatorName(port)) {
-    port = QStringLiteral("simulator");
-  } else if (port.isEmpty()) {
-    port = comPort > 0 ? QStringLiteral("COM %1").arg(comPort) : QStringLiteral("none");
-  }
-  QString text = QStringLiteral("Port: %1").arg(port);
+  QString text = QStringLiteral("Port: %1").arg(portText(portName, comPort));
   const QString version = QString::fromLatin1(destinationName(destination));
   if (!version.isEmpty()) text += QStringLiteral("    Version: %1").arg(version);
   return text;

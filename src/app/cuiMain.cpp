@@ -823,7 +823,23 @@ void cuiMain::startClone(void (CloneCommands::*command)(CloneCommands::Done), bo
   if (cloneMan_->IsBusy()) return;
   // The progress window opens with the first transfer report and reads the state on its own
   // beat from then on.
-  cloneMan_->SetProgress([this](int, int) {
+  // The status bar follows the stages: the check of the transceiver, then the transfer's share.
+  const bool read = command == &CloneCommands::cloneRead;
+  const bool write = command == &CloneCommands::cloneWrite;
+  if (statusText_ && mainWindowVisible()) {
+    const QString port =
+        IdleNote::portText(cloneMan_->EffectivePortName(), objects_.settings->comPort());
+    statusText_->setText(QStringLiteral("Checking the transceiver on %1\u2026").arg(port));
+  }
+  cloneMan_->SetProgress([this, read, write](int done, int total) {
+    if (statusText_ && mainWindowVisible() && total > 0) {
+      const int percent = static_cast<int>(qBound<qint64>(0, qint64(done) * 100 / total, 100));
+      statusText_->setText(QStringLiteral("%1 %2 %").arg(
+          read ? QStringLiteral("Reading from the transceiver:")
+               : write ? QStringLiteral("Writing to the transceiver:")
+                       : QStringLiteral("Cloning:"))
+                               .arg(percent));
+    }
     if (!form_ || progress_) return;
     progress_ = new cuiProgress(form_.get(), [this] {
       return cuiProgress::State{cloneMan_->Transferred(), cloneMan_->TransferTotal(),
@@ -831,8 +847,18 @@ void cuiMain::startClone(void (CloneCommands::*command)(CloneCommands::Done), bo
     });
     progress_->open();
   });
-  (cloneCommands_.get()->*command)(
-      [this, information](const CloneOutcome& outcome) { cloneFinished(outcome, information); });
+  (cloneCommands_.get()->*command)([this, information, read](const CloneOutcome& outcome) {
+    cloneFinished(outcome, information);
+    if (!statusText_) return;
+    if (read && outcome.succeeded()) {
+      // A write says so in its own message; a read would otherwise end without a word.
+      const QString version = QString::fromLatin1(destinationName(document_.destination()));
+      statusText_->setText(
+          QStringLiteral("Read from the transceiver: version %1 (not saved yet)").arg(version));
+    } else {
+      statusText_->clear();
+    }
+  });
 }
 
 void cuiMain::cloneFinished(const CloneOutcome& outcome, bool information) {

@@ -145,7 +145,10 @@ TEST(CloneFromWindow, ReadShowsProgressAndTakesTheMemoryOver) {
   EXPECT_FALSE(rig.workingEquals(radio.data()));
   rig.form().setWindowTitle("stale");  // the read must set it again
 
+  auto* status = rig.form().findChild<QLabel*>("statusPanel1");
+  ASSERT_NE(status, nullptr);
   trigger(rig, CL_Menu_Clone_Read);
+  EXPECT_EQ(status->text(), "Checking the transceiver on simulator\u2026");
   ASSERT_TRUE(spinUntil([&] { return rig.app->progressWindow() != nullptr; }, 10000));
   cuiProgress* progress = rig.app->progressWindow();
   EXPECT_TRUE(progress->isVisible());
@@ -167,6 +170,7 @@ TEST(CloneFromWindow, ReadShowsProgressAndTakesTheMemoryOver) {
       [&] { return !rig.app->progressWindow() || rig.app->progressWindow()->litCells() >= 16; },
       20000));
   if (rig.app->progressWindow()) {
+    EXPECT_TRUE(status->text().startsWith("Reading from the transceiver: ")) << status->text().toStdString();
     spinFor(40);
     shots::save(rig.app->progressWindow(), "progress-halfway.png");
     shots::saveScreen("progress-over-main-window.png");
@@ -182,6 +186,7 @@ TEST(CloneFromWindow, ReadShowsProgressAndTakesTheMemoryOver) {
   EXPECT_TRUE(d.isUntitled());
   EXPECT_TRUE(d.isModified());
   EXPECT_EQ(rig.shownTitle(), "Untitled* - Kestrin");  // a read is unsaved
+  EXPECT_EQ(status->text(), "Read from the transceiver: version USA_A_0000 (not saved yet)");
 }
 
 namespace {
