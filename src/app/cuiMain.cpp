@@ -833,7 +833,7 @@ void cuiMain::startClone(void (CloneCommands::*command)(CloneCommands::Done), bo
   }
   cloneMan_->SetProgress([this, read, write](int done, int total) {
     if (statusText_ && mainWindowVisible() && total > 0) {
-      const int percent = static_cast<int>(qBound<qint64>(0, qint64(done) * 100 / total, 100));
+      const int percent = static_cast<int>(std::clamp<qint64>(qint64(done) * 100 / total, 0, 100));
       statusText_->setText(QStringLiteral("%1 %2 %").arg(
           read ? QStringLiteral("Reading from the transceiver:")
                : write ? QStringLiteral("Writing to the transceiver:")
