@@ -20,9 +20,16 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#ifdef _WIN32
+#include <windows.h>
+// windows.h first
+#include <psapi.h>
+#endif
 #include <memory>
-#include <unistd.h>
 #include <vector>
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 #include "base/cmcEvMan.h"
 #include "base/prompter.h"
@@ -158,8 +165,10 @@ class Program {
   std::unique_ptr<FieldCatalogue> catalogue;
   ScreenMeasure measure;
   QTemporaryDir settingsDir;
-  indEnviron settings{indEnviron::kMutexName, indEnviron::kKeyPath,
-                      indEnviron::kKeyPath,   QStringList{"bench"},
+  indEnviron settings{indEnviron::kMutexName,
+                      indEnviron::kKeyPath,
+                      indEnviron::kKeyPath,
+                      QStringList{"bench"},
                       ScreenSize{windowSize().width(), windowSize().height()},
                       EnvironPlace{settingsDir.path(), settingsDir.path()}};
   SettingsWidthStore widths{settings, text};
@@ -372,6 +381,12 @@ void BM_FlagBitsDialogOpen(benchmark::State& state) {
 }
 
 long residentKib() {
+#ifdef _WIN32
+  PROCESS_MEMORY_COUNTERS counters{};
+  counters.cb = sizeof counters;
+  if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) return 0;
+  return static_cast<long>(counters.WorkingSetSize / 1024);
+#else
   long pages = 0;
   long resident = 0;
   if (FILE* f = std::fopen("/proc/self/statm", "r")) {
@@ -379,6 +394,7 @@ long residentKib() {
     std::fclose(f);
   }
   return resident * (sysconf(_SC_PAGESIZE) / 1024);
+#endif
 }
 
 // A long session on the memory sheet: 20,000 keystrokes (arrows around channel 5, and now and

@@ -13,20 +13,22 @@ if [ ! -f "$KESTRIN_WIN_SDK/.complete" ]; then
 fi
 bash "$here/scripts/windows/install-deps.sh"
 build=${KESTRIN_WIN_BUILD:-$here/build/windows}
-# The Windows Qt has no SVG module: the pictures are rendered to PNG here, by kestrin_svgpng built
-# for this machine against its own Qt.
-svgpng="$build/host-tools/kestrin_svgpng"
-if [ ! -x "$svgpng" ] || [ "$here/resources/icons/svgpng.cpp" -nt "$svgpng" ]; then
-  mkdir -p "$(dirname "$svgpng")"
-  # shellcheck disable=SC2046
-  g++ -std=c++17 -O1 -fPIC "$here/resources/icons/svgpng.cpp" -o "$svgpng" \
-    $(pkg-config --cflags --libs Qt6Svg Qt6Gui Qt6Core)
-fi
+# The build-time generators (resource tables, factory images, pictures rendered to PNG, since
+# the Windows Qt has no SVG module) run here, from a build of them for this machine.
+host="$build/host-tools"
+cmake -S "$here" -B "$host" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKESTRIN_TESTS=OFF \
+  -DKESTRIN_BENCH=OFF >/dev/null
+cmake --build "$host" -j"${KESTRIN_JOBS:-$(nproc)}" --target kestrin_embed_text factorygen kestrin_svgpng
+tools="$host/tools"
+mkdir -p "$tools"
+for t in kestrin_embed_text factorygen kestrin_svgpng; do
+  cp -p "$(find "$host" -name "$t" -type f -perm -u+x | head -n1)" "$tools/"
+done
 cmake -S "$here" -B "$build" -G Ninja \
   -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-w64-x86_64.cmake" \
   -DCMAKE_BUILD_TYPE=Release -DKESTRIN_WERROR=ON \
   -DCMAKE_PREFIX_PATH="$KESTRIN_WIN_SDK" \
   -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
   -DCMAKE_CROSSCOMPILING_EMULATOR="$here/scripts/windows/wine-run.sh" \
-  -DKESTRIN_HOST_SVGPNG="$svgpng" >/dev/null
+  -DKESTRIN_HOST_TOOLS="$tools" >/dev/null
 cmake --build "$build" -j"${KESTRIN_JOBS:-$(nproc)}"

@@ -3,7 +3,38 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 namespace {
+
+#ifdef Q_OS_WIN
+// Qt without ICU knows no Shift_JIS on Windows; the system's own code page 932 is the one the
+// transceiver's character set was taken from.
+constexpr UINT kCodePage932 = 932;
+
+QString decode932(const QByteArray& bytes) {
+  if (bytes.isEmpty()) return QString();
+  const int n = MultiByteToWideChar(kCodePage932, 0, bytes.constData(),
+                                    static_cast<int>(bytes.size()), nullptr, 0);
+  QString text(n, Qt::Uninitialized);
+  MultiByteToWideChar(kCodePage932, 0, bytes.constData(), static_cast<int>(bytes.size()),
+                      reinterpret_cast<wchar_t*>(text.data()), n);
+  return text;
+}
+
+QByteArray encode932(const QString& text) {
+  if (text.isEmpty()) return QByteArray();
+  const auto* wide = reinterpret_cast<const wchar_t*>(text.utf16());
+  const int n = WideCharToMultiByte(kCodePage932, 0, wide, static_cast<int>(text.size()), nullptr,
+                                    0, nullptr, nullptr);
+  QByteArray bytes(n, Qt::Uninitialized);
+  WideCharToMultiByte(kCodePage932, 0, wide, static_cast<int>(text.size()), bytes.data(), n,
+                      nullptr, nullptr);
+  return bytes;
+}
+#endif
 
 bool isAscii(const QByteArray& bytes) {
   for (char c : bytes) {
@@ -20,8 +51,12 @@ bool asciiIsIdentity() {
   static const bool identity = [] {
     QByteArray all(0x80, 0);
     for (int i = 0; i < 0x80; ++i) all[i] = static_cast<char>(i);
+#ifdef Q_OS_WIN
+    return decode932(all) == QString::fromLatin1(all);
+#else
     QStringDecoder decoder("Shift_JIS");
     return decoder.isValid() && decoder.decode(all) == QString::fromLatin1(all);
+#endif
   }();
   return identity;
 }
@@ -30,6 +65,9 @@ bool asciiIsIdentity() {
 
 QString fromCp932(const QByteArray& bytes) {
   if (isAscii(bytes) && asciiIsIdentity()) return QString::fromLatin1(bytes);
+#ifdef Q_OS_WIN
+  return decode932(bytes);
+#endif
   QStringDecoder decoder("Shift_JIS");
   if (!decoder.isValid()) return QString::fromLatin1(bytes);
   return decoder.decode(bytes);
@@ -46,6 +84,9 @@ QByteArray toCp932(const QString& text) {
     }
   }
   if (ascii && asciiIsIdentity()) return text.toLatin1();
+#ifdef Q_OS_WIN
+  return encode932(text);
+#endif
   QStringEncoder encoder("Shift_JIS");
   if (!encoder.isValid()) return text.toLatin1();
   return encoder.encode(text);

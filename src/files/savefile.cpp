@@ -12,8 +12,13 @@ namespace {
 // file-name encoding cannot write, or the replacement character that stands for bytes which
 // could not be read when the name was decoded. Opening it would make or replace another file.
 bool nameSurvivesEncoding(const QString& path) {
+#ifdef Q_OS_WIN
+  // Windows names are UTF-16 and Qt opens them as such; the 8-bit code page never comes into it.
+  return !path.contains(QChar::ReplacementCharacter);
+#else
   return !path.contains(QChar::ReplacementCharacter) &&
          QFile::decodeName(QFile::encodeName(path)) == path;
+#endif
 }
 
 #ifdef Q_OS_WIN

@@ -109,9 +109,8 @@ void Document::setCurrentFile(const QString& path) {
 QString Document::documentName() const {
   if (!currentFile_.isEmpty()) return currentFile_;
   QString dir = currentDirectory_;
-  if (!dir.isEmpty() && !dir.endsWith(QDir::separator()) && !dir.endsWith('/')) {
-    dir += QDir::separator();
-  }
+  // Qt's own separator on every system; a Windows folder may still end in its own.
+  if (!dir.isEmpty() && !dir.endsWith('/') && !dir.endsWith(QDir::separator())) dir += '/';
   return dir + resourceLine(text_, "GI_QEV_New_File_Name");
 }
 

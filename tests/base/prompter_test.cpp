@@ -41,6 +41,9 @@ TEST(FatalErrorDeathTest, ShowsTextAndAborts) {
 TEST(TextCodec, AsciiAnswersAsTheConverterDoes) {
   QByteArray all;
   for (int i = 1; i < 0x80; ++i) all.append(static_cast<char>(i));
+#ifdef Q_OS_WIN
+  GTEST_SKIP() << "the converter is the system's code page 932 here, not Qt's";
+#endif
   QStringDecoder decoder("Shift_JIS");
   ASSERT_TRUE(decoder.isValid());
   EXPECT_EQ(fromCp932(all), decoder.decode(all));

@@ -3,6 +3,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include "files/cmcQevFile.h"
@@ -103,6 +104,7 @@ TEST(QevWrite, CheckLineAgreesWithAnIndependentMd5) {
   }
   ASSERT_EQ(fed.size(), 6 + kDataLines * 5 + 0x18A0);
   writeAll(dir.filePath("fed.bin"), fed);
+  if (QStandardPaths::findExecutable("md5sum").isEmpty()) GTEST_SKIP() << "no md5sum here";
   QProcess md5sum;
   md5sum.start("md5sum", {dir.filePath("fed.bin")});
   ASSERT_TRUE(md5sum.waitForFinished(10000));

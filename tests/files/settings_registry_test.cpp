@@ -30,13 +30,15 @@ struct KeyRemover {
 // "reg query <key> /s" as group -> value name -> "TYPE value".
 QMap<QString, QMap<QString, QString>> regQuery(const QString& key) {
   QProcess reg;
-  reg.start(QStringLiteral("reg"),
-            {QStringLiteral("query"), QStringLiteral("HKEY_CURRENT_USER\\") + key, QStringLiteral("/s")});
+  reg.start(
+      QStringLiteral("reg"),
+      {QStringLiteral("query"), QStringLiteral("HKEY_CURRENT_USER\\") + key, QStringLiteral("/s")});
   reg.waitForFinished(60000);
   QMap<QString, QMap<QString, QString>> result;
   const QString prefix = QStringLiteral("HKEY_CURRENT_USER\\") + key + QLatin1Char('\\');
   QString group;
-  for (QString line : QString::fromLocal8Bit(reg.readAllStandardOutput()).split(QLatin1Char('\n'))) {
+  for (QString line :
+       QString::fromLocal8Bit(reg.readAllStandardOutput()).split(QLatin1Char('\n'))) {
     line = line.trimmed();
     if (line.startsWith(prefix, Qt::CaseInsensitive)) {
       group = line.mid(prefix.size());
@@ -51,7 +53,8 @@ QMap<QString, QMap<QString, QString>> regQuery(const QString& key) {
   return result;
 }
 
-indEnviron* openEnviron(const QString& key, const QTemporaryDir& lock, const QStringList& args = {}) {
+indEnviron* openEnviron(const QString& key, const QTemporaryDir& lock,
+                        const QStringList& args = {}) {
   return new indEnviron(QStringLiteral("Kestrin Test Mutex"), key, key, args, ScreenSize{1024, 768},
                         EnvironPlace{QString(), lock.path()});
 }
@@ -69,16 +72,27 @@ TEST(SettingsRegistry, LayoutTypesAndValuesSeenFromOutside) {
   }
   const auto reg = regQuery(remove.key);
   ASSERT_FALSE(reg.isEmpty()) << "reg query found no key";
-  EXPECT_EQ(reg.keys(), (QStringList{"Global", "Recent File List", "Setup", "View Option", "Window Position"}));
+  EXPECT_EQ(reg.keys(),
+            (QStringList{"Global", "Recent File List", "Setup", "View Option", "Window Position"}));
 
   const QString dword = QStringLiteral("REG_DWORD");
   const QString sz = QStringLiteral("REG_SZ");
   const QMap<QString, QMap<QString, QString>> types{
-      {"Global", {{"BBT", dword}, {"ComPort", dword}, {"ComSpeedHigh", dword}, {"TransType", dword},
-                  {"Current Directory", sz}}},
-      {"View Option", {{"FontSize Percentage", dword}, {"Toolbar Visible", dword}, {"FontSize Printer", dword}}},
+      {"Global",
+       {{"BBT", dword},
+        {"ComPort", dword},
+        {"ComSpeedHigh", dword},
+        {"TransType", dword},
+        {"Current Directory", sz},
+        {"VerifyAfterWrite", dword}}},
+      {"View Option",
+       {{"FontSize Percentage", dword}, {"Toolbar Visible", dword}, {"FontSize Printer", dword}}},
       {"Window Position",
-       {{"Left", dword}, {"Top", dword}, {"Width", dword}, {"Height", dword}, {"SplitterV", dword}}},
+       {{"Left", dword},
+        {"Top", dword},
+        {"Width", dword},
+        {"Height", dword},
+        {"SplitterV", dword}}},
       {"Setup", {{"ModelType", dword}, {"Etc Data", dword}}},
   };
   for (auto group = types.begin(); group != types.end(); ++group) {
@@ -94,8 +108,8 @@ TEST(SettingsRegistry, LayoutTypesAndValuesSeenFromOutside) {
   recentNames.sort();
   EXPECT_EQ(reg["Recent File List"].keys(), recentNames);
   EXPECT_EQ(reg["Recent File List"]["Recent0"], "REG_SZ C:\\Clone files\\club.qev");
-  EXPECT_EQ(reg["Global"]["BBT"].toLower(), "reg_dword 0xb811f");         // 753951
-  EXPECT_EQ(reg["Setup"]["Etc Data"].toLower(), "reg_dword 0x400001");    // destination 16
+  EXPECT_EQ(reg["Global"]["BBT"].toLower(), "reg_dword 0xb811f");           // 753951
+  EXPECT_EQ(reg["Setup"]["Etc Data"].toLower(), "reg_dword 0x400001");      // destination 16
   EXPECT_EQ(reg["Window Position"]["Width"].toLower(), "reg_dword 0x320");  // 800
 }
 
@@ -111,7 +125,8 @@ TEST(SettingsRegistry, WrongTypeGivesAllDefaultsAndSetupIsForced) {
     env->recent().addFirst(QStringLiteral("C:\\a.qev"));
   }
   {
-    std::unique_ptr<indEnviron> env(openEnviron(remove.key, lock, {QStringLiteral("kestrin.exe"), QStringLiteral("/SETUP")}));
+    std::unique_ptr<indEnviron> env(
+        openEnviron(remove.key, lock, {QStringLiteral("kestrin.exe"), QStringLiteral("/SETUP")}));
     EXPECT_EQ(env->setupState(), 4);
     EXPECT_EQ(env->recent().count(), 1);
   }

@@ -125,13 +125,13 @@ TEST(GTex, ResetForgetsSourceAndIndex) {
 }
 
 TEST(GTex, NamesFoundDeepInTheIndexMoveToTheFront) {
-  std::vector<std::string> store{""};
+  std::vector<QByteArray> store{""};
   for (int i = 0; i < 14; ++i) {
-    store.push_back("#S" + std::to_string(i));
-    store.push_back("v" + std::to_string(i));
+    store.push_back("#S" + QByteArray::number(i));
+    store.push_back("v" + QByteArray::number(i));
   }
   std::vector<const char*> lines;
-  for (const auto& s : store) lines.push_back(s.c_str());
+  for (const auto& s : store) lines.push_back(s.constData());
   cmcGTex g;
   g.setSource(lines.data(), static_cast<int>(lines.size()));
   EXPECT_EQ(g.getValue("S13"), "v13");
@@ -145,8 +145,7 @@ TEST(GTex, NamesFoundDeepInTheIndexMoveToTheFront) {
   EXPECT_EQ(g.indexPositionOf("S13"), 0);
   EXPECT_EQ(g.indexPositionOf("S12"), 13);
   for (int i = 0; i < 14; ++i)
-    EXPECT_EQ(g.getValue(("S" + std::to_string(i)).c_str()),
-              QByteArray::fromStdString("v" + std::to_string(i)));
+    EXPECT_EQ(g.getValue(("S" + QByteArray::number(i)).constData()), "v" + QByteArray::number(i));
   EXPECT_EQ(g.sectionCount(), 14);
 }
 

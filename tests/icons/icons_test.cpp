@@ -10,7 +10,9 @@
 #include <QImage>
 #include <QImageReader>
 #include <QPainter>
+#ifndef KESTRIN_ICONS_RENDERED
 #include <QSvgRenderer>
+#endif
 #include <vector>
 
 #include "kestrinicons.h"
@@ -19,9 +21,9 @@ namespace {
 
 std::vector<const char*> allPictures() {
   std::vector<const char*> names;
-  names.insert(names.end(), kestrinicons::kTreeList.begin(), kestrinicons::kTreeList.end());
-  names.insert(names.end(), kestrinicons::kToolBarList.begin(), kestrinicons::kToolBarList.end());
-  names.insert(names.end(), kestrinicons::kLargeList.begin(), kestrinicons::kLargeList.end());
+  for (const char* name : kestrinicons::kTreeList) names.push_back(name);
+  for (const char* name : kestrinicons::kToolBarList) names.push_back(name);
+  for (const char* name : kestrinicons::kLargeList) names.push_back(name);
   names.push_back(kestrinicons::kApplication);
   names.push_back(kestrinicons::kTransceiver);
   return names;
@@ -49,8 +51,10 @@ TEST(Icons, EveryPictureLoadsAndDrawsAt16Pixels) {
   for (const char* name : allPictures()) {
     SCOPED_TRACE(name);
     const QString file = kestrinicons::path(name);
+#ifndef KESTRIN_ICONS_RENDERED  // else rendered to PNG when built
     QSvgRenderer renderer(file);
     ASSERT_TRUE(renderer.isValid());
+#endif
 
     // Through QIcon, as the tree, toolbar and windows use them: this needs the icon engine.
     const QIcon icon(file);

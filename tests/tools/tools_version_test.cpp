@@ -27,8 +27,13 @@ TEST(ToolsVersion, EachToolPrintsItsNameAndVersion) {
 // The version file is looked for beside the program, wherever it was started from.
 TEST(ToolsVersion, VersionFileBesideTheProgramWins) {
   QTemporaryDir dir;
-  const QString copy = dir.filePath("kestrin-cli");
-  ASSERT_TRUE(QFile::copy(qEnvironmentVariable("KESTRIN_BIN_DIR") + "/kestrin-cli", copy));
+#ifdef Q_OS_WIN
+  const QString exe = QStringLiteral(".exe");
+#else
+  const QString exe;
+#endif
+  const QString copy = dir.filePath("kestrin-cli" + exe);
+  ASSERT_TRUE(QFile::copy(qEnvironmentVariable("KESTRIN_BIN_DIR") + "/kestrin-cli" + exe, copy));
   QFile file(dir.filePath("KESTRIN.dat"));
   ASSERT_TRUE(file.open(QIODevice::WriteOnly));
   file.write("Kestrin\r\n1.07\r\n2026\r\n");

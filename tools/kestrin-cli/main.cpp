@@ -4,6 +4,10 @@
 #include <QCoreApplication>
 #include <QStringList>
 #include <cstdio>
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
 
 #include "cliargs.h"
 #include "cliprompter.h"
@@ -11,10 +15,10 @@
 #include "cmd_diff.h"
 #include "cmd_files.h"
 #include "commands.h"
+#include "files/rawnames.h"
 #include "gtex/cmcGTex.h"
 #include "model/destinations.h"
 #include "model/version.h"
-#include "files/rawnames.h"
 #include "resources/embedded_text.h"
 
 namespace {
@@ -108,6 +112,11 @@ int finish(const Status& status) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+  // Output is written byte for byte as on other systems: a channel list or a clone file sent to
+  // standard output must not gain a carriage return before every line end it already has.
+  _setmode(_fileno(stdout), _O_BINARY);
+#endif
   QCoreApplication application(argc, argv);
   rawnames::remember(argc, argv);
   QStringList args = application.arguments();
@@ -147,10 +156,9 @@ int main(int argc, char** argv) {
   for (const auto& [name, run] : fileCommands) {
     if (options.command != name) continue;
     CliPrompter prompter(options.yes);
-    const FileCommandResult r = run(
-        {options.file, options.arguments, options.output, options.destination, options.optionBits,
-         options.layout},
-        prompter);
+    const FileCommandResult r = run({options.file, options.arguments, options.output,
+                                     options.destination, options.optionBits, options.layout},
+                                    prompter);
     return finish({r.exitCode, r.reason});
   }
 

@@ -285,7 +285,9 @@ TEST(HandOver, TheSocketIsPrivateAndBounded) {
   ASSERT_FALSE(name.isEmpty()) << error.toStdString();
   const QFileInfo folder(QFileInfo(name).absolutePath());
   EXPECT_NE(folder.absoluteFilePath(), QFileInfo(QDir::tempPath()).absoluteFilePath());
+#ifdef Q_OS_UNIX  // a Windows pipe name is no file in a folder
   EXPECT_FALSE(folder.permissions() & (QFile::WriteGroup | QFile::WriteOther));
+#endif
 
   InstanceHandOver server(name);
   ASSERT_TRUE(server.listening()) << server.errorString().toStdString();
