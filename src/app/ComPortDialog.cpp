@@ -40,7 +40,9 @@ ComPortDialog::ComPortDialog(QWidget* owner, indEnviron& settings, cmcGTex& text
   const int w = fm.height();  // the text height of "W"
   auto width = [&](const QString& s) { return fm.horizontalAdvance(s); };
 
-  label_ = new QLabel(line(text, "GI_AppInd_Opt_ComSel_Notice"), this);
+  QString notice = line(text, "GI_AppInd_Opt_ComSel_Notice");
+  if (!portlist::portHint().isEmpty()) notice += QLatin1Char('\n') + portlist::portHint();
+  label_ = new QLabel(notice, this);
   label_->setObjectName(QStringLiteral("Notice"));
   label_->adjustSize();
   label_->move(w, w);
@@ -84,8 +86,9 @@ int ComPortDialog::run() {
 void ComPortDialog::okClicked() {
   const portlist::Choice choice = combo_->choice();
   if (choice.kind == portlist::Choice::kNone) {
-    prompter_.inform(line(text_, "GI_Sys_AppTitle"), line(text_, "GI_AppInd_Opt_ComSel_OutofRange"),
-                     PromptIcon::Error);
+    QString message = line(text_, "GI_AppInd_Opt_ComSel_OutofRange");
+    if (!portlist::portHint().isEmpty()) message += QStringLiteral("\n\n") + portlist::portHint();
+    prompter_.inform(line(text_, "GI_Sys_AppTitle"), message, PromptIcon::Error);
     combo_->setFocus();
     if (combo_->lineEdit()) combo_->lineEdit()->selectAll();
     return;

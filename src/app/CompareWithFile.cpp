@@ -148,6 +148,7 @@ CompareDialog* compareWithFile(cuiMain& main, const QString& chosen) {
     request.defaultExtension = fromCp932(main.text().getLine("GI_Sys_Dialog_FOpen", 0));
     request.filter = fromCp932(main.text().getLine("GI_Sys_Dialog_FOpen", 1));
     request.initialDirectory = main.document().currentDirectory();
+    request.title = QStringLiteral("Compare with a File");
     path = main.fileChooser().chooseOpenPath(request);
     if (path.isEmpty()) return nullptr;
   }

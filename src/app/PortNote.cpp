@@ -2,6 +2,7 @@
 
 #include "base/cmcEvMan.h"
 #include "base/events.h"
+#include "clone/PortList.h"
 #include "clone/SimulatedSerialDevice.h"
 #include "clone/indCloneMan.h"
 #include "files/indEnviron.h"
@@ -47,7 +48,7 @@ IdleNote::~IdleNote() { bus_.unsubscribe<&IdleNote::onEvent>(this); }
 QString IdleNote::portText(const QString& portName, int comPort) {
   if (SimulatedSerialDevice::isSimulatorName(portName)) return QStringLiteral("simulator");
   if (!portName.isEmpty()) return portName;
-  return comPort > 0 ? QStringLiteral("COM %1").arg(comPort) : QStringLiteral("none");
+  return comPort > 0 ? portlist::comNumberText(comPort) : QStringLiteral("none");
 }
 
 QString IdleNote::textFor(const QString& portName, int comPort, int destination) {

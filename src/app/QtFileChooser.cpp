@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QStandardPaths>
 #include <algorithm>
 
 QStringList QtFileChooser::nameFilters(const QString& filter) {
@@ -21,13 +22,23 @@ QStringList QtFileChooser::nameFilters(const QString& filter) {
   return filters;
 }
 
+namespace {
+// Without a stored current directory the dialogs start where users keep their files, not in
+// whatever folder the program was started from.
+QString startDirectory(const FileDialogRequest& request) {
+  if (!request.initialDirectory.isEmpty()) return request.initialDirectory;
+  return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+}
+}  // namespace
+
 QString QtFileChooser::chooseOpenPath(const FileDialogRequest& request) {
   QFileDialog dialog(owner_);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFile);
   dialog.setNameFilters(nameFilters(request.filter));
   dialog.setDefaultSuffix(request.defaultExtension);
-  dialog.setDirectory(request.initialDirectory);
+  dialog.setDirectory(startDirectory(request));
+  if (!request.title.isEmpty()) dialog.setWindowTitle(request.title);
   dialog.setOption(QFileDialog::ReadOnly, false);
   dialog.setSizeGripEnabled(true);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
@@ -41,7 +52,8 @@ QString QtFileChooser::chooseSavePath(const FileDialogRequest& request) {
   const QStringList filters = nameFilters(request.filter);
   dialog.setNameFilters(filters);
   dialog.setDefaultSuffix(request.defaultExtension);
-  dialog.setDirectory(request.initialDirectory);
+  dialog.setDirectory(startDirectory(request));
+  if (!request.title.isEmpty()) dialog.setWindowTitle(request.title);
   dialog.selectFile(request.proposedName);
   // The dialog asks before an existing file is overwritten (Qt's default).
   dialog.setSizeGripEnabled(true);

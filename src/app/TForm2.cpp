@@ -162,8 +162,9 @@ void TForm2::showInitialSetup() {
 void TForm2::Button1Click() {
   const portlist::Choice choice = cbComm_->choice();
   if (choice.kind == portlist::Choice::kNone) {
-    app_.prompter().inform(line(app_.text(), "GI_Sys_AppTitle"),
-                           line(app_.text(), "GI_AppInd_Opt_ComSel_Notice"), PromptIcon::Error);
+    QString message = line(app_.text(), "GI_AppInd_Opt_ComSel_Notice");
+    if (!portlist::portHint().isEmpty()) message += QStringLiteral("\n\n") + portlist::portHint();
+    app_.prompter().inform(line(app_.text(), "GI_Sys_AppTitle"), message, PromptIcon::Error);
     cbComm_->setFocus();
     return;
   }

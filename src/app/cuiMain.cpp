@@ -19,6 +19,8 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
+#include <QTreeWidget>
 #include <QUndoStack>
 #include <QVBoxLayout>
 #include <cstdio>
@@ -60,6 +62,7 @@ constexpr int kMainTimerMs = 50;
 constexpr int kDelayedCheckMs = 250;
 constexpr int kSplitterWidth = 3;
 constexpr int kSplitterMinimum = 8;
+constexpr int kDefaultTreeWidth = 200;  // the stored tree width's default
 constexpr int kStatusFirstPanelMinimum = 100;
 constexpr uint8_t kFlagABits = DestinationOptions::kMarineBit;
 
@@ -308,7 +311,10 @@ void cuiMain::buildMainWindow(TForm1& form, const ImageLists& images) {
   buildModelDisplay();
 
   // 6. The tree pane's width.
-  const int left = qMax(objects_.settings->splitterV(), kSplitterMinimum);
+  int left = qMax(objects_.settings->splitterV(), kSplitterMinimum);
+  // The untouched default is made wide enough for the longest caption at the font scale in use;
+  // a width the user chose stays as it is.
+  if (objects_.settings->splitterV() == kDefaultTreeWidth) left = qMax(left, treeWidthNeeded());
   splitter_->setSizes({left, qMax(form.width() - left - kSplitterWidth, 1)});
 
   // 7. The status bar with its two panels.
@@ -408,6 +414,24 @@ void cuiMain::openQueuedFiles() {
 // --- the tree -----------------------------------------------------------------------------------
 
 void cuiMain::buildModelDisplay() { rebuildTree(); }
+
+int cuiMain::treeWidthNeeded() const {
+  if (!tree_ || !leftPanel_) return 0;
+  QTreeWidget* t = tree_->control();
+  const QFontMetrics metrics(t->font());
+  int widest = 0;
+  for (QTreeWidgetItemIterator it(t); *it; ++it) {
+    int depth = 0;
+    for (QTreeWidgetItem* p = (*it)->parent(); p; p = p->parent()) ++depth;
+    const int w = t->indentation() * (depth + (t->rootIsDecorated() ? 1 : 0)) +
+                  t->iconSize().width() + metrics.horizontalAdvance((*it)->text(0)) + 12;
+    widest = qMax(widest, w);
+  }
+  const QMargins panel = leftPanel_->contentsMargins();
+  return widest + 2 * t->frameWidth() + panel.left() + panel.right() +
+         leftPanel_->layout()->contentsMargins().left() +
+         leftPanel_->layout()->contentsMargins().right();
+}
 
 void cuiMain::rebuildTree() {
   if (!leftPanel_) return;

@@ -117,6 +117,8 @@ class cuiMain : public QObject,
   void updateTitle() override;
   // A note in the status bar's first panel for a few seconds.
   void showPassingStatus(const QString& text);
+  // The tree pane width that shows every node's caption whole.
+  int treeWidthNeeded() const;
 
   // --- the window --------------------------------------------------------------------------
   TForm1* form() const { return form_.get(); }

@@ -9,7 +9,8 @@ struct FileDialogRequest {
   QString defaultExtension;  // "qev"
   QString filter;            // "Data files (*.qev)|*.qev|All files (*.*)|*.*"
   QString proposedName;      // save only: the file name offered
-  QString initialDirectory;
+  QString initialDirectory;  // empty: the user's documents folder
+  QString title;             // empty: the platform's own ("Open", "Save As")
   // Save dialogs: when set, receives the index of the file type the user chose in `filter`.
   int* chosenFilter = nullptr;
 };

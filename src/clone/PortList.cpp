@@ -9,6 +9,7 @@
 #include <cmath>
 
 #include "clone/SimulatedSerialDevice.h"
+#include "clone/cmcComm.h"
 #include "files/indEnviron.h"
 
 namespace portlist {
@@ -142,6 +143,24 @@ QString storedText(const indEnviron& settings) {
 
 bool simulatorChosen(const indEnviron& settings) {
   return SimulatedSerialDevice::isSimulatorName(settings.comPortPath());
+}
+
+QString comNumberText(int n) {
+#ifdef Q_OS_WIN
+  return QStringLiteral("COM %1").arg(n);
+#else
+  return QStringLiteral("COM %1 (%2)").arg(n).arg(cmcComm::DeviceNameForPort(n));
+#endif
+}
+
+QString portHint() {
+#ifdef Q_OS_WIN
+  return {};
+#else
+  return QStringLiteral(
+      "Choose a port from the list or type a device path such as /dev/ttyUSB0; a number n "
+      "stands for /dev/ttyS(n-1).");
+#endif
 }
 
 }  // namespace portlist

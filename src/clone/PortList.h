@@ -59,6 +59,14 @@ void store(indEnviron& settings, const Choice& choice);
 // COM number when it is 1..256, else empty.
 QString storedText(const indEnviron& settings);
 
+// "COM n" as the user sees it; where COM numbers are not the system's names, with the device
+// the number stands for: "COM 99 (/dev/ttyS98)".
+QString comNumberText(int n);
+
+// Where ports are not COM numbers, what a port box takes (after the resource's own notice, which
+// asks for a number); empty on Windows.
+QString portHint();
+
 // Whether the stored settings name the built-in simulated transceiver.
 bool simulatorChosen(const indEnviron& settings);
 

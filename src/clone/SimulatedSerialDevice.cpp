@@ -148,7 +148,7 @@ void SimulatedSerialDevice::advance() {
         if (inPos_ == in_.size()) {
           in_.clear();
           inPos_ = 0;
-          inStart_ = at;
+          inStart_ = at + int64_t{radio_->config().faults.replyDelayMs} * 1'000'000;
           inDone_ = 0;
         }
         in_.append(answer);

@@ -45,6 +45,7 @@ class SimulatedTransceiver {
     bool writeFail = false;          // answers every clone write with failure
     int changeAfterWrite = -1;       // flips bit 0 of the byte at this address after it accepts a write
     bool silent = false;             // never answers anything
+    int replyDelayMs = 0;            // every answer starts this late (a slow transceiver)
   };
 
   struct Config {

@@ -7,6 +7,7 @@
 #include "base/events.h"
 #include "base/prompter.h"
 #include "base/textcodec.h"
+#include "clone/PortList.h"
 #include "clone/cloneconfig.h"
 #include "files/indEnviron.h"
 #include "gtex/cmcGTex.h"
@@ -142,7 +143,9 @@ QString indCloneMan::MessageFor(int status) const {
   QString head = fromCp932(text_.getLine(kHead, line));
   if (line == kClonePortError) {
     const QString name = EffectivePortName();
-    const QString port = name.isEmpty() ? QString::number(settings_.comPort()) : name;
+    // The text reads "COM %d": a number, with the device it means where that is not "COM n".
+    const QString port =
+        name.isEmpty() ? portlist::comNumberText(settings_.comPort()).mid(4) : name;
     head.replace(QStringLiteral("%d"), port);
   }
   std::vector<int> checks;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "clone/PortList.h"
 #include "cloneman_rig.h"
 
 namespace {
@@ -36,7 +37,7 @@ TEST(CloneManager, MessageOfEveryKindOfStatus) {
     QString text;
   } cases[] = {
       {0, QString()},
-      {2, "Cannot access COM 3.\n\n" + fourChecks},
+      {2, "Cannot access " + portlist::comNumberText(3) + ".\n\n" + fourChecks},
       {4, "Cannot access COM port.\n\n" + fourChecks},
       {5, "No answer from transceiver.\n\n" + fourChecks},
       {8, "There is not enough data.\n\n" + fourChecks},
@@ -89,7 +90,12 @@ TEST(CloneManager, PortThatCannotOpenIsReportedOnceWithItsNumber) {
   EXPECT_EQ(m.icon, PromptIcon::Error);
   EXPECT_EQ(m.buttons, PromptButtons::Ok);
   EXPECT_EQ(m.text, rig.man.MessageFor(kClonePortError));
-  EXPECT_TRUE(m.text.startsWith(QStringLiteral("Cannot access COM 3.\n\nCheck the following:")));
+  // Where COM numbers are not device names, the device the number means follows it.
+  EXPECT_TRUE(m.text.startsWith(QStringLiteral("Cannot access COM 3%1.\n\nCheck the following:")
+                                    .arg(cmcComm::DeviceNameForPort(3) == "COM3"
+                                             ? QString()
+                                             : " (" + cmcComm::DeviceNameForPort(3) + ")")))
+      << m.text.toStdString();
   // The reason follows, naming the device, so that a missing permission is told apart.
   EXPECT_TRUE(m.text.endsWith(QStringLiteral("\n\nSerial device %1 was not found.").arg(cmcComm::DeviceNameForPort(3))))
       << m.text.toStdString();

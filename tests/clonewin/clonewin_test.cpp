@@ -23,6 +23,7 @@
 #include "app/CompareWithFile.h"
 #include "app/PortCombo.h"
 #include "app/PortNote.h"
+#include "clone/PortList.h"
 #include "app/cuiMenu.h"
 #include "app/cuiProgress.h"
 #include "app/startup.h"
@@ -101,8 +102,10 @@ TEST(InitialSetup, FailureKeepsTheDialogAndCancelOpensTheMainWindow) {
 
   setup->cbComm()->setEditText("abc");
   setup->Button1()->click();
-  EXPECT_EQ(rig.prompter.texts(),
-            QStringList{resourceLine(rig.text, "GI_AppInd_Opt_ComSel_Notice")});
+  // The resource's notice first; where ports are no COM numbers, what the box takes after it.
+  QString notice = resourceLine(rig.text, "GI_AppInd_Opt_ComSel_Notice");
+  if (!portlist::portHint().isEmpty()) notice += "\n\n" + portlist::portHint();
+  EXPECT_EQ(rig.prompter.texts(), QStringList{notice});
   EXPECT_FALSE(rig.app->cloneManager().IsBusy());
 
   rig.prompter.clearLog();
@@ -264,7 +267,8 @@ TEST(ComPortSetting, RefusesOutOfRangeAndStoresThePort) {
   o.storedDestination = 0;
   CloneWinRig rig(o);
   rig.settings->setComPort(5);
-  const QString outOfRange = resourceLine(rig.text, "GI_AppInd_Opt_ComSel_OutofRange");
+  QString outOfRange = resourceLine(rig.text, "GI_AppInd_Opt_ComSel_OutofRange");
+  if (!portlist::portHint().isEmpty()) outOfRange += "\n\n" + portlist::portHint();
 
   struct Case {
     QString text;

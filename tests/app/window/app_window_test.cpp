@@ -10,9 +10,12 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QToolBar>
+#include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 #include <climits>
 
 #include "app/PortNote.h"
+#include "clone/PortList.h"
 #include "app/cuiToolBar.h"
 #include "app/startup.h"
 #include "apprig.h"
@@ -61,7 +64,11 @@ TEST(StartupOptions, CommandLine) {
 
 // The idle status names the port a clone would use and the open data's version.
 TEST(MainWindow, IdleNoteNamesPortAndVersion) {
-  EXPECT_EQ(IdleNote::textFor("", 3, 0), "Port: COM 3    Version: USA_A_0000");
+  EXPECT_EQ(IdleNote::textFor("", 3, 0),
+            "Port: " + portlist::comNumberText(3) + "    Version: USA_A_0000");
+#ifndef Q_OS_WIN
+  EXPECT_EQ(portlist::comNumberText(99), "COM 99 (/dev/ttyS98)");  // what the number means here
+#endif
   EXPECT_EQ(IdleNote::textFor("/dev/ttyUSB0", 3, 16), "Port: /dev/ttyUSB0");
   EXPECT_EQ(IdleNote::textFor("", 0, 16), "Port: none");
   AppRig rig;
@@ -83,8 +90,18 @@ TEST(MainWindow, NewDocumentTitleMinimumSizeAndLayout) {
   EXPECT_GE(rig.form().width(), 400);
   EXPECT_GE(rig.form().height(), 200);
   EXPECT_EQ(rig.app->splitter()->handleWidth(), 3);
-  // The stored tree pane width (200 by default).
-  EXPECT_EQ(rig.app->splitter()->sizes().first(), 200);
+  // The stored tree pane width (200 by default), widened where a caption would be cut.
+  EXPECT_GE(rig.app->splitter()->sizes().first(), 200);
+  auto* tree = rig.form().findChild<QTreeWidget*>();
+  ASSERT_NE(tree, nullptr);
+  tree->expandAll();
+  const QFontMetrics metrics(tree->font());
+  for (QTreeWidgetItemIterator it(tree); *it; ++it) {
+    const QRect r = tree->visualItemRect(*it);
+    EXPECT_LE(r.left() + tree->iconSize().width() + metrics.horizontalAdvance((*it)->text(0)),
+              tree->viewport()->width())
+        << (*it)->text(0).toStdString();
+  }
   // The status bar's second panel is square.
   rig.form().resize(800, 600);
   rig.settle();
