@@ -25,10 +25,11 @@ bool nameSurvivesEncoding(const QString& path) {
 // CON, PRN, AUX, NUL, COM1-9 and LPT1-9, with any extension, name devices in every folder.
 bool isReservedDeviceName(const QString& fileName) {
   const QString base = fileName.section(QLatin1Char('.'), 0, 0).trimmed().toUpper();
-  static const QStringList plain{QStringLiteral("CON"), QStringLiteral("PRN"), QStringLiteral("AUX"),
-                                 QStringLiteral("NUL")};
+  static const QStringList plain{QStringLiteral("CON"), QStringLiteral("PRN"),
+                                 QStringLiteral("AUX"), QStringLiteral("NUL")};
   if (plain.contains(base)) return true;
-  return base.size() == 4 && (base.startsWith(QLatin1String("COM")) || base.startsWith(QLatin1String("LPT"))) &&
+  return base.size() == 4 &&
+         (base.startsWith(QLatin1String("COM")) || base.startsWith(QLatin1String("LPT"))) &&
          base.at(3) >= QLatin1Char('1') && base.at(3) <= QLatin1Char('9');
 }
 #endif
@@ -59,6 +60,14 @@ bool SafeFileWriter::open() {
   if (path_.isEmpty() || !nameSurvivesEncoding(path_)) return false;
   const QFileInfo info(path_);
   if (info.isDir()) return false;
+#ifdef Q_OS_WIN
+  // A read-only file is not replaced behind the user's back: renaming over it would succeed.
+  if (info.isFile() && !info.isWritable()) return false;
+  // A device name means the device itself, whatever folder it was given in.
+  if (isReservedDeviceName(info.fileName()))
+    target_.setFileName(QStringLiteral("\\\\.\\") +
+                        info.fileName().section(QLatin1Char('.'), 0, 0).trimmed());
+#endif
   if (isSpecialFile(info)) {
     if (!target_.open(QIODevice::WriteOnly)) return false;
     mode_ = Mode::Direct;

@@ -1,8 +1,9 @@
 #pragma once
 
-#include <QWindow>
 #include <QApplication>
+#include <QPointer>
 #include <QTemporaryDir>
+#include <QWindow>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -93,8 +94,11 @@ struct CloneWinRig {
     }
   }
   ~CloneWinRig() {
+    // Found first and deleted after: deleting one may take other top-level windows with it.
+    QList<QPointer<QWidget>> setupDialogs;
     for (QWidget* w : QApplication::topLevelWidgets())
-      if (w->objectName() == QLatin1String("Form2")) delete w;
+      if (w->objectName() == QLatin1String("Form2")) setupDialogs << w;
+    for (const QPointer<QWidget>& w : setupDialogs) delete w.data();
     // Windows the application let go of with deleteLater unsubscribe from the bus when deleted.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     app.reset();
@@ -113,7 +117,9 @@ struct CloneWinRig {
   }
   TForm1& form() { return *app->form(); }
   // The title as the window system shows it, with Qt's mark of unsaved changes resolved.
-  QString shownTitle() { return form().windowHandle() ? form().windowHandle()->title() : QString(); }
+  QString shownTitle() {
+    return form().windowHandle() ? form().windowHandle()->title() : QString();
+  }
   // The set-up dialog while it is open.
   static TForm2* setupDialog() {
     for (QWidget* w : QApplication::topLevelWidgets())

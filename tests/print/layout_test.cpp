@@ -53,6 +53,7 @@ TEST_F(PrintTest, ContentRectangleOfAPdfPageAt600Dpi) {
 }
 
 TEST_F(PrintTest, ASheetThatFitsPrintsOnOnePageWithOneFrame) {
+  KESTRIN_NEEDS_PDF_TOOLS();
   const QString path = dir.filePath("banks.pdf");
   {
     QPdfWriter writer(path);

@@ -79,6 +79,7 @@ TEST_F(PrintTest, PreviewOfThreePagesShowsOneOfThreeAndPagesOn) {
 }
 
 TEST_F(PrintTest, SettingAFontSizeLaysThePagesOutAgainFromTheFirst) {
+  KESTRIN_NEEDS_PDF_TOOLS();
   QBuffer out;
   out.open(QIODevice::WriteOnly);
   auto writer = pdf(&out);
@@ -153,6 +154,7 @@ class PrinterTest : public PrintTest {
 };
 
 TEST_F(PrinterTest, WithoutPrintersThePagesGoToAPdfFile) {
+  KESTRIN_NEEDS_PDF_TOOLS();
   const QString path = dir.filePath("all.pdf");
   chooser.setNextFileName(path);
   auto printer = make();
@@ -176,6 +178,7 @@ TEST_F(PrinterTest, WithoutPrintersThePagesGoToAPdfFile) {
 }
 
 TEST_F(PrinterTest, CancelStopsAtAPageBoundaryAndEndsTheFileProperly) {
+  KESTRIN_NEEDS_PDF_TOOLS();
   for (const bool all : {false, true}) {
     SCOPED_TRACE(all ? "all sheets" : "current sheet");
     const QString path = dir.filePath(all ? "cancel-all.pdf" : "cancel-one.pdf");

@@ -10,6 +10,7 @@
 #include <QPageSize>
 #include <QPdfWriter>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <memory>
 
@@ -23,6 +24,12 @@
 #include "resources/embedded_text.h"
 #include "resources/factory/factory_images.h"
 #include "sheet/core/SheetEnvironment.h"
+
+// The checks of written PDF files read them with Poppler's command-line tools.
+#define KESTRIN_NEEDS_PDF_TOOLS()                            \
+  if (QStandardPaths::findExecutable("pdfinfo").isEmpty() || \
+      QStandardPaths::findExecutable("pdftotext").isEmpty()) \
+  GTEST_SKIP() << "needs pdfinfo and pdftotext"
 
 class PrintTest : public ::testing::Test {
  protected:

@@ -86,6 +86,7 @@ TEST_F(PrintTest, SheetNamesAreTheToolsOrTheTreesCallStrings) {
 }
 
 TEST_F(PrintTest, PrintPdfWritesEverySheetOfTheTreeWithItsFrame) {
+  KESTRIN_NEEDS_PDF_TOOLS();
   const QString path = dir.filePath("factory.pdf");
   const ProgramRun run = kestrin({"--print-pdf", path});
   ASSERT_EQ(run.code, 0) << run.err.toStdString();
@@ -118,6 +119,7 @@ TEST_F(PrintTest, PrintPdfWritesEverySheetOfTheTreeWithItsFrame) {
 }
 
 TEST_F(PrintTest, PrintPdfOfOneSheetOfAFile) {
+  KESTRIN_NEEDS_PDF_TOOLS();
   // A file with channel 5 on 145.5 MHz, saved as the program saves it.
   ChannelView channel(doc.working(), doc.options());
   channel.load(kKindConventional, 5);
@@ -217,6 +219,7 @@ TEST_F(PrintTest, PrintPdfNeverReplacesWhatItShouldNot) {
 #endif
 
 TEST_F(PrintTest, PrintPdfThatCannotBeWrittenWholeFails) {
+  KESTRIN_NEEDS_PDF_TOOLS();
   // A device that takes nothing.
   ProgramRun run = kestrin({"--print-pdf", "/dev/full", "--sheet", "memory"});
   EXPECT_EQ(run.code, 1);

@@ -54,7 +54,10 @@ TEST(ScreenFonts, MeasuresWithTheRealMetricsInBothCodePages) {
   const CellFont font = fontOfHeight(-17);
   const QFontMetrics metrics(cellQFont(font));
   EXPECT_EQ(measure.lineWidth("145.500000", font), metrics.horizontalAdvance("145.500000"));
-  EXPECT_GT(measure.lineWidth("WWWWW", font), measure.lineWidth("iiiii", font));
+  // Some systems (Wine without fonts of its own) have only a fixed-pitch font to give.
+  if (metrics.horizontalAdvance('W') != metrics.horizontalAdvance('i')) {
+    EXPECT_GT(measure.lineWidth("WWWWW", font), measure.lineWidth("iiiii", font));
+  }
   const QByteArray katakana = toCp932(QString::fromUtf8("\xe3\x83\x86\xe3\x82\xb9\xe3\x83\x88"));
   ASSERT_EQ(katakana.size(), 6);  // three double-byte characters
   EXPECT_EQ(measure.lineWidth(katakana, font),
