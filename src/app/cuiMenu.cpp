@@ -64,35 +64,23 @@ void cuiMenu::clear() {
   items_.clear();
 }
 
-std::vector<cuiMenu::Line> cuiMenu::readBody(const QByteArray& bodySection) const {
-  std::vector<Line> lines;
-  for (int n = 0;; ++n) {
-    const QByteArray line = services_.text->getLine(bodySection.constData(), n);
-    if (line.startsWith('#')) break;
-    const int plus = int(line.indexOf('+'));
-    if (plus < 0) continue;
-    lines.push_back(Line{plus, line.mid(plus + 1)});
-  }
-  return lines;
-}
-
 void cuiMenu::build() {
   clear();
   const QByteArray basicSection = stem_ + "_BasicCell";
   basic_ = cmcCellObj();
   services_.parser->parseCell(basic_, services_.text->getLine(basicSection.constData(), 0), nullptr,
                               nullptr);
-  const std::vector<Line> lines = readBody(stem_ + "_Body");
+  const std::vector<OutlineLine> lines = readOutline(*services_.text, stem_ + "_Body");
   size_t at = 0;
   if (!lines.empty()) fillLevel(root_, lines, at, lines.front().depth, this, items_);
 }
 
-void cuiMenu::fillLevel(QWidget* parent, const std::vector<Line>& lines, size_t& at, int depth,
+void cuiMenu::fillLevel(QWidget* parent, const std::vector<OutlineLine>& lines, size_t& at, int depth,
                         cuiMenu* handlerOf, std::vector<std::unique_ptr<Item>>& into) {
   auto* bar = qobject_cast<QMenuBar*>(parent);
   auto* menu = qobject_cast<QMenu*>(parent);
   while (at < lines.size()) {
-    const Line& line = lines[at];
+    const OutlineLine& line = lines[at];
     if (line.depth < depth) return;
     if (line.depth > depth) {
       // A deeper line without an item before it at this level: read it as this level.
@@ -266,7 +254,7 @@ void cuiMenu::fillFromSection(Item& item, const QByteArray& stem, cuiMenu* handl
     item.submenu = sub;
     if (item.action) item.action->setMenu(sub);
   }
-  const std::vector<Line> lines = readBody(stem + "_Body");
+  const std::vector<OutlineLine> lines = readOutline(*services_.text, stem + "_Body");
   size_t at = 0;
   std::vector<std::unique_ptr<Item>> added;
   if (!lines.empty()) fillLevel(sub, lines, at, lines.front().depth, handlerOf, added);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "gtex/cmcCellObj.h"
+#include "gtex/outline.h"
 
 class FieldCatalogue;
 #include <QAction>
@@ -75,15 +76,9 @@ class cuiMenu : public QObject {
     QPointer<QMenu> submenu;
     cuiMenu* handlerOf = nullptr;  // the builder whose owner and click handler the item takes
   };
-  struct Line {
-    int depth = 0;
-    QByteArray cellText;
-  };
-
   void onEvent(const cmcEvent& event);
-  void fillLevel(QWidget* parent, const std::vector<Line>& lines, size_t& at, int depth,
+  void fillLevel(QWidget* parent, const std::vector<OutlineLine>& lines, size_t& at, int depth,
                  cuiMenu* handlerOf, std::vector<std::unique_ptr<Item>>& into);
-  std::vector<Line> readBody(const QByteArray& bodySection) const;
   void fillFromSection(Item& item, const QByteArray& stem, cuiMenu* handlerOf);
   Item* findItem(const QAction* action) const;
   Item* findLink(int link) const;

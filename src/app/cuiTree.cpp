@@ -12,6 +12,7 @@
 #include "base/textcodec.h"
 #include "gtex/cellmarkup.h"
 #include "gtex/cmcGTex.h"
+#include "gtex/outline.h"
 
 namespace {
 
@@ -28,11 +29,6 @@ class TreeControl : public QTreeWidget {
     }
     QTreeWidget::mousePressEvent(event);
   }
-};
-
-struct NodeLine {
-  int depth = 0;
-  QByteArray cellText;
 };
 
 }  // namespace
@@ -95,19 +91,12 @@ void cuiTree::build() {
     tree_->setFont(screenFont(*font, tree_->font()));
   }
 
-  std::vector<NodeLine> lines;
-  for (int n = 0;; ++n) {
-    const QByteArray line = services_.text->getLine(bodySection.constData(), n);
-    if (line.startsWith('#')) break;
-    const int plus = int(line.indexOf('+'));
-    if (plus < 0) continue;
-    lines.push_back(NodeLine{plus, line.mid(plus + 1)});
-  }
+  const std::vector<OutlineLine> lines = readOutline(*services_.text, bodySection);
 
   // Depth rule: a deeper line starts the subtree of the node before it, an equal one adds a
   // sibling, a shallower one ends the level.
   std::vector<std::pair<int, QTreeWidgetItem*>> parents;  // depth, node
-  for (const NodeLine& line : lines) {
+  for (const OutlineLine& line : lines) {
     while (!parents.empty() && parents.back().first >= line.depth) parents.pop_back();
     auto cell = std::make_unique<cmcCellObj>();
     services_.parser->parseCell(*cell, line.cellText, &basic_, nullptr);

@@ -7,6 +7,7 @@
 #include "gtex/celllinks.h"
 #include "gtex/cellmarkup.h"
 #include "gtex/cmcGTex.h"
+#include "gtex/outline.h"
 #include "model/catalogue.h"
 #include "model/cmcCellCapsule.h"
 #include "sheet/core/SheetModel.h"
@@ -102,13 +103,10 @@ FieldDifference describe(const QByteArray& call, const SheetModel& sheet, FieldC
 
 std::vector<QByteArray> treePages(cmcGTex& text, cmcCellParser& parser) {
   std::vector<QByteArray> pages;
-  for (int n = 0;; ++n) {
-    const QByteArray line = text.getLine("GI_Tree_Main_Body", n);
-    if (line.startsWith('#')) break;
-    QByteArray item = line.trimmed();
-    while (item.startsWith('+')) item.remove(0, 1);
+  // The pages the tree shows, in its order.
+  for (const OutlineLine& line : readOutline(text, "GI_Tree_Main_Body")) {
     cmcCellObj cell;
-    parser.parseCell(cell, item, nullptr, nullptr);
+    parser.parseCell(cell, line.cellText, nullptr, nullptr);
     if (cell.link != CallSheet || !cell.argument) continue;
     const QByteArray call = *cell.argument;
     if (std::find(pages.begin(), pages.end(), call) == pages.end()) pages.push_back(call);

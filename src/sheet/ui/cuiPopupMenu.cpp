@@ -6,6 +6,7 @@
 #include "base/textcodec.h"
 #include "gtex/cellmarkup.h"
 #include "gtex/cmcGTex.h"
+#include "gtex/outline.h"
 #include "model/cmcCellCapsule.h"
 
 cuiPopupMenu::cuiPopupMenu(cmcGTex& text, cmcCellParser& parser) : text_(text), parser_(parser) {}
@@ -42,12 +43,8 @@ void cuiPopupMenu::readBody(QMenu* root, const QByteArray& stem) {
   };
   std::vector<Level> levels{{-1, root}};
   QAction* last = nullptr;
-  for (int n = 0;; ++n) {
-    const QByteArray line = text_.getLine(body.constData(), n);
-    if (line.startsWith('#')) break;
-    const int plus = line.indexOf('+');
-    if (plus < 0) continue;
-    const int depth = plus;
+  for (const OutlineLine& line : readOutline(text_, body)) {
+    const int depth = line.depth;
     if (levels.size() == 1) levels.back().depth = depth;
     if (depth > levels.back().depth && last) {
       QMenu* sub = new QMenu(last->text(), root);
@@ -58,7 +55,7 @@ void cuiPopupMenu::readBody(QMenu* root, const QByteArray& stem) {
     QMenu* menu = levels.back().menu;
 
     auto cell = std::make_shared<cmcCellObj>();
-    parser_.parseCell(*cell, QByteArrayView(line).sliced(plus + 1), &basic_, nullptr);
+    parser_.parseCell(*cell, line.cellText, &basic_, nullptr);
     const QByteArray caption = cell->text.value_or(QByteArray());
     if (caption == "-") {
       last = menu->addSeparator();
