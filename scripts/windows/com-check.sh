@@ -44,7 +44,8 @@ win read --port COM5 -o "$tmp/windows.qev" --yes >/dev/null || fail "read throug
 lin read --port "$tmp/osprel" -o "$tmp/linux.qev" --yes >/dev/null || fail "read on Linux"
 cmp "$tmp/linux.qev" "$tmp/windows.qev" || fail "the file read through COM5 differs"
 
-lin edit memory 5 Name WINE "$tmp/linux.qev" -o "$tmp/edited.qev" >/dev/null
+lin edit memory 5 CL_Mch_Freq 146.520000 "$tmp/linux.qev" -o "$tmp/in-use.qev" >/dev/null
+lin edit memory 5 CL_Mch_Name WINE "$tmp/in-use.qev" -o "$tmp/edited.qev" >/dev/null
 win write --port COM5 "$tmp/edited.qev" --yes >/dev/null || fail "write through COM5"
 lin read --port "$tmp/osprel" -o "$tmp/after.qev" --yes >/dev/null || fail "read back on Linux"
 lin show memory "$tmp/after.qev" | grep -q WINE || fail "the written name did not arrive"
