@@ -76,8 +76,11 @@ got=$(wine "$inst/kestrin.exe" --version | tr -d '\r')
 step "kestrin-cli.exe show memory --destination 0"
 wine "$inst/kestrin-cli.exe" show memory --destination 0 >"$out/show-memory.txt" || fail "kestrin-cli show memory"
 [ "$(wc -l <"$out/show-memory.txt")" -gt 50 ] || fail "kestrin-cli printed $(wc -l <"$out/show-memory.txt") lines"
-wine "$inst/kestrin-cli.exe" edit memory 5 Name CLUB --destination 0 -o "$(winepath -w "$out/club.qev" | tr -d '\r')" \
-  >/dev/null || fail "kestrin-cli could not make club.qev"
+# A channel takes a name once it is in use: its frequency first.
+wine "$inst/kestrin-cli.exe" edit memory 5 CL_Mch_Freq 146.520000 --destination 0 \
+  -o "$(winepath -w "$out/in-use.qev" | tr -d '\r')" >/dev/null &&
+  wine "$inst/kestrin-cli.exe" edit memory 5 CL_Mch_Name CLUB "$(winepath -w "$out/in-use.qev" | tr -d '\r')" \
+    -o "$(winepath -w "$out/club.qev" | tr -d '\r')" >/dev/null || fail "kestrin-cli could not make club.qev"
 
 step "kestrin.exe from the Start menu's place: the main window"
 # Settings of a user who has done the initial set-up (destination 0), so the main window opens
