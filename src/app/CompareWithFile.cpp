@@ -23,7 +23,6 @@
 #include "gtex/cmcGTex.h"
 #include "model/catalogue.h"
 #include "model/document.h"
-#include "resources/factory/factory_images.h"
 #include "sheet/core/SheetEnvironment.h"
 #include "sheet/ui/cuiGrid.h"
 #include "sheet/ui/cuiSheet.h"
@@ -32,26 +31,16 @@ namespace {
 
 QString appTitle(cuiMain& main) { return fromCp932(main.text().getLine("GI_Sys_AppTitle", 0)); }
 
-// The file to compare with, opened into a document of its own as File Open would open it.
+// The file to compare with, opened into a workspace of its own as File Open would open it.
 struct OtherDocument {
-  OtherDocument(cuiMain& main)
-      : document(factoryImage, &main.text()), files(document, main.prompter(), main.text()) {
+  explicit OtherDocument(cuiMain& main) : workspace(WorkspaceSetup{&main.prompter(), &main.text()}) {
+    Document& document = workspace.document();
     document.setOptionBits(main.document().options().optionBits());
     document.setDestination(main.document().destination());
     document.newDocument();
-    files.setDestinationPolicy(FileCommands::DestinationPolicy::AdoptFile);
-    CatalogueServices services;
-    services.document = &document;
-    services.text = &main.text();
-    services.prompter = &main.prompter();
-    catalogue = std::make_unique<FieldCatalogue>(services);
-    environment =
-        std::make_unique<DocumentSheetEnvironment>(document.options(), &document.working());
+    workspace.files().setDestinationPolicy(FileCommands::DestinationPolicy::AdoptFile);
   }
-  Document document;
-  FileCommands files;
-  std::unique_ptr<FieldCatalogue> catalogue;
-  std::unique_ptr<DocumentSheetEnvironment> environment;
+  Workspace workspace;
 };
 
 QString shown(const QString& text, bool present) {
@@ -155,12 +144,13 @@ CompareDialog* compareWithFile(cuiMain& main, const QString& chosen) {
   if (main.currentSheet()) main.currentSheet()->commitEditor();
 
   OtherDocument other(main);
-  if (other.files.openFile(QFileInfo(path).absoluteFilePath()) != 0) return nullptr;
+  if (other.workspace.files().openFile(QFileInfo(path).absoluteFilePath()) != 0) return nullptr;
 
-  const DocumentSheetEnvironment environment(main.document().options(), &main.document().working());
-  cmcCellParser parser(main.text());
+  Workspace& mine = main.workspace();
+  cmcCellParser& parser = mine.parser();
   std::vector<FieldDifference> differences = compareDocuments(
-      {&main.catalogue(), &environment}, {other.catalogue.get(), other.environment.get()},
+      {&mine.catalogue(), &mine.environment()},
+      {&other.workspace.catalogue(), &other.workspace.environment()},
       treePages(main.text(), parser), main.text(), parser);
   if (differences.empty()) {
     main.prompter().inform(

@@ -97,54 +97,25 @@ class MainStatusBar : public QStatusBar {
 
 }  // namespace
 
-// The text a linked cell shows: the catalogue's display answer for it.
-class cuiMain::CatalogueTexts : public SheetTextProvider {
- public:
-  explicit CatalogueTexts(FieldCatalogue& catalogue) : catalogue_(catalogue) {}
-  QByteArray cellText(const SheetModel& sheet, int column, int row) override {
-    cmcCellCapsule request;
-    sheet.fillRequest(request, column, row);
-    catalogue_.dispatch(request, false);
-    return request.resultText;
-  }
-
- private:
-  FieldCatalogue& catalogue_;
-};
-
 cuiMain::cuiMain(const AppObjects& objects, AppSeams seams)
     : objects_(objects),
       seams_(std::move(seams)),
       prompter_(seams_.prompter ? seams_.prompter : &guiPrompter_),
       chooser_(seams_.chooser ? seams_.chooser : &qtChooser_),
-      document_(&factoryImage, objects.text),
-      parser_(*objects.text),
-      lists_(*objects.text),
-      environment_(document_.options(), &document_.working()),
-      widths_(*objects.settings, *objects.text),
-      files_(document_, *prompter_, *objects.text, objects.settings, objects.bus) {
+      workspace_(WorkspaceSetup{prompter_, objects.text, this, objects.settings, objects.bus}),
+      widths_(*objects.settings, *objects.text) {
   indEnviron& env = *objects_.settings;
   // The document starts at the stored destination and radio options.
-  document_.setOptionBits(storedOptionBits());
-  document_.setDestination(env.destinationCode());
+  workspace_.document().setOptionBits(storedOptionBits());
+  workspace_.document().setDestination(env.destinationCode());
   QString directory = env.currentDirectory();
   if (directory.isEmpty())
     directory = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
   if (directory.isEmpty()) directory = QDir::currentPath();
-  document_.setCurrentDirectory(directory);
-  document_.setTitleListener([this] { updateTitle(); });
+  workspace_.document().setCurrentDirectory(directory);
+  workspace_.document().setTitleListener([this] { updateTitle(); });
 
-  CatalogueServices services;
-  services.document = &document_;
-  services.text = objects_.text;
-  services.lists = &lists_;
-  services.prompter = prompter_;
-  services.bus = objects_.bus;
-  services.app = this;
-  catalogue_ = std::make_unique<FieldCatalogue>(services);
-  texts_ = std::make_unique<CatalogueTexts>(*catalogue_);
-
-  files_.setChooser(chooser_);
+  workspace_.files().setChooser(chooser_);
   FileCommandHooks hooks;
   hooks.closeSheet = [this] { closeSheet(); };
   hooks.modelDisplayChanged = [this] {
@@ -158,9 +129,9 @@ cuiMain::cuiMain(const AppObjects& objects, AppSeams seams)
     DocumentUndo::Change change(undo_.get(), QStringLiteral("Save"));
     apply();
   };
-  files_.setHooks(std::move(hooks));
+  workspace_.files().setHooks(std::move(hooks));
 
-  undo_ = std::make_unique<DocumentUndo>(document_);
+  undo_ = std::make_unique<DocumentUndo>(workspace_.document());
   connect(undo_.get(), &DocumentUndo::imageRestored, this, [this] {
     if (sheet_) sheet_->refreshAll();
     objects_.bus->send(ev::kRefreshAllSheets);
@@ -213,7 +184,7 @@ void cuiMain::start(const QString& fileArgument) {
   form.setWindowTitle(sectionString(*objects_.text, "GI_Sys_AppTitle"));
   {
     cmcCellObj cell;
-    parser_.parseCell(cell, objects_.text->getLine("GI_Form_Main_BasicCell", 0), nullptr, nullptr);
+    workspace_.parser().parseCell(cell, objects_.text->getLine("GI_Form_Main_BasicCell", 0), nullptr, nullptr);
     if (const CellFont* font = cell.effectiveFont()) form.setFont(screenFont(*font, form.font()));
   }
   // The stored rectangle, pulled back into the work area after a change of monitors.
@@ -247,11 +218,11 @@ void cuiMain::buildMainWindow(TForm1& form, const ImageLists& images) {
   help_ = std::make_unique<cuiHtmlHelp>(*objects_.text, *objects_.help, *prompter_, &form);
 
   // 1. A fresh document at the destination's factory image.
-  document_.fillDefaultImage();
-  document_.resetToDefault();
+  workspace_.document().fillDefaultImage();
+  workspace_.document().resetToDefault();
   closeSheet();
 
-  BuilderServices services{objects_.text, &parser_, catalogue_.get(), objects_.bus};
+  BuilderServices services{objects_.text, &workspace_.parser(), &workspace_.catalogue(), objects_.bus};
 
   // 2. The main menu, and the Edit menu with undo and redo after File.
   menu_ = std::make_unique<cuiMenu>(&form, form.menuBar(), "GI_Menu_Main", services);
@@ -327,7 +298,7 @@ void cuiMain::buildMainWindow(TForm1& form, const ImageLists& images) {
   statusBar_->addPermanentWidget(
       new PortNote(statusBar_, *objects_.bus, *objects_.settings, *cloneMan_));
   statusBar_->addPermanentWidget(new IdleNote(statusBar_, *objects_.bus, *objects_.settings,
-                                              *cloneMan_, [this] { return document_.destination(); }));
+                                              *cloneMan_, [this] { return workspace_.document().destination(); }));
 
   // 8. Form events.
   form.shown = [this] { updateTitle(); };
@@ -335,7 +306,7 @@ void cuiMain::buildMainWindow(TForm1& form, const ImageLists& images) {
   form.closed = [this] { formClosed(); };
 
   // 9. Self check: the image must hold the whole memory map.
-  if (document_.working().size() < 8368) {
+  if (workspace_.document().working().size() < 8368) {
     fatalError("Self Check Error.\nEEPROM Map is too large.");
   }
 
@@ -436,7 +407,7 @@ int cuiMain::treeWidthNeeded() const {
 void cuiMain::rebuildTree() {
   if (!leftPanel_) return;
   tree_.reset();
-  BuilderServices services{objects_.text, &parser_, catalogue_.get(), objects_.bus};
+  BuilderServices services{objects_.text, &workspace_.parser(), &workspace_.catalogue(), objects_.bus};
   tree_ = std::make_unique<cuiTree>(leftPanel_, "GI_Tree_Main", images_.tree, services);
   tree_->build();
   connect(tree_.get(), &cuiTree::selectionSettled, this, &cuiMain::treeSelectionSettled);
@@ -461,11 +432,11 @@ void cuiMain::treeSelectionSettled() {
 
 void cuiMain::execute(const cmcCellObj& cell) {
   const cmcCellObj copy = cell;  // the tree may be rebuilt while the command runs
-  catalogue_->activate(copy, kKeyEnter);
+  workspace_.catalogue().activate(copy, kKeyEnter);
 }
 
 WarningCheckResult cuiMain::runWarningCheckOnTree() {
-  WarningCheckResult result = runWarningCheck(*catalogue_, *objects_.text);
+  WarningCheckResult result = runWarningCheck(workspace_.catalogue(), *objects_.text);
   if (tree_) tree_->applyOverlays(result.errorPages, result.warningPages);
   return result;
 }
@@ -475,14 +446,14 @@ WarningCheckResult cuiMain::runWarningCheckOnTree() {
 SheetUiServices cuiMain::sheetServices() {
   SheetUiServices s;
   s.sheet.text = objects_.text;
-  s.sheet.parser = &parser_;
-  s.sheet.environment = &environment_;
-  s.sheet.texts = texts_.get();
+  s.sheet.parser = &workspace_.parser();
+  s.sheet.environment = &workspace_.environment();
+  s.sheet.texts = &workspace_.cellTexts();
   s.sheet.measure = &measure_;
   s.sheet.widths = &widths_;
   s.sheet.bus = objects_.bus;
-  s.catalogue = catalogue_.get();
-  s.document = &document_;
+  s.catalogue = &workspace_.catalogue();
+  s.document = &workspace_.document();
   s.prompter = prompter_;
   s.undo = undo_.get();
   s.fontScalePercent = fontScalePercent();
@@ -591,12 +562,12 @@ void cuiMain::updateTitle() {
   if (!form_) return;
   // The window marks unsaved changes the platform's way ("club.qev*"); "[*]" is Qt's place for
   // that mark, and a literal "[*]" in a file name is doubled so it is shown as typed.
-  QString name = QFileInfo(document_.documentName()).fileName();
-  QString title = document_.title();
+  QString name = QFileInfo(workspace_.document().documentName()).fileName();
+  QString title = workspace_.document().title();
   title.remove(0, name.size());
   name.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
   form_->setWindowTitle(name + QStringLiteral("[*]") + title);
-  form_->setWindowModified(document_.modifiedFlag());
+  form_->setWindowModified(workspace_.document().modifiedFlag());
 }
 
 void cuiMain::showPassingStatus(const QString& text) {
@@ -665,7 +636,7 @@ void cuiMain::onEvent(const cmcEvent& event) {
       runDestinationCheck(*this, int(event.a), cloneInfo_);
       break;
     case ev::kResetToDefaultImage:
-      if (!mainWindowVisible()) document_.resetToDefault();
+      if (!mainWindowVisible()) workspace_.document().resetToDefault();
       break;
     case ev::kCloneStarted:
       if (mainWindowVisible()) form_->setEnabled(false);
@@ -686,7 +657,7 @@ void cuiMain::onEvent(const cmcEvent& event) {
 bool cuiMain::closeQuery() {
   // Refused while a clone run or the About or Clone Information box holds the window.
   if (!form_ || !form_->isEnabled() || about_ || information_) return false;
-  if (files_.savePrompt(false) == PromptAnswer::Cancel) return false;
+  if (workspace_.files().savePrompt(false) == PromptAnswer::Cancel) return false;
   const QRect r = form_->normalGeometry().isValid() ? form_->normalGeometry() : form_->geometry();
   objects_.settings->setWindowRect(WindowRect{r.left(), r.top(), r.width(), r.height()});
   if (leftPanel_) objects_.settings->setSplitterV(leftPanel_->width());
@@ -715,16 +686,16 @@ void cuiMain::afterDocumentReplaced() {
 // --- file commands ------------------------------------------------------------------------------
 
 void cuiMain::newDocument() {
-  if (files_.newDocument()) undo_->clear();
+  if (workspace_.files().newDocument()) undo_->clear();
 }
 
 void cuiMain::openDocument() {
-  if (files_.openDialog() == 0) undo_->clear();
+  if (workspace_.files().openDialog() == 0) undo_->clear();
 }
 
-void cuiMain::saveDocument() { files_.saveFile(document_.currentFile()); }
+void cuiMain::saveDocument() { workspace_.files().saveFile(workspace_.document().currentFile()); }
 
-void cuiMain::saveDocumentAs() { files_.saveAsDialog(); }
+void cuiMain::saveDocumentAs() { workspace_.files().saveAsDialog(); }
 
 void cuiMain::openRecentFile(int position) {
   const QString path = objects_.settings->recent().path(position);
@@ -751,7 +722,7 @@ void cuiMain::openRecentFile(int position) {
 }
 
 QString cuiMain::recentFileText(int position) const {
-  return objects_.settings->recent().entry(position, document_.currentDirectory());
+  return objects_.settings->recent().entry(position, workspace_.document().currentDirectory());
 }
 
 // Channel lists go in and out of the channel group of the sheet shown.
@@ -771,15 +742,15 @@ cuiPrinter& cuiMain::printer() {
     host.chooser = chooser_;
     host.settings = objects_.settings;
     host.services.sheet.text = objects_.text;
-    host.services.sheet.parser = &parser_;
-    host.services.sheet.environment = &environment_;
-    host.services.sheet.texts = texts_.get();
-    host.services.answer = [this](cmcCellCapsule& request) { catalogue_->dispatch(request, false); };
+    host.services.sheet.parser = &workspace_.parser();
+    host.services.sheet.environment = &workspace_.environment();
+    host.services.sheet.texts = &workspace_.cellTexts();
+    host.services.answer = [this](cmcCellCapsule& request) { workspace_.catalogue().dispatch(request, false); };
     host.services.version = versions_.version;
     host.services.fontScalePercent = fontScalePercent();
     const QScreen* screen = form_ ? form_->screen() : QGuiApplication::primaryScreen();
     if (screen) host.services.screenDpi = screen->logicalDotsPerInchY();
-    host.sheets = [this] { return treePages(*objects_.text, parser_); };
+    host.sheets = [this] { return treePages(*objects_.text, workspace_.parser()); };
     host.endEditing = [this] { endCellEditing(); };
     printer_ = std::make_unique<cuiPrinter>(std::move(host));
   }
@@ -876,7 +847,7 @@ void cuiMain::startClone(void (CloneCommands::*command)(CloneCommands::Done), bo
     if (!statusText_) return;
     if (read && outcome.succeeded()) {
       // A write says so in its own message; a read would otherwise end without a word.
-      const QString version = QString::fromLatin1(destinationName(document_.destination()));
+      const QString version = QString::fromLatin1(destinationName(workspace_.document().destination()));
       statusText_->setText(
           QStringLiteral("Read from the transceiver: version %1 (not saved yet)").arg(version));
     } else {
@@ -901,13 +872,13 @@ void cuiMain::verifyFinished(const VerifyReport& report) { reportVerify(*this, r
 
 void cuiMain::endCellEditing() { objects_.bus->send(ev::kCommitEditor); }
 
-bool cuiMain::savePrompt() { return files_.savePrompt(false) != PromptAnswer::Cancel; }
+bool cuiMain::savePrompt() { return workspace_.files().savePrompt(false) != PromptAnswer::Cancel; }
 
 bool cuiMain::imageAcceptable(const cmcEeprom& image) { return validateImage(image, true); }
 
 void cuiMain::takeOverClonedImage(const cmcEeprom& image, uint8_t optionBitsBefore) {
-  const QString previousFile = document_.currentFile();
-  document_.takeOver(image, QString(), true);
+  const QString previousFile = workspace_.document().currentFile();
+  workspace_.document().takeOver(image, QString(), true);
   undo_->clear();
   takeOverLoadedImage();
   if ((optionBitsBefore ^ optionBits()) & kFlagABits) buildModelDisplay();
@@ -926,8 +897,8 @@ CloneApplication::SettingProblems cuiMain::countSettingProblems() {
 }
 
 void cuiMain::restoreDestination(int code, uint8_t bits) {
-  const bool changed = code != document_.destination() || bits != optionBits();
-  if (code != document_.destination()) document_.setDestination(code);
+  const bool changed = code != workspace_.document().destination() || bits != optionBits();
+  if (code != workspace_.document().destination()) workspace_.document().setDestination(code);
   objects_.settings->setDestinationCode(code);
   setStoredOptionBits(bits);
   // A run that failed after switching the destination: the tree and sheet go back with it.
@@ -943,7 +914,7 @@ void cuiMain::setCloneInformation(const QByteArray& info) {
     CloneInfo ci;
     std::copy_n(reinterpret_cast<const uint8_t*>(info.constData()), CloneInfo::kSize,
                 ci.bytes.begin());
-    document_.setCloneInfo(ci);
+    workspace_.document().setCloneInfo(ci);
   }
 }
 
@@ -960,22 +931,22 @@ uint8_t cuiMain::storedOptionBits() const {
 void cuiMain::setStoredOptionBits(uint8_t bits) {
   objects_.settings->setFlags(bits & DestinationOptions::kMarineBit, bits & 0x04, bits & 0x01,
                               bits & 0x02);
-  document_.setOptionBits(bits);
+  workspace_.document().setOptionBits(bits);
 }
 
 bool cuiMain::askChangeModel(bool promptOnly) {
   if (!askChangeModelQuestion(*prompter_, *objects_.text)) return false;
   if (promptOnly) return true;
-  if (files_.savePrompt(false) == PromptAnswer::Cancel) return false;
-  if (!(document_.isUntitled() && !document_.isModified())) document_.setModified();
-  document_.setCurrentFile(QString());
-  document_.clipboard().clear();
+  if (workspace_.files().savePrompt(false) == PromptAnswer::Cancel) return false;
+  if (!(workspace_.document().isUntitled() && !workspace_.document().isModified())) workspace_.document().setModified();
+  workspace_.document().setCurrentFile(QString());
+  workspace_.document().clipboard().clear();
   return true;
 }
 
 void cuiMain::changeDestination(int code, bool confirmed) {
   objects_.settings->setDestinationCode(code);
-  document_.changeDestination(document_.working(), code, confirmed, mainWindowVisible());
+  workspace_.document().changeDestination(workspace_.document().working(), code, confirmed, mainWindowVisible());
   undo_->clear();
   buildModelDisplay();
   afterDocumentReplaced();
@@ -997,8 +968,8 @@ void cuiMain::showCloneInformation() {
   dialog->setAttribute(Qt::WA_DeleteOnClose);
   dialog->setWindowTitle(sectionString(*objects_.text, "GI_Sys_AppTitle"));
   {
-    CellFont font = parser_.newFont();
-    parser_.parseFont(objects_.text->getLine("CellModel_BasicDialog", 0), font);
+    CellFont font = workspace_.parser().newFont();
+    workspace_.parser().parseFont(objects_.text->getLine("CellModel_BasicDialog", 0), font);
     dialog->setFont(screenFont(font, dialog->font()));
   }
   auto* panel = new QFrame(dialog);
@@ -1048,8 +1019,8 @@ void cuiMain::about() {
   dialog->setAttribute(Qt::WA_DeleteOnClose);
   dialog->setWindowTitle(sectionString(*objects_.text, "GI_App_About_Caption"));
   {
-    CellFont font = parser_.newFont();
-    parser_.parseFont(objects_.text->getLine("CellModel_BasicDialog", 0), font);
+    CellFont font = workspace_.parser().newFont();
+    workspace_.parser().parseFont(objects_.text->getLine("CellModel_BasicDialog", 0), font);
     dialog->setFont(screenFont(font, dialog->font()));
   }
   constexpr int kIcon = 32;

@@ -17,14 +17,9 @@
 #include "app/cuiMenu.h"
 #include "base/cmcTick.h"
 #include "clone/clonecommands.h"
-#include "files/filecommands.h"
-#include "gtex/cellmarkup.h"
-#include "gtex/cmcFCache.h"
 #include "model/appcommands.h"
-#include "model/catalogue.h"
-#include "model/document.h"
 #include "model/version.h"
-#include "sheet/core/SheetEnvironment.h"
+#include "session/Workspace.h"
 #include "sheet/ui/ScreenMeasure.h"
 #include "sheet/ui/SheetWidthStore.h"
 #include "sheet/ui/cuiSheet.h"
@@ -105,9 +100,10 @@ class cuiMain : public QObject,
   cuiProgress* progressWindow() const { return progress_; }
 
   // --- the document ------------------------------------------------------------------------
-  Document& document() { return document_; }
-  FieldCatalogue& catalogue() { return *catalogue_; }
-  FileCommands& files() { return files_; }
+  Workspace& workspace() { return workspace_; }
+  Document& document() { return workspace_.document(); }
+  FieldCatalogue& catalogue() { return workspace_.catalogue(); }
+  FileCommands& files() { return workspace_.files(); }
   DocumentUndo* undo() const { return undo_.get(); }
   Prompter& prompter() { return *prompter_; }
   FileChooser& fileChooser() { return *chooser_; }
@@ -193,19 +189,19 @@ class cuiMain : public QObject,
   // --- CloneApplication ---------------------------------------------------------------------
   bool mainWindowShown() const override { return mainWindowVisible(); }
   void endCellEditing() override;
-  cmcEeprom& workingImage() override { return document_.working(); }
-  bool isModified() override { return document_.isModified(); }
+  cmcEeprom& workingImage() override { return workspace_.document().working(); }
+  bool isModified() override { return workspace_.document().isModified(); }
   bool savePrompt() override;
   bool imageAcceptable(const cmcEeprom& image) override;
   void takeOverClonedImage(const cmcEeprom& image, uint8_t optionBitsBefore) override;
   void refreshViews() override;
   SettingProblems countSettingProblems() override;
-  void normaliseImage(cmcEeprom& image) override { document_.conform(image); }
-  void repairChannels(cmcEeprom& image) override { document_.repair(image); }
+  void normaliseImage(cmcEeprom& image) override { workspace_.document().conform(image); }
+  void repairChannels(cmcEeprom& image) override { workspace_.document().repair(image); }
   bool verifyAfterWrite() const override;
   void verifyFinished(const VerifyReport& report) override;
-  int destination() const override { return document_.destination(); }
-  uint8_t optionBits() const override { return document_.options().optionBits(); }
+  int destination() const override { return workspace_.document().destination(); }
+  uint8_t optionBits() const override { return workspace_.document().options().optionBits(); }
   void restoreDestination(int code, uint8_t optionBits) override;
   void setCloneInformation(const QByteArray& info) override;
   void destinationCheck(int flags) override;
@@ -261,17 +257,10 @@ class cuiMain : public QObject,
   QtFileChooser qtChooser_;
   FileChooser* chooser_;
 
-  Document document_;
-  cmcCellParser parser_;
-  cmcFCache lists_;
-  DocumentSheetEnvironment environment_;
+  Workspace workspace_;
   ScreenMeasure measure_;
   SettingsWidthStore widths_;
-  std::unique_ptr<FieldCatalogue> catalogue_;
-  FileCommands files_;
   std::unique_ptr<DocumentUndo> undo_;
-  class CatalogueTexts;
-  std::unique_ptr<CatalogueTexts> texts_;
   std::unique_ptr<indCloneMan> cloneMan_;
   std::unique_ptr<CloneCommands> cloneCommands_;
   QByteArray cloneInfo_;

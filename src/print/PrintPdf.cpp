@@ -23,8 +23,7 @@
 #include "model/document.h"
 #include "model/version.h"
 #include "print/PrintLayout.h"
-#include "resources/embedded_text.h"
-#include "resources/factory/factory_images.h"
+#include "session/Workspace.h"
 #include "sheet/core/DocumentCompare.h"
 #include "sheet/core/SheetEnvironment.h"
 #include "sheet/core/SheetNames.h"
@@ -32,20 +31,6 @@
 namespace {
 
 constexpr int kPdfDpi = 600;
-
-class CatalogueTexts : public SheetTextProvider {
- public:
-  explicit CatalogueTexts(FieldCatalogue& catalogue) : catalogue_(catalogue) {}
-  QByteArray cellText(const SheetModel& sheet, int column, int row) override {
-    cmcCellCapsule request;
-    sheet.fillRequest(request, column, row);
-    catalogue_.dispatch(request, false);
-    return request.resultText;
-  }
-
- private:
-  FieldCatalogue& catalogue_;
-};
 
 // Without a window every message is a line on stderr; questions take their default answer.
 class StderrPrompter : public Prompter {
@@ -117,7 +102,7 @@ QByteArray printableCallOf(const QString& name, cmcGTex& text, cmcCellParser& pa
 
 int writeSheetsPdf(const PrintPdfSources& sources, const std::vector<QByteArray>& calls,
                    const QString& output, QString& error) {
-  CatalogueTexts texts(*sources.catalogue);
+  CatalogueCellTexts texts(*sources.catalogue);
   PrintServices services;
   services.sheet.text = sources.text;
   services.sheet.parser = sources.parser;
@@ -240,29 +225,24 @@ std::optional<int> runPrintPdfCommand(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QGuiApplication application(argc, argv);
 
-  cmcGTex text;
-  const EmbeddedText main = mainResourceText();
-  text.setSource(main.lines, main.count);
-  cmcCellParser parser(text);
   StderrPrompter prompter;
-  Document document(factoryImage, &text);
+  Workspace workspace(WorkspaceSetup{&prompter});
+  cmcGTex& text = workspace.text();
+  cmcCellParser& parser = workspace.parser();
+  Document& document = workspace.document();
   // As kestrin-cli: the first destination with every option, unless the file names its own.
   document.setOptionBits(0x0F);
   document.setDestination(0);
   document.newDocument();
   if (!request->file.isEmpty()) {
-    FileCommands files(document, prompter, text);
+    FileCommands& files = workspace.files();
     files.setDestinationPolicy(FileCommands::DestinationPolicy::AdoptFile);
     const QString readable = rawnames::readPath(request->file);
     if (readable.isEmpty() || files.openFile(QFileInfo(readable).absoluteFilePath()) != 0)
       return fail(QStringLiteral("cannot open %1").arg(request->file));
   }
-  CatalogueServices cs;
-  cs.document = &document;
-  cs.text = &text;
-  cs.prompter = &prompter;
-  FieldCatalogue catalogue(cs);
-  DocumentSheetEnvironment environment(document.options(), &document.working());
+  FieldCatalogue& catalogue = workspace.catalogue();
+  DocumentSheetEnvironment& environment = workspace.environment();
 
   std::vector<QByteArray> calls;
   if (request->sheet.isEmpty()) {

@@ -16,8 +16,7 @@
 #include "model/destinations.h"
 #include "model/document.h"
 #include "files/rawnames.h"
-#include "resources/embedded_text.h"
-#include "resources/factory/factory_images.h"
+#include "session/Workspace.h"
 #include "savesignals.h"
 
 namespace {
@@ -64,16 +63,16 @@ std::optional<ChannelGroup> parseGroup(const QString& text) {
 class FileSession {
  public:
   FileSession(const FileCommandLine& line, Prompter& prompter)
-      : line_(line), document_(factoryImage, &text_), commands_(document_, prompter, text_) {
-    const EmbeddedText main = mainResourceText();
-    text_.setSource(main.lines, main.count);
-    document_.setOptionBits(line.optionBits);
+      : line_(line), workspace_(WorkspaceSetup{&prompter}) {
+    Document& document = workspace_.document();
+    FileCommands& commands = workspace_.files();
+    document.setOptionBits(line.optionBits);
     // The document starts at the destination asked for; a file then keeps its own, unless one
     // was asked for, when its data is adapted as File Open does when the user keeps the
     // program's destination.
-    document_.setDestination(line.destination >= 0 ? line.destination : 0);
-    document_.newDocument();
-    commands_.setDestinationPolicy(line.destination >= 0
+    document.setDestination(line.destination >= 0 ? line.destination : 0);
+    document.newDocument();
+    commands.setDestinationPolicy(line.destination >= 0
                                        ? FileCommands::DestinationPolicy::AdaptData
                                        : FileCommands::DestinationPolicy::AdoptFile);
   }
@@ -85,10 +84,10 @@ class FileSession {
     if (path_.isEmpty()) return usage(QStringLiteral("no FILE.qev given"));
     openPath_ = rawnames::readPath(path_);
     if (openPath_.isEmpty()) return failed(QStringLiteral("cannot open %1").arg(path_));
-    if (commands_.openFile(openPath_) != 0) {
+    if (commands().openFile(openPath_) != 0) {
       return failed(QStringLiteral("cannot open %1 (file result %2)")
                         .arg(path_)
-                        .arg(commands_.lastFileResult()));
+                        .arg(commands().lastFileResult()));
     }
     return {};
   }
@@ -97,7 +96,7 @@ class FileSession {
     SaveSignalGuard guard;
     rawnames::OutputPath out(path);
     if (out.path().isEmpty()) return failed(QStringLiteral("cannot save %1").arg(path));
-    int code = commands_.saveFile(out.path());
+    int code = commands().saveFile(out.path());
     if (code == 0 && !out.finish()) code = kQevFileAccess;
     if (code != 0)
       return failed(QStringLiteral("cannot save %1 (file result %2)").arg(path).arg(code));
@@ -105,22 +104,21 @@ class FileSession {
   }
 
   ChannelCsv csv(cmcEeprom& image) {
-    return ChannelCsv(image, document_.defaultImage(), document_.options(),
+    return ChannelCsv(image, document().defaultImage(), document().options(),
                       CsvSeparators::fromSystem());
   }
 
   const QString& path() const { return path_; }
   // The path the file was opened by (another one for a name that is not UTF-8).
   const QString& openPath() const { return openPath_; }
-  Document& document() { return document_; }
-  FileCommands& commands() { return commands_; }
-  cmcGTex& text() { return text_; }
+  Document& document() { return workspace_.document(); }
+  FileCommands& commands() { return workspace_.files(); }
+  cmcGTex& text() { return workspace_.text(); }
+  FieldCatalogue& catalogue() { return workspace_.catalogue(); }
 
  private:
   FileCommandLine line_;
-  cmcGTex text_;
-  Document document_;
-  FileCommands commands_;
+  Workspace workspace_;
   QString path_;
   QString openPath_;
 };
@@ -233,8 +231,7 @@ FileCommandResult cliImport(const FileCommandLine& line, Prompter& prompter) {
     if (isRegularFile(readable) && file.open(QIODevice::ReadOnly)) {
       const QByteArray list = file.read(4 * 1024 * 1024 + 1);
       if (commonlist::recognises(list)) {
-        FieldCatalogue catalogue(CatalogueServices{&session.document(), &session.text(), nullptr,
-                                                   &prompter, nullptr, nullptr});
+        FieldCatalogue& catalogue = session.catalogue();
         const commonlist::ImportReport report =
             commonlist::importText(list, group, session.document(), catalogue);
         if (!report.recognised) return failed(QStringLiteral("cannot import %1").arg(input));

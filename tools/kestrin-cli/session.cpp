@@ -7,8 +7,6 @@
 #include "gtex/celllinks.h"
 #include "model/cmcEeprom.h"
 #include "files/rawnames.h"
-#include "resources/embedded_text.h"
-#include "resources/factory/factory_images.h"
 #include "savesignals.h"
 #include "sheet/core/SheetNames.h"
 
@@ -54,25 +52,12 @@ cuiGrid* const kToolGrid = reinterpret_cast<cuiGrid*>(&gridStandIn);
 
 Session::Session(const CliOptions& options)
     : options_(options),
-      parser_(text_),
-      lists_(text_),
       prompter_(options.yes),
-      document_(factoryImage, &text_),
-      environment_(document_.options(), &document_.working()),
-      files_(document_, prompter_, text_) {
-  const EmbeddedText main = mainResourceText();
-  text_.setSource(main.lines, main.count);
-  version_ = programVersionTexts(text_);
-  CatalogueServices services;
-  services.document = &document_;
-  services.text = &text_;
-  services.lists = &lists_;
-  services.prompter = &prompter_;
-  services.app = this;
-  catalogue_ = std::make_unique<FieldCatalogue>(services);
+      workspace_(WorkspaceSetup{&prompter_, nullptr, this, nullptr, nullptr}) {
+  version_ = programVersionTexts(workspace_.text());
   FileCommandHooks hooks;
-  hooks.warningCheck = [this] { runWarningCheck(*catalogue_, text_); };
-  files_.setHooks(hooks);
+  hooks.warningCheck = [this] { runWarningCheck(workspace_.catalogue(), workspace_.text()); };
+  workspace_.files().setHooks(hooks);
 }
 
 QStringList Session::sheetAliases() { return sheetNames(); }
@@ -80,17 +65,17 @@ QStringList Session::sheetAliases() { return sheetNames(); }
 QString Session::aliasOf(const QByteArray& callString) { return sheetNameOfCall(callString); }
 
 Status Session::load() {
-  document_.setOptionBits(options_.optionBits);
-  document_.setDestination(options_.destination < 0 ? 0 : options_.destination);
-  document_.newDocument();
+  workspace_.document().setOptionBits(options_.optionBits);
+  workspace_.document().setDestination(options_.destination < 0 ? 0 : options_.destination);
+  workspace_.document().newDocument();
   if (options_.file.isEmpty()) return {};
   // A destination on the command line wins over the file's: the data is fitted to it, as the
   // program does when its question is answered No.
-  files_.setDestinationPolicy(options_.destination < 0
+  workspace_.files().setDestinationPolicy(options_.destination < 0
                                   ? FileCommands::DestinationPolicy::AdoptFile
                                   : FileCommands::DestinationPolicy::AdaptData);
   const QString readable = rawnames::readPath(options_.file);
-  if (readable.isEmpty() || files_.openFile(QFileInfo(readable).absoluteFilePath()) != 0) {
+  if (readable.isEmpty() || workspace_.files().openFile(QFileInfo(readable).absoluteFilePath()) != 0) {
     return Status::failed(QString("cannot open %1").arg(options_.file));
   }
   return {};
@@ -105,7 +90,7 @@ Status Session::saveIfAsked() {
   SaveSignalGuard guard;
   rawnames::OutputPath out(path);
   if (out.path().isEmpty()) return Status::failed(QString("cannot save %1").arg(path));
-  int code = files_.saveFile(QFileInfo(out.path()).absoluteFilePath());
+  int code = workspace_.files().saveFile(QFileInfo(out.path()).absoluteFilePath());
   if (code == 0 && !out.finish()) code = kQevFileAccess;
   if (code != 0)
     return Status::failed(QString("cannot save %1 (file result %2)").arg(path).arg(code));
@@ -119,7 +104,7 @@ std::unique_ptr<SheetModel> Session::buildSheet(const QString& nameOrCall, Statu
   const SheetCall parsed = SheetCall::parse(call);
   for (const char* part : {"_Style", "_BasicCell", "_Cells"}) {
     const QByteArray section = parsed.name + part;
-    if (parsed.name.isEmpty() || !text_.hasSection(section.constData())) {
+    if (parsed.name.isEmpty() || !workspace_.text().hasSection(section.constData())) {
       status = Status::usage(
           QString("no sheet \"%1\" (try one of: %2)").arg(nameOrCall, sheetAliases().join(", ")));
       return nullptr;
@@ -127,7 +112,7 @@ std::unique_ptr<SheetModel> Session::buildSheet(const QString& nameOrCall, Statu
   }
   for (const char* part : {"_Style", "_BasicCell", "_Cells"}) {
     const QByteArray unknown =
-        unknownCellName(text_.getSectionText((parsed.name + part).constData()));
+        unknownCellName(workspace_.text().getSectionText((parsed.name + part).constData()));
     if (!unknown.isEmpty()) {
       status = Status::usage(QString("\"%1\" cannot be shown on its own: it is a template that "
                                      "the program fills in (it names \"%2\")")
@@ -136,9 +121,9 @@ std::unique_ptr<SheetModel> Session::buildSheet(const QString& nameOrCall, Statu
     }
   }
   SheetServices services;
-  services.text = &text_;
-  services.parser = &parser_;
-  services.environment = &environment_;
+  services.text = &workspace_.text();
+  services.parser = &workspace_.parser();
+  services.environment = &workspace_.environment();
   auto sheet = SheetModel::create(call, services);
   sheet->build();
   return sheet;
@@ -146,7 +131,7 @@ std::unique_ptr<SheetModel> Session::buildSheet(const QString& nameOrCall, Statu
 
 void Session::display(const SheetModel& sheet, int column, int row, cmcCellCapsule& request) {
   sheet.fillRequest(request, column, row);
-  catalogue_->dispatch(request, false);
+  workspace_.catalogue().dispatch(request, false);
 }
 
 void Session::prepareEdit(const SheetModel& sheet, int column, int row, cmcCellCapsule& request) {
@@ -155,7 +140,7 @@ void Session::prepareEdit(const SheetModel& sheet, int column, int row, cmcCellC
   request.marks |= kMarkCurrentCell;
 }
 
-void Session::newDocument() { document_.newDocument(); }
+void Session::newDocument() { workspace_.document().newDocument(); }
 
 void Session::unavailable(const char* what) const {
   std::fprintf(stderr, "%s is not available in kestrin-cli.\n", what);

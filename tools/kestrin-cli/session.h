@@ -6,16 +6,10 @@
 #include <memory>
 
 #include "cliprompter.h"
-#include "files/filecommands.h"
-#include "gtex/cellmarkup.h"
-#include "gtex/cmcFCache.h"
 #include "gtex/cmcGTex.h"
 #include "model/appcommands.h"
-#include "model/catalogue.h"
-#include "model/document.h"
 #include "model/version.h"
-#include "sheet/core/SheetEnvironment.h"
-#include "sheet/core/SheetModel.h"
+#include "session/Workspace.h"
 
 // Exit codes of the tool.
 enum ExitCode : int {
@@ -72,11 +66,11 @@ class Session : public AppCommands {
   void prepareEdit(const SheetModel& sheet, int column, int row, cmcCellCapsule& request);
 
   const CliOptions& options() const { return options_; }
-  Document& document() { return document_; }
-  FieldCatalogue& catalogue() { return *catalogue_; }
-  cmcGTex& text() { return text_; }
-  cmcCellParser& parser() { return parser_; }
-  const SheetEnvironment& environment() const { return environment_; }
+  Document& document() { return workspace_.document(); }
+  FieldCatalogue& catalogue() { return workspace_.catalogue(); }
+  cmcGTex& text() { return workspace_.text(); }
+  cmcCellParser& parser() { return workspace_.parser(); }
+  const SheetEnvironment& environment() { return workspace_.environment(); }
   bool modifiedByCommand() const { return changes_ > 0; }
 
   // --- AppCommands: what a command-line run can do -------------------------------------------
@@ -121,14 +115,8 @@ class Session : public AppCommands {
   void unavailable(const char* what) const;
 
   CliOptions options_;
-  cmcGTex text_;
-  cmcCellParser parser_;
-  cmcFCache lists_;
   CliPrompter prompter_;
-  Document document_;
-  std::unique_ptr<FieldCatalogue> catalogue_;
-  DocumentSheetEnvironment environment_;
-  FileCommands files_;
+  Workspace workspace_;
   VersionTexts version_;
   int changes_ = 0;
 };
