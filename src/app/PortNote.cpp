@@ -1,5 +1,7 @@
 #include "app/PortNote.h"
 
+#include <QStringList>
+
 #include "base/cmcEvMan.h"
 #include "base/events.h"
 #include "clone/PortList.h"
@@ -52,10 +54,13 @@ QString IdleNote::portText(const QString& portName, int comPort) {
 }
 
 QString IdleNote::textFor(const QString& portName, int comPort, int destination) {
-  QString text = QStringLiteral("Port: %1").arg(portText(portName, comPort));
+  // The simulated transceiver has a note of its own beside this one.
+  QStringList parts;
+  if (!SimulatedSerialDevice::isSimulatorName(portName))
+    parts << QStringLiteral("Port: %1").arg(portText(portName, comPort));
   const QString version = QString::fromLatin1(destinationName(destination));
-  if (!version.isEmpty()) text += QStringLiteral("    Version: %1").arg(version);
-  return text;
+  if (!version.isEmpty()) parts << QStringLiteral("Version: %1").arg(version);
+  return parts.join(QStringLiteral("    "));
 }
 
 void IdleNote::refresh() {

@@ -39,7 +39,8 @@ class IdleNote : public QLabel {
   ~IdleNote() override;
 
   void refresh();
-  // "Port: COM 3", "Port: /dev/ttyUSB0"; with the version's name after it when it has one.
+  // "Port: COM 3", "Port: /dev/ttyUSB0"; with the version's name after it when it has one. The
+  // simulated transceiver is left to the PortNote beside it.
   // "COM 3", a device path, "simulator", or "none".
   static QString portText(const QString& portName, int comPort);
   static QString textFor(const QString& portName, int comPort, int destination);

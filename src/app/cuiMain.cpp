@@ -71,7 +71,9 @@ QString sectionString(cmcGTex& text, const char* name, int line = 0) {
 }
 
 // The status bar's two panels: the second is as wide as the bar is high, the first takes the
-// rest (at least 100 pixels).
+// rest (at least 100 pixels). The notes beside them (the port, the version) give their room to
+// the first panel whenever its text would be cut otherwise: what was just said matters more than
+// what is always there.
 class MainStatusBar : public QStatusBar {
  public:
   MainStatusBar(QWidget* parent, QLabel* first, QLabel* second)
@@ -83,16 +85,62 @@ class MainStatusBar : public QStatusBar {
     addPermanentWidget(second_);
   }
 
+  // A note that steps aside for the first panel's text; the earlier ones added go first.
+  void addNote(QLabel* note) {
+    notes_.append(note);
+    addPermanentWidget(note);
+    fitNotes();
+  }
+
+  // Gives the notes' room to the first panel as far as its text needs it.
+  void fitNotes() {
+    if (fitting_) return;
+    fitting_ = true;
+    const QString text = first_->text();
+    const int needed = text.isEmpty() ? 0
+                                      : first_->fontMetrics().horizontalAdvance(text) +
+                                            first_->contentsMargins().left() +
+                                            first_->contentsMargins().right() + 2 * first_->margin() + 8;
+    int room = width() - second_->width() - 8;
+    for (QLabel* note : notes_)
+      if (note && !note->isHidden() && note->maximumWidth() > 0) room -= note->sizeHint().width();
+    // Back first (while the text is short or gone), then as many aside as the text needs.
+    for (auto it = notes_.crbegin(); it != notes_.crend(); ++it) {
+      QLabel* note = *it;
+      if (!note || note->isHidden() || note->maximumWidth() > 0) continue;
+      if (needed + note->sizeHint().width() <= room) {
+        room -= note->sizeHint().width();
+        note->setMaximumWidth(QWIDGETSIZE_MAX);
+      }
+    }
+    for (QLabel* note : notes_) {
+      if (needed <= room) break;
+      if (!note || note->isHidden() || note->maximumWidth() == 0) continue;
+      room += note->sizeHint().width();
+      note->setMaximumWidth(0);
+    }
+    fitting_ = false;
+  }
+
  protected:
   void resizeEvent(QResizeEvent* event) override {
     QStatusBar::resizeEvent(event);
     second_->setFixedWidth(height());
     first_->setMinimumWidth(qMin(kStatusFirstPanelMinimum, qMax(0, width() - height())));
+    fitNotes();
+  }
+  bool event(QEvent* event) override {
+    // A label whose text changes asks its parent to lay out again.
+    const bool done = QStatusBar::event(event);
+    if (event->type() == QEvent::LayoutRequest) fitNotes();
+    return done;
   }
 
  private:
   QLabel* first_;
   QLabel* second_;
+  QList<QPointer<QLabel>> notes_;
+  bool fitting_ = false;
 };
 
 }  // namespace
@@ -295,10 +343,10 @@ void cuiMain::buildMainWindow(TForm1& form, const ImageLists& images) {
   statusSecond_->setObjectName(QStringLiteral("statusPanel2"));
   statusBar_ = new MainStatusBar(&form, statusText_, statusSecond_);
   form.setStatusBar(statusBar_);
-  statusBar_->addPermanentWidget(
-      new PortNote(statusBar_, *objects_.bus, *objects_.settings, *cloneMan_));
-  statusBar_->addPermanentWidget(new IdleNote(statusBar_, *objects_.bus, *objects_.settings,
-                                              *cloneMan_, [this] { return workspace_.document().destination(); }));
+  auto* bar = static_cast<MainStatusBar*>(statusBar_);
+  bar->addNote(new IdleNote(statusBar_, *objects_.bus, *objects_.settings, *cloneMan_,
+                            [this] { return workspace_.document().destination(); }));
+  bar->addNote(new PortNote(statusBar_, *objects_.bus, *objects_.settings, *cloneMan_));
 
   // 8. Form events.
   form.shown = [this] { updateTitle(); };

@@ -20,6 +20,8 @@
 #include "app/cuiToolBar.h"
 #include "app/startup.h"
 #include "apprig.h"
+#include "base/events.h"
+#include "clone/indCloneMan.h"
 #include "model/cmcEeprom.h"
 
 namespace {
@@ -77,6 +79,34 @@ TEST(MainWindow, IdleNoteNamesPortAndVersion) {
   ASSERT_NE(note, nullptr);
   EXPECT_TRUE(note->isVisible());
   EXPECT_TRUE(note->text().startsWith("Port: ")) << note->text().toStdString();
+}
+
+// In a narrow window the notes on the right step aside while the first panel explains a typed
+// value, and come back once it is gone; the simulated transceiver is named once, not twice.
+TEST(MainWindow, StatusNotesGiveWayToTheFirstPanel) {
+  EXPECT_EQ(IdleNote::textFor("Simulated transceiver", 3, 0), "Version: USA_A_0000");
+  AppRig rig;
+  rig.app->cloneManager().SetPortName("Simulated transceiver");
+  rig.bus->send(ev::kRefreshToolbar);
+  rig.form().resize(800, 600);
+  rig.settle();
+  auto* first = rig.form().statusBar()->findChild<QLabel*>("statusPanel1");
+  auto* port = rig.form().statusBar()->findChild<PortNote*>();
+  auto* idle = rig.form().statusBar()->findChild<IdleNote*>();
+  ASSERT_TRUE(first && port && idle);
+  ASSERT_GT(port->width(), 0);
+  ASSERT_GT(idle->width(), 0);
+  const QString note =
+      "Typed 145.5125: stored as 145.512500 MHz, snapped to the 6.25 kHz channel step";
+  rig.app->showPassingStatus(note);
+  rig.settle();
+  ASSERT_EQ(first->text(), note);
+  EXPECT_GE(first->width(), first->fontMetrics().horizontalAdvance(note));
+  EXPECT_EQ(idle->width(), 0);
+  first->clear();
+  rig.settle();
+  EXPECT_GT(port->width(), 0);
+  EXPECT_GT(idle->width(), 0);
 }
 
 TEST(MainWindow, NewDocumentTitleMinimumSizeAndLayout) {
