@@ -29,6 +29,7 @@
 #include "app/VerifyAfterWrite.h"
 #include "app/ImportExport.h"
 #include "app/ComPortDialog.h"
+#include "app/EditMenu.h"
 #include "app/InstanceHandOver.h"
 #include "app/PortNote.h"
 #include "app/TForm1.h"
@@ -276,13 +277,13 @@ void cuiMain::buildMainWindow(TForm1& form, const ImageLists& images) {
   menu_ = std::make_unique<cuiMenu>(&form, form.menuBar(), "GI_Menu_Main", services);
   menu_->build();
   editMenu_ = new QMenu(QStringLiteral("&Edit"), form.menuBar());
-  QAction* undoAction = undo_->stack()->createUndoAction(editMenu_, QStringLiteral("&Undo"));
-  undoAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
-  QAction* redoAction = undo_->stack()->createRedoAction(editMenu_, QStringLiteral("&Redo"));
-  redoAction->setShortcuts(
-      {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
-  editMenu_->addAction(undoAction);
-  editMenu_->addAction(redoAction);
+  // The commands act on the sheet's current cell unless the keyboard is in the tree.
+  editCommands_ = new EditMenu(editMenu_, *undo_, [this]() -> cuiSheet* {
+    const QWidget* focus = QApplication::focusWidget();
+    if (tree_ && focus && (focus == tree_->control() || tree_->control()->isAncestorOf(focus)))
+      return nullptr;
+    return sheet_;
+  });
   const QList<QAction*> top = form.menuBar()->actions();
   form.menuBar()->insertMenu(top.size() > 1 ? top.at(1) : nullptr, editMenu_);
   installCompareCommand(*this, form.menuBar());
@@ -514,6 +515,7 @@ void cuiMain::openSheet(const QByteArray& callString) {
   cuiSheet* sheet = cuiSheet::open(callString, sheetServices(), rightPanel_);
   sheet_ = sheet;
   rightPanel_->layout()->addWidget(sheet);
+  if (editCommands_) editCommands_->watchSheet(sheet);
   connect(sheet, &cuiSheet::typedValueNoted, this, [this](const QString& note) {
     showPassingStatus(note);
   });

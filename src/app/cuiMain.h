@@ -25,6 +25,7 @@
 #include "sheet/ui/cuiSheet.h"
 
 class DocumentUndo;
+class EditMenu;
 class InstanceHandOver;
 class cuiHtmlHelp;
 #include <QDialog>
@@ -120,6 +121,7 @@ class cuiMain : public QObject,
   TForm1* form() const { return form_.get(); }
   cuiMenu* mainMenu() const { return menu_.get(); }
   QMenu* editMenu() const { return editMenu_; }
+  EditMenu* editCommands() const { return editCommands_; }
   cuiToolBar* toolBar() const { return toolbar_.get(); }
   cuiTree* tree() const { return tree_.get(); }
   QSplitter* splitter() const { return splitter_; }
@@ -275,6 +277,7 @@ class cuiMain : public QObject,
   QLabel* statusSecond_ = nullptr;
   std::unique_ptr<cuiMenu> menu_;
   QMenu* editMenu_ = nullptr;
+  EditMenu* editCommands_ = nullptr;
   std::unique_ptr<cuiToolBar> toolbar_;
   std::unique_ptr<cuiTree> tree_;
   QPointer<cuiSheet> sheet_;

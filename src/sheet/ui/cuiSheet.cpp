@@ -56,8 +56,8 @@ class CatalogueTexts : public SheetTextProvider {
 // Wraps a change of the working image in one undo step when the document keeps a history.
 class ImageChange {
  public:
-  ImageChange(DocumentUndo* undo, const char* text) {
-    if (undo) change_ = std::make_unique<DocumentUndo::Change>(undo, QString::fromLatin1(text));
+  ImageChange(DocumentUndo* undo, const QString& text) {
+    if (undo) change_ = std::make_unique<DocumentUndo::Change>(undo, text);
   }
 
  private:
@@ -171,6 +171,9 @@ struct cuiSheet::Impl : public GridHandler, public QObject {
 
   // --- popup menu ---------------------------------------------------------------------------
   void rebuildPopup(bool force);
+  // What a change of the cell is called in the Edit menu's Undo and Redo: its column's header
+  // ("Operating Freq"), or on pages of labelled rows the row's label ("Beep").
+  QString fieldName(SheetPos pos) const;
   void runPopupItem(const cmcCellObj& item);
   void queryItem(const cmcCellObj& item, cmcCellCapsule& state);
   void showPopup(const QPoint& global);
@@ -405,7 +408,7 @@ int cuiSheet::Impl::sendKey(SheetPos pos, int key, int operation, const QByteArr
   if (operation == kOpDisplayOrKey) emit q->keySent(key, pos);
   int result;
   {
-    ImageChange change(ui.undo, operation == kOpTextEntered ? "Edit" : "Change");
+    ImageChange change(ui.undo, fieldName(pos));
     result = dispatch(req, true);
   }
   handleResult(pos, req, result);
@@ -451,7 +454,7 @@ void cuiSheet::Impl::handleResult(SheetPos pos, cmcCellCapsule& req, int result,
         again.key = req.jump.key;
         int r;
         {
-          ImageChange change(ui.undo, "Change");
+          ImageChange change(ui.undo, fieldName(target));
           r = dispatch(again, true);
         }
         handleResult(target, again, r, replayDepth + 1);
@@ -855,7 +858,7 @@ void cuiSheet::Impl::commitEditor() {
   req.typedText = typed;
   int result;
   {
-    ImageChange change(ui.undo, "Edit");
+    ImageChange change(ui.undo, fieldName(pos));
     result = dispatch(req, true);
   }
   hideEditor();
@@ -979,6 +982,27 @@ void cuiSheet::Impl::queryItem(const cmcCellObj& item, cmcCellCapsule& state) {
   state.parent = nullptr;
 }
 
+QString cuiSheet::Impl::fieldName(SheetPos pos) const {
+  auto staticText = [this](int column, int row) {
+    const cmcCellObj& cell = model->cellAt(column, row);
+    if (cell.link != CL_None || !cell.text) return QString();
+    return fromCp932(*cell.text).replace(QLatin1Char('\n'), QLatin1Char(' ')).trimmed();
+  };
+  if (pos.valid()) {
+    // A labelled row ("Dimmer") first: a page of such rows has only group titles above.
+    for (int column = std::min(pos.column, model->fixedCols()) - 1; column >= 0; --column) {
+      const QString text = staticText(column, pos.row);
+      if (!text.isEmpty()) return text;
+    }
+    // The lowest header text above the column: "Operating Freq" rather than "Frequency".
+    for (int row = model->fixedRows() - 1; row >= 0; --row) {
+      const QString text = staticText(pos.column, row);
+      if (!text.isEmpty()) return text;
+    }
+  }
+  return QStringLiteral("Edit");
+}
+
 void cuiSheet::Impl::runPopupItem(const cmcCellObj& chosen) {
   if (!current.valid()) return;
   // The command may rebuild the menu (a jump to another cell): keep the item's own copy.
@@ -994,9 +1018,13 @@ void cuiSheet::Impl::runPopupItem(const cmcCellObj& chosen) {
   req.key = kKeyEnter;
   req.repaint = parentReq.repaint;
   req.multipleSelection = parentReq.multipleSelection;
+  // The step is named after the command ("Paste", "Up"), as its menu item reads.
+  QString name = fromCp932(item.text.value_or(QByteArray("Edit")));
+  name.remove(QLatin1Char('&'));
+  while (name.endsWith(QLatin1Char('.'))) name.chop(1);
   int result;
   {
-    ImageChange change(ui.undo, "Edit");
+    ImageChange change(ui.undo, name.trimmed());
     result = dispatch(req, true);
   }
   handleResult(pos, req, result);
@@ -1407,6 +1435,44 @@ void cuiSheet::commitEditor() { impl_->commitEditor(); }
 
 void cuiSheet::refreshAll() { impl_->grid->invalidateAll(); }
 
+QAction* cuiSheet::popupCommand(int link) {
+  impl_->rebuildPopup(true);
+  for (QAction* action : impl_->popupBuilder->actions()) {
+    const cmcCellObj* cell = impl_->popupBuilder->cellOf(action);
+    if (cell && cell->link == link && action->isVisible()) return action;
+  }
+  return nullptr;
+}
+
+bool cuiSheet::canSelectAllRows() const {
+  const Impl& d = *impl_;
+  return !d.dialog && d.current.valid() && d.model->style().multiSelect != MultiSelectMode::None &&
+         d.model->cellState(d.current.column, d.current.row).inMultiSelectRow;
+}
+
+bool cuiSheet::selectAllRows() {
+  if (!canSelectAllRows()) return false;
+  Impl& d = *impl_;
+  // Every row of the current column that takes part, from the bottom one up to the top one, so
+  // the cursor ends at the top as after a drag from the bottom.
+  const int column = d.current.column;
+  int first = -1;
+  int last = -1;
+  for (int row = 0; row < d.model->rowCount(); ++row) {
+    if (!d.model->isSelectable(column, row) || !d.model->cellState(column, row).inMultiSelectRow)
+      continue;
+    if (first < 0) first = row;
+    last = row;
+  }
+  if (first < 0) return false;
+  if (d.editorOpen) d.commitEditor();
+  d.selectCell({column, last});
+  d.shiftHeld = true;
+  d.selectCell({column, first});
+  d.shiftHeld = false;
+  return true;
+}
+
 bool cuiSheet::runPopupCommand(int link) {
   impl_->rebuildPopup(true);
   for (QAction* action : impl_->popupBuilder->actions()) {
@@ -1427,7 +1493,7 @@ int cuiSheet::deliverChoice(cmcCellCapsule& request) {
   Impl& d = *impl_;
   int result;
   {
-    ImageChange change(d.ui.undo, "Choose");
+    ImageChange change(d.ui.undo, d.fieldName(d.current));
     result = d.ui.catalogue ? d.ui.catalogue->dispatch(request, true) : kDispatchDone;
   }
   SheetPos pos = d.current;

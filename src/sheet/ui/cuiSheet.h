@@ -10,6 +10,7 @@
 
 class cuiGrid;
 class cuiPopupMenu;
+class QAction;
 class QMenu;
 class QLineEdit;
 class QTextEdit;
@@ -80,6 +81,12 @@ class cuiSheet : public QWidget {
   cuiPopupMenu* popupBuilder() const;
   // The drop-down list or flag-bits dialog opened from this sheet while it is open, else null.
   QWidget* openPopupWindow() const;
+  // The current cell's popup-menu item with this link, its state just asked; null when the
+  // cell's menu has no such item.
+  QAction* popupCommand(int link);
+  // Marks every row of the current column that takes part in multiple selection (Select All).
+  bool canSelectAllRows() const;
+  bool selectAllRows();
   // Runs the popup-menu item with this link on the current cell, as a click on it does.
   bool runPopupCommand(int link);
   // A choice made in a list or dialog opened from this sheet: dispatches `request` (a copy of
