@@ -207,3 +207,60 @@ TEST_F(SheetSelection, ADraggedColumnWidthIsKeptWhenTheDragEnds) {
 }
 
 }  // namespace
+
+namespace {
+
+// Drop-down lists take keys as any list does: type-ahead, Home, End, Page Up and Page Down.
+class DropDownKeys : public SheetSelection {
+ protected:
+  cuiFlector* openList(int link) {
+    setChannel(2, 146520000);
+    open(kMemory);
+    select(link, 2);
+    QTest::keyClick(grid(), Qt::Key_Return);
+    return qobject_cast<cuiFlector*>(sheet->openPopupWindow());
+  }
+  static QString shown(cuiFlector* list) {
+    return list->choiceText(int(list->choices().indexOf(list->sheet()->currentCell())));
+  }
+};
+
+TEST_F(DropDownKeys, TypedDigitsGoToTheCodeThatStartsWithThem) {
+  cuiFlector* list = openList(CL_Mch_DTCS);
+  ASSERT_NE(list, nullptr);
+  QWidget* keys = list->sheet()->grid();
+  QTest::keyClicks(keys, "047");
+  EXPECT_EQ(shown(list), "047");
+  QTest::keyClick(keys, Qt::Key_End);
+  EXPECT_EQ(shown(list), list->choiceText(int(list->choices().size()) - 1));
+  QTest::keyClick(keys, Qt::Key_Home);
+  EXPECT_EQ(shown(list), "023");
+  QTest::keyClick(keys, Qt::Key_PageDown);
+  const int page = int(list->choices().indexOf(list->sheet()->currentCell()));
+  EXPECT_GT(page, 1);
+  QTest::keyClick(keys, Qt::Key_PageUp);
+  EXPECT_EQ(shown(list), "023");
+  EXPECT_EQ(sheet->openPopupWindow(), list) << "the keys close nothing";
+}
+
+TEST_F(DropDownKeys, ALetterOrDigitAgainStepsToTheNextChoiceWithIt) {
+  cuiFlector* list = openList(CL_Mch_TS_Pitch);
+  ASSERT_NE(list, nullptr);
+  // Choices 5k 6.25k 10k 12.5k 15k 20k 25k 30k 50k
+  struct Step {
+    int from;
+    const char* typed;
+    int to;
+  };
+  for (const Step& s : {Step{0, "1", 2}, Step{2, "1", 3}, Step{3, "11", 4}, Step{4, "25", 6},
+                        Step{6, "x", -1}, Step{7, "5", 8}, Step{8, "5", 0}}) {
+    EXPECT_EQ(list->typeAheadTarget(s.typed, s.from), s.to) << s.typed << " from " << s.from;
+  }
+  QTest::keyClick(list->sheet()->grid(), '1');
+  EXPECT_EQ(shown(list), "10k");
+  QTest::keyClick(list->sheet()->grid(), Qt::Key_Return);
+  EXPECT_EQ(sheet->openPopupWindow(), nullptr);
+  EXPECT_EQ(channel(2).step, 2);
+}
+
+}  // namespace

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QElapsedTimer>
+#include <QStringList>
 #include <QList>
 #include <QPointer>
 #include <QRect>
@@ -12,6 +14,7 @@
 #include "model/cmcCellCapsule.h"
 #include "sheet/ui/SheetUiServices.h"
 
+class QKeyEvent;
 class cuiSheet;
 class cmcEvHook;
 class cmcCellParser;
@@ -37,7 +40,10 @@ QRect dropDownGeometry(const QRect& cellOnScreen, QSize size, const QRect& workA
 // The drop-down selection list: a borderless window holding a dialog sheet built from a list's
 // description, opened on a cell with the current value made current. A click or Enter chooses
 // (a copy of the owner cell's request with operation 2 goes back to the owner sheet); Escape,
-// a click outside, event 22 and event 1 naming the owner close it without a choice.
+// a click outside, event 22 and event 1 naming the owner close it without a choice. Keys as in
+// any drop-down list: typed characters go to the next choice that starts with them ("0" "4" "7"
+// to DTCS 047, a letter again to the next one with that letter), Home and End to the first and
+// last choice, Page Up and Page Down a page of choices back and on.
 class cuiFlector : public QWidget {
   Q_OBJECT
 
@@ -48,6 +54,11 @@ class cuiFlector : public QWidget {
   ~cuiFlector() override;
 
   cuiSheet* sheet() const { return sheet_; }
+  // The choices in list order (down the first column, then down the next) and their texts.
+  const QList<SheetPos>& choices() const { return choices_; }
+  QString choiceText(int position) const;
+  // The choice a typed text leads to from the current one, or -1 (also for tests).
+  int typeAheadTarget(const QString& typed, int from) const;
   bool hasScrollBars() const { return scrollBars_; }
 
  protected:
@@ -58,6 +69,9 @@ class cuiFlector : public QWidget {
   cuiFlector(cuiSheet* owner, const SheetUiServices& services, const cmcCellCapsule& request);
   void choose(const cmcCellCapsule& chosen);
   void dismiss();
+  bool navigationKey(QKeyEvent* event);
+  int currentChoice() const;
+  void goTo(int position);
 
   QPointer<cuiSheet> owner_;
   SheetUiServices services_;
@@ -68,4 +82,8 @@ class cuiFlector : public QWidget {
   std::unique_ptr<cmcEvHook> hook_;
   bool scrollBars_ = false;
   bool done_ = false;
+  QList<SheetPos> choices_;
+  QStringList texts_;
+  QString typed_;
+  QElapsedTimer lastTyped_;
 };
