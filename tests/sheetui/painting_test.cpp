@@ -133,6 +133,43 @@ TEST_F(Painting, ScrolledPixelsMatchAFullRepaint) {
   }
 }
 
+// Texts kept as images of their finished pixels must give exactly the pixels of their glyphs: the
+// visible grid at pixel ratios 1 and 2 (channels in use, unused ones, the tinted current row, a
+// selected cell), and the grid as the screen shows it.
+TEST_F(Painting, KeptTextImagesGiveTheGlyphsOwnPixels) {
+  for (int ch = 0; ch < 12; ++ch) setChannel(ch, 144000000u + uint32_t(ch) * 12500u);
+  open(kMemory);
+  select(CL_Mch_Freq, 3);
+  const CellPainter& painter = grid()->painter();
+  auto paintAll = [&](int ratio) {
+    QImage image(grid()->viewport()->size() * ratio, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
+    image.fill(Qt::magenta);
+    QPainter p(&image);
+    const CellPaintState state = grid()->paintState();
+    for (int r = 0; r <= grid()->lastVisibleRow(); ++r)
+      for (int c = 0; c <= grid()->lastVisibleColumn(); ++c) {
+        const QRect rect = grid()->cellRect(c, r);
+        if (!rect.isEmpty()) painter.paint(p, c, r, rect, state);
+      }
+    return image;
+  };
+  for (int ratio : {1, 2}) {
+    CellPainter::setTextImages(false);
+    const QImage glyphs = paintAll(ratio);
+    CellPainter::setTextImages(true);
+    EXPECT_EQ(paintAll(ratio), glyphs) << "images made, ratio " << ratio;
+    ASSERT_GT(CellPainter::keptTextImages(), 0) << ratio;
+    EXPECT_EQ(paintAll(ratio), glyphs) << "images kept, ratio " << ratio;
+  }
+  CellPainter::setTextImages(false);
+  const QImage screen = grabGrid();
+  CellPainter::setTextImages(true);
+  grabGrid();
+  EXPECT_GT(CellPainter::keptTextImages(), 0);
+  EXPECT_EQ(grabGrid(), screen);
+}
+
 // One cell painted alone with a scripted answer, as the print preview and the pages will do.
 class OneCell : public Painting {
  protected:

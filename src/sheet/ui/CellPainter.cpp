@@ -1,9 +1,13 @@
 #include "sheet/ui/CellPainter.h"
 
+#include <QCache>
 #include <QCoreApplication>
 #include <QFontMetrics>
+#include <QImage>
 #include <QPaintDevice>
+#include <QPaintEngine>
 #include <QPainter>
+#include <QPixmap>
 #include <QPolygon>
 #include <QStringList>
 #include <QTextLayout>
@@ -26,6 +30,63 @@ constexpr size_t kMaxCachedFonts = 64;
 
 int rounded(double v) { return static_cast<int>(std::floor(v + 0.5)); }
 
+// The finished pixels of a text in one font, colour and background at one pixel ratio.
+struct TextImageKey {
+  int font;
+  int ratio;
+  QRgb ink;
+  QRgb background;
+  QString text;
+  bool operator==(const TextImageKey&) const = default;
+};
+size_t qHash(const TextImageKey& k, size_t seed = 0) {
+  return qHashMulti(seed, k.font, k.ratio, k.ink, k.background, k.text);
+}
+struct TextImage {
+  QImage image;
+  QRect rect;  // in pixels of the sheet, around the text's baseline origin
+};
+// Bytes of text images kept per pixel ratio squared: a few screens' worth of a sheet's texts.
+constexpr qsizetype kTextImageBytes = 8 * 1024 * 1024;
+bool g_textImagesOn = true;
+QCache<TextImageKey, TextImage>* g_textImages = nullptr;
+
+QCache<TextImageKey, TextImage>& textImages() {
+  if (!g_textImages) {
+    g_textImages = new QCache<TextImageKey, TextImage>(kTextImageBytes);
+    qAddPostRoutine([] {
+      delete g_textImages;
+      g_textImages = nullptr;
+    });
+  }
+  return *g_textImages;
+}
+
+// Whether the painter puts its pixels 1:1 (or n:1 at a pixel ratio of n) into 32-bit pixels, where
+// a kept image of a text gives exactly the pixels its glyphs would. The ratio, or 0.
+int imageRatio(QPainter& p) {
+  QPaintEngine* engine = p.paintEngine();
+  if (!engine || engine->type() != QPaintEngine::Raster) return 0;
+  if (p.opacity() != 1.0 || p.compositionMode() != QPainter::CompositionMode_SourceOver) return 0;
+  const QTransform t = p.deviceTransform();
+  if (t.type() > QTransform::TxScale) return 0;
+  const int ratio = static_cast<int>(t.m11());
+  if (ratio < 1 || ratio > 4 || t.m11() != ratio || t.m22() != ratio ||
+      t.dx() != std::floor(t.dx()) || t.dy() != std::floor(t.dy())) {
+    return 0;
+  }
+  const QPaintDevice* target = engine->paintDevice();
+  if (!target) return 0;
+  if (target->devType() == QInternal::Image) {
+    const QImage::Format f = static_cast<const QImage*>(target)->format();
+    if (f != QImage::Format_RGB32 && f != QImage::Format_ARGB32_Premultiplied) return 0;
+  } else if (target->devType() != QInternal::Pixmap ||
+             static_cast<const QPixmap*>(target)->depth() != 32) {
+    return 0;
+  }
+  return ratio;
+}
+
 QString displayString(const QByteArray& bytes) {
   QString s = cellQString(bytes);
   s.replace(QLatin1Char('\t'), QLatin1Char(' '));
@@ -41,6 +102,17 @@ CellPainter::CellPainter(const SheetModel& sheet, Answer answer)
       marks_(defaultMarkImages()) {}
 
 void CellPainter::setPrintMode(bool on) { print_ = on; }
+
+void CellPainter::setTextImages(bool on) {
+  g_textImagesOn = on;
+  clearTextImages();
+}
+
+void CellPainter::clearTextImages() {
+  if (g_textImages) g_textImages->clear();
+}
+
+qsizetype CellPainter::keptTextImages() { return g_textImages ? g_textImages->size() : 0; }
 
 void CellPainter::setMarkImages(std::shared_ptr<const MarkImages> images) {
   marks_ = images ? std::move(images) : defaultMarkImages();
@@ -93,9 +165,10 @@ const CellPainter::CachedFont& CellPainter::fontFor(const CellFont& cell,
   for (const auto& f : fonts)
     if (f->dpi == dpi && f->cell == cell) return *f;
   if (fonts.size() >= kMaxCachedFonts) fonts.clear();
+  static int nextId = 0;
   const QFont font = cellQFont(cell, device);
-  fonts.push_back(std::make_unique<CachedFont>(
-      CachedFont{cell, dpi, font, device ? QFontMetrics(font, device) : QFontMetrics(font), {}}));
+  fonts.push_back(std::make_unique<CachedFont>(CachedFont{
+      nextId++, cell, dpi, font, device ? QFontMetrics(font, device) : QFontMetrics(font), {}}));
   return *fonts.back();
 }
 
@@ -133,6 +206,44 @@ void CellPainter::drawLine(QPainter& p, const CachedFont& font, const QString& t
   }
   const QPointF top(x, baseline - extent.ascent);
   for (const QGlyphRun& run : extent.glyphs) p.drawGlyphRun(top, run);
+}
+
+bool CellPainter::drawLineImage(QPainter& p, const CachedFont& font, const QString& text, int x,
+                                int baseline, const QColor& ink, const QColor& background,
+                                const QRect& cellRect) {
+  if (!g_textImagesOn || background.alpha() != 255) return false;
+  const int ratio = imageRatio(p);
+  if (ratio == 0) return false;
+  const TextExtent& extent = extentOf(font, text, p.device());
+  if (extent.glyphs.isEmpty()) return false;
+  auto& images = textImages();
+  const TextImageKey key{font.id, ratio, ink.rgba(), background.rgba(), text};
+  const TextImage* kept = images.object(key);
+  if (!kept) {
+    // A margin beyond the measured ink: glyphs rasterised at a higher pixel ratio may reach a
+    // little further than at the ratio they were measured.
+    const QRect rect = extent.ink.adjusted(-2, -2, 2, 2);
+    auto made = std::make_unique<TextImage>();
+    made->rect = rect;
+    made->image = QImage(rect.size() * ratio, QImage::Format_RGB32);
+    made->image.setDevicePixelRatio(ratio);
+    made->image.fill(background);
+    {
+      QPainter ip(&made->image);
+      ip.setPen(ink);
+      drawLine(ip, font, text, -rect.left(), -rect.top());
+    }
+    const qsizetype bytes = made->image.sizeInBytes();
+    images.setMaxCost(std::max(images.maxCost(), kTextImageBytes * ratio * ratio));
+    kept = made.get();
+    if (!images.insert(key, made.release(), bytes)) return false;
+  }
+  const QRect at = kept->rect.translated(x, baseline);
+  const QRect part = at & cellRect;
+  if (part.isEmpty()) return true;
+  p.drawImage(part, kept->image,
+              QRect((part.topLeft() - at.topLeft()) * ratio, part.size() * ratio));
+  return true;
 }
 
 bool CellPainter::isSelectedLook(int column, int row, const CellPaintState& state) const {
@@ -206,7 +317,8 @@ void CellPainter::paint(QPainter& p, int column, int row, const QRect& cellRect,
     if (callerClip) p.save();
     p.setClipRect(cellRect);
   };
-  p.fillRect(cellRect, toQColor(background, palette_));
+  const QColor backgroundColour = toQColor(background, palette_);
+  p.fillRect(cellRect, backgroundColour);
 
   // 5. Font and colour.
   const CellFont& cellFont = sheet_.fontOf(cell);
@@ -300,6 +412,11 @@ void CellPainter::paint(QPainter& p, int column, int row, const QRect& cellRect,
         break;
     }
     int remaining = significant;
+    // Texts on the cell's own background are kept as images; the selection's colours are shown
+    // in a few cells at a time, and keeping them would only add images. An image covers the
+    // whole box around its text, which would cover the lines next to it.
+    const bool images = !print_ && decoration == kDecorationNone && background == cell.colour &&
+                        lines.size() == 1;
     for (const QString& line : lines) {
       const TextExtent& extent = extentOf(cached, line, p.device());
       const int width = extent.width;
@@ -318,16 +435,18 @@ void CellPainter::paint(QPainter& p, int column, int row, const QRect& cellRect,
       x = std::max(x, rect.left());
       const int baseline = y + metrics.ascent();
       clipFor(extent.ink.translated(x, baseline));
-      if (remaining < line.size()) {
+      if (remaining > 0 && remaining < line.size()) {
         p.setPen(print_ ? ink : toQColor(kClSilver, palette_));
         drawLine(p, cached, line, x, baseline);
-        if (remaining > 0) {
-          p.setPen(ink);
-          drawLine(p, cached, line.left(remaining), x, baseline);
-        }
-      } else {
         p.setPen(ink);
-        drawLine(p, cached, line, x, baseline);
+        drawLine(p, cached, line.left(remaining), x, baseline);
+      } else {
+        const QColor colour = remaining < line.size() && !print_ ? toQColor(kClSilver, palette_) : ink;
+        if (!images ||
+            !drawLineImage(p, cached, line, x, baseline, colour, backgroundColour, cellRect)) {
+          p.setPen(colour);
+          drawLine(p, cached, line, x, baseline);
+        }
       }
       remaining = std::max(0, remaining - int(line.size()));
       textRight = std::max(textRight, x + width);

@@ -56,6 +56,12 @@ class CellPainter {
   CellColour lineColour() const;
   CellColour inactiveSelectionColour() const;
 
+  // Texts on screen are kept as finished pixels (see drawLineImage); off, every text is drawn
+  // from its glyphs. For checking that both look the same.
+  static void setTextImages(bool on);
+  static void clearTextImages();
+  static qsizetype keptTextImages();
+
   // Lines of `text` broken so that each stays within `maxWidth` pixels in `metrics`, between
   // characters (never inside one); line feeds always break.
   static QStringList wrapLines(const QString& text, const class QFontMetrics& metrics,
@@ -75,6 +81,7 @@ class CellPainter {
     qreal ascent = 0;
   };
   struct CachedFont {
+    int id;  // tells the fonts apart in the text images, for as long as the program runs
     CellFont cell;
     int dpi;
     QFont font;
@@ -87,6 +94,13 @@ class CellPainter {
   // Draws `text` with its baseline starting at (x, baseline), as QPainter::drawText does.
   static void drawLine(QPainter& painter, const CachedFont& font, const QString& text, int x,
                        int baseline);
+  // As drawLine in `ink` on a cell filled with `background`, from a kept image of the finished
+  // pixels where the painter allows it (blending glyphs costs far more than copying pixels, and
+  // a sheet shows the same texts in many cells); only the pixels inside `cellRect` change.
+  // False when it cannot, and nothing was drawn.
+  static bool drawLineImage(QPainter& painter, const CachedFont& font, const QString& text, int x,
+                            int baseline, const QColor& ink, const QColor& background,
+                            const QRect& cellRect);
 
   const SheetModel& sheet_;
   Answer answer_;
