@@ -64,8 +64,13 @@ QByteArray cmcFCache::keyOf(const char* sheetName, int keyLink) {
 }
 
 const SelectionList& cmcFCache::list(const char* sheetName, int keyLink) {
+  const auto seen = found_.find(Found{sheetName, keyLink});
+  if (seen != found_.end()) return *seen->second;
   const QByteArray key = keyOf(sheetName, keyLink);
-  if (const cmcHash2::Entry* e = lists_.find(key.constData())) return *e->list;
+  if (const cmcHash2::Entry* e = lists_.find(key.constData())) {
+    found_.emplace(FoundKey{sheetName, keyLink}, e->list.get());
+    return *e->list;
+  }
   const QByteArray section = QByteArray(sheetName) + "_Cells";
   QList<QByteArray> lines;
   for (int n = 0;; ++n) {
@@ -73,7 +78,9 @@ const SelectionList& cmcFCache::list(const char* sheetName, int keyLink) {
     if (line.startsWith('#')) break;
     lines.push_back(std::move(line));
   }
-  return *lists_.add(key.constData(), buildSelectionList(parser_, lines, keyLink));
+  const SelectionList& made = *lists_.add(key.constData(), buildSelectionList(parser_, lines, keyLink));
+  found_.emplace(FoundKey{sheetName, keyLink}, &made);
+  return made;
 }
 
 QByteArray cmcFCache::listText(const char* sheetName, int keyLink, int value) {

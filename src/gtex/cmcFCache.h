@@ -4,6 +4,9 @@
 #include <QByteArrayView>
 #include <QList>
 #include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
 
 #include "gtex/cellmarkup.h"
 #include "gtex/cmcHash.h"
@@ -45,6 +48,33 @@ class cmcFCache {
   cmcGTex& text_;
   cmcCellParser parser_;
   cmcHash2 lists_;
+  // The lists found so far by name and key link: painting asks for a list once per cell shown,
+  // and making the text key each time cost more than the rest of the answer.
+  struct Found {
+    std::string_view name;
+    int link;
+  };
+  struct FoundKey {
+    std::string name;
+    int link;
+  };
+  struct FoundHash {
+    using is_transparent = void;
+    size_t operator()(const Found& f) const {
+      return std::hash<std::string_view>()(f.name) ^ (size_t(f.link) * 0x9E3779B97F4A7C15u);
+    }
+    size_t operator()(const FoundKey& k) const { return (*this)(Found{k.name, k.link}); }
+  };
+  struct FoundEqual {
+    using is_transparent = void;
+    static Found view(const Found& f) { return f; }
+    static Found view(const FoundKey& k) { return Found{k.name, k.link}; }
+    template <class A, class B>
+    bool operator()(const A& a, const B& b) const {
+      return view(a).link == view(b).link && view(a).name == view(b).name;
+    }
+  };
+  std::unordered_map<FoundKey, const SelectionList*, FoundHash, FoundEqual> found_;
 };
 
 // Value look-ups on a built list.
