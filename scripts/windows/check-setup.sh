@@ -2,9 +2,9 @@
 # Checks a setup program as a Windows user meets it, under Wine and a virtual X server, in a
 # fresh Wine prefix: a silent install for the current user; the installed-programs entry, the
 # Start menu and the .qev file type; kestrin.exe --version and kestrin-cli.exe from the installed
-# place; kestrin.exe showing its main window (a screenshot); a double-clicked .qev (wine start)
-# reaching that window; a silent uninstall that leaves nothing in the installation folder and
-# the user's settings in place.
+# place; kestrin.exe showing its main window (a screenshot); a double-clicked .qev (the
+# registered open command) reaching that window; a silent uninstall that leaves nothing in the
+# installation folder and the user's settings in place.
 #   bash scripts/windows/check-setup.sh build/windows-package/kestrin-<version>-setup.exe
 set -euo pipefail
 here=$(cd "$(dirname "$0")/../.." && pwd)
@@ -44,7 +44,9 @@ wait_for() {  # wait_for SECONDS COMMAND...: true once the command succeeds
 }
 window_named() { xwininfo -root -tree 2>/dev/null | grep -qi -- "$1"; }
 reg_value() {  # reg_value KEY NAME: the data of a registry value, empty when there is none
-  wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"
+  local which=(/v "$2")
+  [ "$2" = "(Default)" ] && which=(/ve)
+  wine reg query "$1" "${which[@]}" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"
 }
 
 step "prefix"
@@ -62,8 +64,7 @@ inst=${inst%/}
 [ -f "$inst/kestrin.exe" ] && [ -f "$inst/kestrin-cli.exe" ] || fail "programs not in $inst_win"
 [ "$(reg_value "$uninst" DisplayVersion)" = "$version" ] || fail "DisplayVersion"
 [ "$(reg_value "$uninst" Publisher)" = "Zelk Inc." ] || fail "Publisher"
-[ "$(reg_value 'HKEY_CURRENT_USER\Software\Classes\.qev' '(Default)')" = "Zelk.Kestrin.qev" ] ||
-  wine reg query 'HKEY_CURRENT_USER\Software\Classes\.qev' | grep -q Zelk.Kestrin.qev || fail ".qev file type"
+[ "$(reg_value 'HKEY_CURRENT_USER\Software\Classes\.qev' '(Default)')" = "Zelk.Kestrin.qev" ] || fail ".qev file type"
 start_menu=$(find "$WINEPREFIX/drive_c/users" -path '*Start Menu/Programs/Kestrin/Kestrin.lnk' | head -n1)
 [ -n "$start_menu" ] || fail "no Start menu shortcut"
 [ -f "$inst/platforms/qwindows.dll" ] || fail "no platform plugin"
@@ -129,8 +130,17 @@ wait_for 120 window_named ' - Kestrin"' || fail "no Kestrin window"
 sleep 5
 import -window root "$out/kestrin-main-window.png"
 
-step "wine start club.qev: the running instance takes the file"
-wine start /unix "$out/club.qev"
+step "club.qev opened as Explorer opens it: the running instance takes the file"
+# Wine's own "start" does not look up types registered for the current user only (Windows
+# merges HKCU\Software\Classes into HKCR; Wine's shell does not), and it would stop at its
+# "no program configured" box. So run the open command the setup registered, as Explorer does.
+open_cmd=$(reg_value 'HKEY_CURRENT_USER\Software\Classes\Zelk.Kestrin.qev\shell\open\command' '(Default)')
+[ -n "$open_cmd" ] || fail "no open command for .qev"
+open_exe=$(printf '%s' "$open_cmd" | sed -n 's/^"\([^"]*\)" "%1"$/\1/p')
+[ -n "$open_exe" ] || fail "open command '$open_cmd' is not '\"<program>\" \"%1\"'"
+[ "$(winepath -u "$open_exe" 2>/dev/null | tr -d '\r')" = "$inst/kestrin.exe" ] ||
+  fail "open command runs '$open_exe', not the installed kestrin.exe"
+wine "$open_exe" "$(winepath -w "$out/club.qev" | tr -d '\r')" >"$out/open.log" 2>&1 &
 wait_for 60 window_named '"club.qev - Kestrin"' || fail "club.qev did not reach the window"
 sleep 2
 import -window root "$out/kestrin-club.png"
