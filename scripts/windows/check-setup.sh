@@ -4,7 +4,8 @@
 # Start menu and the .qev file type; kestrin.exe --version and kestrin-cli.exe from the installed
 # place; kestrin.exe showing its main window (a screenshot); a double-clicked .qev (the
 # registered open command) reaching that window; a silent uninstall that leaves nothing in the
-# installation folder and the user's settings in place.
+# installation folder and the user's settings in place; then an install for all users, a
+# double-click on club.qev (wine start) starting Kestrin with it, and its silent uninstall.
 #   bash scripts/windows/check-setup.sh build/windows-package/kestrin-<version>-setup.exe
 set -euo pipefail
 here=$(cd "$(dirname "$0")/../.." && pwd)
@@ -127,7 +128,13 @@ REG
 wine regedit /S "$(winepath -w "$out/settings.reg" | tr -d '\r')"
 (cd "$inst" && wine "$inst/kestrin.exe" >"$out/kestrin.log" 2>&1) &
 wait_for 120 window_named ' - Kestrin"' || fail "no Kestrin window"
-sleep 5
+sleep 3
+# The keyboard alone, as a user would: the tree has the focus; Memory CH, open it, channels 0-99.
+main=$(xdotool search --onlyvisible --name ' - Kestrin$' | head -n1)
+[ -n "$main" ] || fail "no visible Kestrin window for the keyboard"
+xdotool windowfocus --sync "$main"
+xdotool key --clearmodifiers Down Right Down
+sleep 3
 import -window root "$out/kestrin-main-window.png"
 
 step "club.qev opened as Explorer opens it: the running instance takes the file"
@@ -158,4 +165,29 @@ wineserver -w
 [ -f "$out/club.qev" ] || fail "the user's file was removed"
 [ -n "$(reg_value 'HKEY_CURRENT_USER\Software\Zelk\Kestrin\Global' BBT)" ] || fail "the user's settings were removed"
 
-step "passed; screenshots: $out/kestrin-main-window.png $out/kestrin-club.png"
+step "silent install for all users, and wine start club.qev"
+# Types registered for all users are the ones Wine's shell finds: a double-click on club.qev
+# ("wine start") with no Kestrin running starts one with the file.
+wine "$setup" /S /AllUsers
+wineserver -w
+uninst_all='HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Uninstall\Kestrin'
+inst_all_win=$(reg_value "$uninst_all" InstallLocation)
+[ -n "$inst_all_win" ] || fail "no installed-programs entry for all users"
+inst_all=$(winepath -u "$inst_all_win" 2>/dev/null | tr -d '\r')
+inst_all=${inst_all%/}
+[ -f "$inst_all/kestrin.exe" ] || fail "kestrin.exe not in $inst_all_win"
+[ "$(reg_value 'HKEY_LOCAL_MACHINE\Software\Classes\.qev' '(Default)')" = "Zelk.Kestrin.qev" ] ||
+  fail ".qev file type for all users"
+wine start /unix "$out/club.qev"
+wait_for 60 window_named '"club.qev - Kestrin"' || fail "wine start club.qev did not open it in Kestrin"
+sleep 2
+import -window root "$out/kestrin-start.png"
+wineserver -k
+wineserver -w 2>/dev/null || true
+wine "$inst_all/uninstall.exe" /S /AllUsers
+wineserver -w
+[ ! -e "$inst_all" ] || { find "$inst_all" >&2; fail "files left in the all-users installation folder"; }
+[ -z "$(reg_value "$uninst_all" DisplayName)" ] || fail "all-users installed-programs entry left"
+[ -f "$out/club.qev" ] || fail "the user's file was removed"
+
+step "passed; screenshots: $out/kestrin-main-window.png $out/kestrin-club.png $out/kestrin-start.png"

@@ -9,7 +9,7 @@ packages=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-serialport-dev
   wine64 wine nsis zip unzip
-  xvfb xauth x11-utils openbox imagemagick
+  xvfb xauth x11-utils openbox imagemagick xdotool
 )
 
 missing=()
