@@ -44,10 +44,12 @@ case "${1:-}" in
   *) echo "Usage: $0 [--pack FILE | --unpack FILE]" >&2; exit 2 ;;
 esac
 
-if [ -f "$sdk/.complete" ]; then
+if [ -f "$sdk/.complete" ] && [ -f "$sdk/.stamp-icudata" ]; then
   log "A complete SDK is already in $sdk"
   exit 0
 fi
+# An SDK made before ICU's data was cut down gets only that step.
+rm -f "$sdk/.complete"
 
 sudo_cmd=()
 if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
@@ -194,6 +196,31 @@ if ! done_ icu; then
     sed -i 's|^prefix *=.*|prefix=${pcfiledir}/../..|' "$pc"
   done
   mark icu
+fi
+
+# --- ICU data: only what Kestrin uses ---------------------------------------------------------
+# Kestrin asks ICU for one thing: the transliterator that folds typed Japanese text
+# ("Hiragana-Katakana; Fullwidth-Halfwidth"). The whole data library is 31 MB, which Wine reads
+# into memory in full at every start and the setup program carries; the transliterator needs its
+# rules (translit/), the normalisation and property data (*.nrm, *.icu) and the root bundles.
+# The name-folding tests under Wine fail when a piece is missing.
+if ! done_ icudata; then
+  src=$(find "$work/src" -mindepth 1 -maxdepth 1 -type d -name 'icu-*' | head -n1)
+  native="$work/build/icu-native"
+  cross="$work/build/icu-cross"
+  full="$src/source/data/in/icudt72l.dat"
+  small="$work/build/icudt72l-kestrin.dat"
+  icupkg() { LD_LIBRARY_PATH="$native/lib" "$native/bin/icupkg" "$@"; }
+  icupkg -l "$full" |
+    grep -v -E '^(translit/.*|[^/]*\.(icu|nrm)|(root|res_index|pool|icuver|icustd|supplementalData|likelySubtags|metadata|keyTypeData|en|ja)\.res)$' \
+    >"$work/build/icudata-removed.lst"
+  rm -f "$small"
+  icupkg -r "$work/build/icudata-removed.lst" "$full" "$small"
+  rm -rf "$cross/data/out" "$cross/data/packagedata"
+  make -C "$cross/data" ICUDATA_SOURCE_ARCHIVE="$small" >/dev/null
+  make -C "$cross/data" ICUDATA_SOURCE_ARCHIVE="$small" install >/dev/null
+  log "ICU data cut to $(du -h "$sdk/bin/icudt72.dll" | cut -f1)"
+  mark icudata
 fi
 
 # --- Licences -------------------------------------------------------------------------------
