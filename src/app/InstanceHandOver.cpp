@@ -99,7 +99,11 @@ bool InstanceHandOver::send(const QString& socketName, const QString& path, QStr
     return fail(QStringLiteral("the hand-over socket belongs to another user"));
   }
   socket.write(message);
-  if (!socket.waitForBytesWritten(timeoutMs))
+  // Sent once nothing is left to write. A Windows pipe can take the whole line at once, and the
+  // running instance closes the connection as soon as it has the line; either way
+  // waitForBytesWritten() says false there although the line went out.
+  if (socket.bytesToWrite() > 0 && !socket.waitForBytesWritten(timeoutMs) &&
+      socket.bytesToWrite() > 0)
     return fail(QStringLiteral("the file name could not be sent (%1)").arg(socket.errorString()));
   // The running instance closes the connection once it has the whole path.
   if (socket.state() != QLocalSocket::UnconnectedState) socket.waitForDisconnected(timeoutMs);
