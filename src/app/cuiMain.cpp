@@ -943,7 +943,8 @@ void cuiMain::refreshViews() {
 
 CloneApplication::SettingProblems cuiMain::countSettingProblems() {
   const WarningCheckResult r = runWarningCheckOnTree();
-  return {r.errors, r.warnings};
+  return {r.errors, r.warnings, treePageNames(*objects_.text, r.errorPages),
+          treePageNames(*objects_.text, r.warningPages)};
 }
 
 void cuiMain::restoreDestination(int code, uint8_t bits) {

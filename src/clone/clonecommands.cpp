@@ -22,6 +22,14 @@ constexpr int kOptionsByte = 19;
 uint8_t optionBitsOf(const QByteArray& cloneInfo) {
   return cloneInfo.size() > kOptionsByte ? static_cast<uint8_t>(cloneInfo[kOptionsByte]) & 0x0F : 0;
 }
+
+// The message as written, then the pages it is about, so the user knows where to look.
+QString withPages(QString message, const QString& label, const QString& pages) {
+  if (pages.isEmpty()) return message;
+  while (message.endsWith(QLatin1Char('\n'))) message.chop(1);
+  return message + QStringLiteral("\n\n%1: %2").arg(label, pages);
+}
+
 }  // namespace
 
 void runDestinationCheck(DestinationCheckHost& host, int flags, const QByteArray& cloneInfo) {
@@ -177,7 +185,9 @@ void CloneCommands::writeIdentified(CloneResult& r) {
   app_.refreshViews();
   const CloneApplication::SettingProblems problems = app_.countSettingProblems();
   if (problems.errors > 0) {
-    prompter_.inform(appTitle(), fromCp932(text_.getSectionText(kDataError)), PromptIcon::Error);
+    prompter_.inform(appTitle(), withPages(fromCp932(text_.getSectionText(kDataError)),
+                                           QStringLiteral("Pages with errors"), problems.errorPages),
+                     PromptIcon::Error);
     finish(CloneOutcome::kSettingErrors, kCloneOk);
     return;
   }
@@ -201,8 +211,12 @@ void CloneCommands::writeIdentified(CloneResult& r) {
   }
   // Cancel is the default: an answer nobody gave (a script, a closed input) never writes.
   const char* key = problems.warnings > 0 ? kDataWarn : kConfirmWrite;
-  const PromptMessage question{appTitle(), fromCp932(text_.getSectionText(key)),
-                               PromptButtons::OkCancel, PromptIcon::Warning, PromptAnswer::Cancel};
+  QString questionText = fromCp932(text_.getSectionText(key));
+  if (problems.warnings > 0)
+    questionText = withPages(questionText, QStringLiteral("Pages with warnings"),
+                             problems.warningPages);
+  const PromptMessage question{appTitle(), questionText, PromptButtons::OkCancel,
+                               PromptIcon::Warning, PromptAnswer::Cancel};
   if (prompter_.ask(question) != PromptAnswer::Ok) {
     finish(CloneOutcome::kCancelled, kCloneOk);
     return;

@@ -51,6 +51,9 @@ class CloneApplication {
   struct SettingProblems {
     int errors = 0;
     int warnings = 0;
+    // The pages they are on, as the messages name them ("Memory CH > 0 - 99"); may be empty.
+    QString errorPages;
+    QString warningPages;
   };
   virtual SettingProblems countSettingProblems() = 0;
   virtual void normaliseImage(cmcEeprom& image) = 0;

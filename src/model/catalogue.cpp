@@ -1,12 +1,17 @@
 #include "model/catalogue.h"
 
+#include <QStringList>
+#include <algorithm>
 #include <cstdio>
+#include <vector>
 
 #include "base/events.h"
 #include "base/prompter.h"
 #include "gtex/celllinks.h"
 #include "gtex/cellmarkup.h"
 #include "gtex/cmcGTex.h"
+#include "gtex/outline.h"
+#include "base/textcodec.h"
 #include "model/appcommands.h"
 #include "model/catalogue_impl.h"
 #include "model/cmcEeprom.h"
@@ -120,6 +125,32 @@ WarningCheckResult runWarningCheck(FieldCatalogue& catalogue, cmcGTex& text) {
     }
   }
   return result;
+}
+
+QString treePageName(cmcGTex& text, const QByteArray& callString) {
+  cmcCellParser parser(text);
+  // The captions of the open folders on the way down; the root's (the model name) is left out.
+  std::vector<QString> path;
+  for (const OutlineLine& line : readOutline(text, "GI_Tree_Main_Body")) {
+    cmcCellObj cell;
+    parser.parseCell(cell, line.cellText, nullptr, nullptr);
+    const int depth = line.depth;
+    path.resize(size_t(std::max(depth, 0)));
+    path.push_back(fromCp932(cell.text.value_or(QByteArray())).simplified());
+    if (cell.link == CallSheet && cell.argument == callString) {
+      QStringList names;
+      for (const QString& caption : path)
+        if (!caption.isEmpty()) names << caption;
+      return names.join(QStringLiteral(" > "));
+    }
+  }
+  return QString::fromLatin1(callString);
+}
+
+QString treePageNames(cmcGTex& text, const QList<QByteArray>& callStrings) {
+  QStringList names;
+  for (const QByteArray& call : callStrings) names << treePageName(text, call);
+  return names.join(QStringLiteral(", "));
 }
 
 // --- Impl: helpers ---------------------------------------------------------------------------

@@ -72,3 +72,8 @@ struct WarningCheckResult {
   QList<QByteArray> warningPages;
 };
 WarningCheckResult runWarningCheck(FieldCatalogue& catalogue, cmcGTex& text);
+// A page as the navigation tree names it, from the top folder down ("Memory CH > 0 - 99",
+// "Function Memory > F-1 > Common Setting"); the call string itself when the tree lacks it.
+QString treePageName(cmcGTex& text, const QByteArray& callString);
+// The names of the pages, joined for a message ("Memory CH > 0 - 99, Common Setting").
+QString treePageNames(cmcGTex& text, const QList<QByteArray>& callStrings);

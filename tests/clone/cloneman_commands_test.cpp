@@ -305,13 +305,16 @@ TEST(CloneWrite, StopsBeforeSendingOnCancelOrSettingErrors) {
     // Warnings change the question, not the outcome.
     CommandRig rig;
     SimulatedTransceiver& sim = rig.connect({.identifySpeeds = {9600}});
-    rig.app.problems = {.errors = 0, .warnings = 2};
+    rig.app.problems = {
+        .errors = 0, .warnings = 2, .warningPages = "Memory CH > 0 - 99, Common Setting"};
     rig.prompter.push(PromptAnswer::Ok);
     rig.commands.cloneWrite(rig.done());
     for (int i = 0; i < 4; ++i) rig.run();
     EXPECT_EQ(rig.kind(), CloneOutcome::kSucceeded);
+    // The specified text first, then where to look.
     EXPECT_EQ(rig.prompter.texts().first(),
-              QStringLiteral("Setting warning is found.\nWrite to transceiver. Are you sure?"));
+              QStringLiteral("Setting warning is found.\nWrite to transceiver. Are you sure?\n\n"
+                             "Pages with warnings: Memory CH > 0 - 99, Common Setting"));
     EXPECT_EQ(sim.stats().writesAccepted, 1);
   }
 }

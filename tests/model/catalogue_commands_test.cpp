@@ -131,6 +131,12 @@ TEST_F(Commands, SummaryChecksAndTheWarningCheck) {
   EXPECT_EQ(check.warnings, 1);
   EXPECT_EQ(check.errorPages, QList<QByteArray>{"[St_ColCut]GI_Sheet_MemoryCH,1,100"});
   EXPECT_EQ(check.warningPages, QList<QByteArray>{"[St_ColCut]GI_Sheet_MemoryCH,0,0"});
+  // The messages name the pages as the tree does.
+  EXPECT_EQ(treePageNames(text, check.errorPages + check.warningPages),
+            "Memory CH > 100 - 199, Memory CH > 0 - 99");
+  EXPECT_EQ(treePageName(text, "[St_Common]GI_Sheet_Common,9"),
+            "Function Memory > F-1 > Common Setting");
+  EXPECT_EQ(treePageName(text, "[St_Common]GI_Sheet_Common,7"), "Common Setting");
 
   // With receive expansion the amateur band no longer matters.
   doc.setOptionBits(DestinationOptions::kRxExpansionBit);

@@ -179,7 +179,8 @@ class CliClone : public CloneApplication, public DestinationCheckHost {
   void updateTitle() override {}
   SettingProblems countSettingProblems() override {
     const WarningCheckResult r = runWarningCheck(catalogue_, text_);
-    return {r.errors, r.warnings};
+    return {r.errors, r.warnings, treePageNames(text_, r.errorPages),
+            treePageNames(text_, r.warningPages)};
   }
   void normaliseImage(cmcEeprom& image) override { document_.conform(image); }
   void repairChannels(cmcEeprom& image) override { document_.repair(image); }
