@@ -30,6 +30,7 @@
 #include "app/ImportExport.h"
 #include "app/ComPortDialog.h"
 #include "app/EditMenu.h"
+#include "app/FolderPage.h"
 #include "app/InstanceHandOver.h"
 #include "app/PortNote.h"
 #include "app/TForm1.h"
@@ -516,6 +517,15 @@ void cuiMain::openSheet(const QByteArray& callString) {
   sheet_ = sheet;
   rightPanel_->layout()->addWidget(sheet);
   if (editCommands_) editCommands_->watchSheet(sheet);
+  // A folder of the tree shows its pages over its empty sheet.
+  if (tree_ && callString == "GI_Sheet_TreeTop") {
+    if (QTreeWidgetItem* folder = tree_->control()->currentItem(); folder && folder->childCount()) {
+      new FolderPage(sheet, *tree_, *folder, workspace_.environment(),
+                     [this](const QTreeWidgetItem* node) {
+                       if (tree_) tree_->control()->setCurrentItem(const_cast<QTreeWidgetItem*>(node));
+                     });
+    }
+  }
   connect(sheet, &cuiSheet::typedValueNoted, this, [this](const QString& note) {
     showPassingStatus(note);
   });
@@ -800,11 +810,24 @@ cuiPrinter& cuiMain::printer() {
     host.services.fontScalePercent = fontScalePercent();
     const QScreen* screen = form_ ? form_->screen() : QGuiApplication::primaryScreen();
     if (screen) host.services.screenDpi = screen->logicalDotsPerInchY();
-    host.sheets = [this] { return treePages(*objects_.text, workspace_.parser()); };
+    // Print All takes exactly the pages the tree shows (no Marine CH without the option).
+    host.sheets = [this] { return treeSheetPages(); };
     host.endEditing = [this] { endCellEditing(); };
     printer_ = std::make_unique<cuiPrinter>(std::move(host));
   }
   return *printer_;
+}
+
+std::vector<QByteArray> cuiMain::treeSheetPages() {
+  if (!tree_) return treePages(*objects_.text, workspace_.parser(), optionBits());
+  std::vector<QByteArray> pages;
+  for (QTreeWidgetItemIterator it(tree_->control()); *it; ++it) {
+    const cmcCellObj* cell = tree_->cellOf(*it);
+    if (!cell || cell->link != CallSheet || !cell->argument) continue;
+    if (std::find(pages.begin(), pages.end(), *cell->argument) == pages.end())
+      pages.push_back(*cell->argument);
+  }
+  return pages;
 }
 
 bool cuiMain::canPrintCurrentSheet() const { return sheet_ && sheet_->model().isPrintable(); }

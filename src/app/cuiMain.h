@@ -144,6 +144,8 @@ class cuiMain : public QObject,
   // Executes a cell as a menu item would (key 13), through the dispatcher.
   void execute(const cmcCellObj& cell);
 
+  // The pages the tree shows, in its order: what Print All prints.
+  std::vector<QByteArray> treeSheetPages();
   // The printing object, made at first use (tests replace its dialogs through it).
   cuiPrinter& printer();
 

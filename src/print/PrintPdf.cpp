@@ -246,7 +246,7 @@ std::optional<int> runPrintPdfCommand(int argc, char** argv) {
 
   std::vector<QByteArray> calls;
   if (request->sheet.isEmpty()) {
-    calls = treePages(text, parser);
+    calls = treePages(text, parser, document.options().optionBits());
   } else {
     const QByteArray call = printableCallOf(request->sheet, text, parser);
     if (call.isEmpty()) {

@@ -101,17 +101,35 @@ FieldDifference describe(const QByteArray& call, const SheetModel& sheet, FieldC
 
 }  // namespace
 
-std::vector<QByteArray> treePages(cmcGTex& text, cmcCellParser& parser) {
+namespace {
+std::vector<QByteArray> pagesOfTree(cmcGTex& text, cmcCellParser& parser, bool flaggedShown) {
   std::vector<QByteArray> pages;
-  // The pages the tree shows, in its order.
+  // The pages the tree shows, in its order; a flagged node goes with everything below it.
+  int removedDepth = -1;
   for (const OutlineLine& line : readOutline(text, "GI_Tree_Main_Body")) {
+    if (removedDepth >= 0 && line.depth > removedDepth) continue;
+    removedDepth = -1;
     cmcCellObj cell;
     parser.parseCell(cell, line.cellText, nullptr, nullptr);
+    if (!flaggedShown && cell.flag(0)) {
+      removedDepth = line.depth;
+      continue;
+    }
     if (cell.link != CallSheet || !cell.argument) continue;
     const QByteArray call = *cell.argument;
     if (std::find(pages.begin(), pages.end(), call) == pages.end()) pages.push_back(call);
   }
   return pages;
+}
+}  // namespace
+
+std::vector<QByteArray> treePages(cmcGTex& text, cmcCellParser& parser) {
+  return pagesOfTree(text, parser, true);
+}
+
+std::vector<QByteArray> treePages(cmcGTex& text, cmcCellParser& parser, uint8_t optionBits) {
+  constexpr uint8_t kFlagsAC = 0x08 | 0x01;
+  return pagesOfTree(text, parser, (optionBits & kFlagsAC) == kFlagsAC);
 }
 
 std::vector<FieldDifference> compareDocuments(const CompareSide& a, const CompareSide& b,

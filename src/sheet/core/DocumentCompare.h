@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <cstdint>
 #include <vector>
 
 class cmcCellParser;
@@ -34,6 +35,9 @@ struct FieldDifference {
 
 // The pages the navigation tree opens, in tree order, without repeats.
 std::vector<QByteArray> treePages(cmcGTex& text, cmcCellParser& parser);
+// The same for a transceiver with these options: the tree shows its Flag0 pages (Marine CH)
+// only with radio options A and C (the marine and receive-expansion bits).
+std::vector<QByteArray> treePages(cmcGTex& text, cmcCellParser& parser, uint8_t optionBits);
 
 // Every editable field of `pages` whose shown text differs between A and B, page by page in
 // grid order. The texts are the catalogue's, as the grid and `kestrin-cli show` show them, so

@@ -2,11 +2,17 @@
 // selection opening sheets, and the sheet history.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QKeyEvent>
 #include <QMenu>
+#include <algorithm>
 #include <QTreeWidget>
 
+#include "app/FolderPage.h"
 #include "app/cuiTree.h"
 #include "apprig.h"
+#include "gtex/cellmarkup.h"
+#include "sheet/core/DocumentCompare.h"
 
 namespace {
 
@@ -144,6 +150,64 @@ TEST(SheetHistory, ASheetLeftAndReopenedComesBackWhereItWas) {
   for (const SheetRecord& r : rig.app->sheetHistory()) calls << r.callString;
   EXPECT_EQ(calls.count(kMemory0), 1);
   EXPECT_EQ(calls.first(), kMemory1);
+}
+
+}  // namespace
+
+namespace {
+
+// Print All prints the pages of the tree as it stands: no Marine CH without options A and C,
+// here and in the PDF written without a window.
+TEST(Tree, PrintAllTakesExactlyTheTreesPages) {
+  constexpr char kMarine[] = "[St_ColCut]GI_Sheet_MarineCH,4";
+  for (bool marine : {false, true}) {
+    AppRig::Options o;
+    o.flagsAC = marine;
+    AppRig rig(o);
+    const std::vector<QByteArray> pages = rig.app->treeSheetPages();
+    EXPECT_EQ(std::count(pages.begin(), pages.end(), QByteArray(kMarine)), marine ? 1 : 0);
+    EXPECT_EQ(std::count(pages.begin(), pages.end(), QByteArray(kMemory0)), 1);
+    cmcCellParser parser(rig.text);
+    EXPECT_EQ(treePages(rig.text, parser, marine ? 0x0F : 0x06), pages) << "marine " << marine;
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// A folder shows its pages with the channels in use on each; Enter on one opens it.
+TEST(Tree, AFolderListsItsPagesWithTheirChannels) {
+  AppRig rig;
+  rig.setChannel(5, 146520000);
+  rig.setChannel(7, 146540000);
+  QTreeWidget* tree = rig.app->tree()->control();
+  tree->setCurrentItem(node(rig, kMemoryTop));
+  ASSERT_TRUE(spinUntil([&] { return rig.shownCall() == kMemoryTop; }));
+  auto* page = rig.app->currentSheet()->findChild<FolderPage*>();
+  ASSERT_NE(page, nullptr);
+  EXPECT_TRUE(page->isVisible());
+  QStringList rows;
+  for (int i = 0; i < page->list()->topLevelItemCount(); ++i) {
+    const QTreeWidgetItem* row = page->list()->topLevelItem(i);
+    rows << row->text(0).trimmed() + "|" + row->text(1);
+  }
+  // The factory image has channels of its own in use on the first page.
+  int used = 0;
+  for (int i = 0; i < 100; ++i) {
+    ChannelView v(rig.app->document().working(), rig.app->document().options());
+    v.load(kKindConventional, i);
+    used += v.inUse ? 1 : 0;
+  }
+  ASSERT_GE(used, 2);
+  EXPECT_EQ(rows, QStringList({QString("0 - 99|%1 of 100 in use").arg(used), "100 - 199|0 of 100 in use",
+                               "Program Scan Edge|0 of 6 in use", "CALL CH|1 of 1 in use",
+                               "Marine CH|", "Bank Name|"}));
+  page->list()->setFocus();
+  page->list()->setCurrentItem(page->list()->topLevelItem(1));
+  QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+  QApplication::sendEvent(page->list(), &enter);
+  EXPECT_TRUE(spinUntil([&] { return rig.shownCall() == kMemory1; }));
 }
 
 }  // namespace
