@@ -1,5 +1,7 @@
 #include "app/CompareWithFile.h"
 
+#include "app/cuiTree.h"
+
 #include <QAction>
 #include <QDialogButtonBox>
 #include <QDir>
@@ -121,7 +123,15 @@ CompareDialog::CompareDialog(cuiMain& main, std::vector<FieldDifference> differe
 bool CompareDialog::goTo(int n) {
   if (n < 0 || n >= int(differences_.size())) return false;
   const FieldDifference& d = differences_[size_t(n)];
+  // The tree follows, so the user sees where the page is (its folder opens); the sheet shown
+  // already is not opened again when the selection settles.
   main_.openSheet(d.callString);
+  if (cuiTree* tree = main_.tree()) {
+    if (QTreeWidgetItem* node = tree->findNode(d.callString)) {
+      tree->control()->setCurrentItem(node);
+      tree->control()->scrollToItem(node);
+    }
+  }
   cuiSheet* sheet = main_.currentSheet();
   if (!sheet) return false;
   const SheetPos cell = sheet->model().findSelectableCell(d.link, d.index);

@@ -15,6 +15,7 @@
 
 #include "../base/spin.h"
 #include "app/CompareWithFile.h"
+#include "app/cuiTree.h"
 #include "app/TForm1.h"
 #include "app/indMain.h"
 #include "base/cmcEvMan.h"
@@ -122,6 +123,10 @@ TEST_F(CompareWindow, ChoosingTheSecondDifferenceOpensItsPageAtTheCell) {
   ASSERT_TRUE(cell.valid());
   EXPECT_EQ(app->currentSheet()->model().cellAt(cell.column, cell.row).link, CL_Mch_Freq);
   EXPECT_EQ(app->currentSheet()->model().cellAt(cell.column, cell.row).index, 206);
+  // The tree shows where the page is.
+  ASSERT_NE(app->tree()->control()->currentItem(), nullptr);
+  EXPECT_EQ(app->tree()->callStringOf(app->tree()->control()->currentItem()),
+            "[St_ColCut]GI_Sheet_CallCh,3");
 
   const QString shot = qEnvironmentVariable("KESTRIN_SCREENSHOT_DIR");
   if (!shot.isEmpty()) {
