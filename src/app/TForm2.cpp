@@ -117,7 +117,12 @@ void TForm2::showInitialSetup() {
   indEnviron& env = app_.settings();
   env.recomputeSetupState();
   if (env.setupState() == indEnviron::kSetupNeeded || env.setupState() == indEnviron::kSetupForced)
-    memo1_->setPlainText(fromCp932(text.getSectionText("GI_App_InitialSetup_Memo_Caption")));
+    memo1_->setPlainText(
+        fromCp932(text.getSectionText("GI_App_InitialSetup_Memo_Caption")).trimmed() +
+        QStringLiteral("\n\nNo transceiver at hand? Choose \"%1\" in [COM Port] to try Kestrin "
+                       "with a transceiver simulated inside the program; its memory is kept "
+                       "between runs.")
+            .arg(QString::fromLatin1(SimulatedSerialDevice::kPortName)));
 
   // The layout: the right-hand column is widened when the port box needs more room than its 78
   // pixels for the simulated transceiver's name; everything right of it moves along.

@@ -64,6 +64,7 @@ TEST(InitialSetup, FirstRunAdoptsTheTransceiversDestination) {
   EXPECT_EQ(setup->windowTitle(), "Initial Setup");
   EXPECT_TRUE(setup->Memo1()->toPlainText().startsWith("Welcome to Kestrin"));
   EXPECT_FALSE(setup->Memo1()->toPlainText().contains('#'));
+  EXPECT_TRUE(setup->Memo1()->toPlainText().contains("Choose \"Simulated transceiver\""));
   EXPECT_FALSE(setup->Image1()->pixmap().isNull());
   shots::save(setup, "initial-setup.png");
 
