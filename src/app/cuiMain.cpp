@@ -242,8 +242,14 @@ void cuiMain::start(const QString& fileArgument) {
   const QRect available = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
   const WorkArea work{available.left(), available.top(), available.left() + available.width(),
                       available.top() + available.height()};
-  const WindowRect rect = fitIntoWorkArea(objects_.settings->windowRect(), work,
-                                          TForm1::kMinimumWidth, TForm1::kMinimumHeight);
+  WindowRect stored = objects_.settings->windowRect();
+  // The first start uses the screen; a rectangle the user left stays as it was.
+  if (screen) {
+    const ScreenSize size{screen->size().width(), screen->size().height()};
+    if (stored == defaultWindowRect(size)) stored = firstStartWindowRect(size, work);
+  }
+  const WindowRect rect =
+      fitIntoWorkArea(stored, work, TForm1::kMinimumWidth, TForm1::kMinimumHeight);
   form.setGeometry(rect.left, rect.top, rect.width, rect.height);
 
   images_ = ImageLists::load();
@@ -1114,18 +1120,21 @@ void cuiMain::about() {
   label->setObjectName(QStringLiteral("aboutLabel"));
   label->setTextFormat(Qt::PlainText);  // ampersands shown as written
   label->adjustSize();
-  label->move(kIcon / 2 + kIcon * 3 / 2, 0);
+  // The text starts level with the icon rather than at the top edge, so the box has a margin
+  // all round.
+  label->move(kIcon / 2 + kIcon * 3 / 2, kIcon / 2);
 
   auto* ok = new QPushButton(sectionString(*objects_.text, "GI_App_About_Button"), dialog);
   ok->setDefault(true);
   ok->setAutoDefault(true);
   ok->resize(kIcon * 5 / 2, ok->sizeHint().height());
-  ok->move(label->geometry().right() + 1 + 2 * kIcon, kIcon / 4);
+  ok->move(label->geometry().right() + 1 + 2 * kIcon, kIcon / 2);
   connect(ok, &QPushButton::clicked, dialog, &QDialog::reject);
   connect(dialog, &QDialog::finished, dialog, &QObject::deleteLater);
   dialog->setFixedSize(
-      ok->geometry().right() + 1 + kIcon / 4,
-      qMax(label->geometry().bottom() + 1, ok->geometry().bottom() + 1) + kIcon / 2);
+      ok->geometry().right() + 1 + kIcon / 2,
+      std::max({label->geometry().bottom() + 1, ok->geometry().bottom() + 1, kIcon * 3 / 2}) +
+          kIcon / 2);
   connect(dialog, &QObject::destroyed, this, [this] { enableMainForm(); });
   about_ = dialog;
   dialog->setWindowModality(Qt::WindowModal);

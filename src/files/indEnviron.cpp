@@ -106,6 +106,20 @@ WindowRect defaultWindowRect(const ScreenSize& screen) {
   return r;
 }
 
+WindowRect firstStartWindowRect(const ScreenSize& screen, const WorkArea& area) {
+  WindowRect r = defaultWindowRect(screen);
+  const int workWidth = area.right - area.left;
+  const int workHeight = area.bottom - area.top;
+  const int width = std::max(r.width, std::min(1400, workWidth * 3 / 4));
+  const int height = std::max(r.height, std::min(1000, workHeight * 3 / 4));
+  if (width == r.width && height == r.height) return r;
+  r.width = width;
+  r.height = height;
+  r.left = area.left + std::max(0, (workWidth - width) / 2);
+  r.top = area.top + std::max(0, (workHeight - height) * 3 / 10);
+  return r;
+}
+
 namespace {
 int clampToInt(int64_t v) { return int(std::clamp<int64_t>(v, INT_MIN, INT_MAX)); }
 }  // namespace

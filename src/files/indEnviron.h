@@ -42,6 +42,10 @@ struct WorkArea {
 
 // The main window's rectangle on first use: at most 800 x 600, centred across, 30 % down.
 WindowRect defaultWindowRect(const ScreenSize& screen);
+// The rectangle of the very first start, when the stored one is still the default: on a screen
+// larger than the default needs, three quarters of the work area (at most 1400 x 1000), placed
+// as the default is; never smaller than the default.
+WindowRect firstStartWindowRect(const ScreenSize& screen, const WorkArea& area);
 // Pulls a stored rectangle back into the work area (after a change of monitors) so at least
 // 16 pixels of it stay reachable.
 WindowRect pullIntoWorkArea(WindowRect rect, const WorkArea& area);

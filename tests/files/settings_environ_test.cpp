@@ -279,6 +279,23 @@ TEST(WindowPlacement, DefaultRectangleFitsTheScreen) {
   for (const Case& c : cases) EXPECT_EQ(defaultWindowRect(c.screen), c.rect) << c.screen.width;
 }
 
+// The first start uses a larger screen; a small one keeps the specified default.
+TEST(WindowPlacement, FirstStartUsesTheScreen) {
+  struct Case {
+    ScreenSize screen;
+    WorkArea work;
+    WindowRect rect;
+  } cases[] = {
+      {{1920, 1080}, {0, 0, 1920, 1040}, {260, 78, 1400, 780}},
+      {{1400, 900}, {0, 0, 1400, 900}, {175, 67, 1050, 675}},
+      {{3840, 2160}, {0, 40, 3840, 2160}, {1220, 376, 1400, 1000}},
+      {{1024, 768}, {0, 0, 1024, 728}, {112, 50, 800, 600}},
+      {{640, 480}, {0, 0, 640, 480}, {32, 14, 576, 432}},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(firstStartWindowRect(c.screen, c.work), c.rect) << c.screen.width;
+}
+
 TEST(WindowPlacement, StoredRectangleIsPulledBackIntoTheWorkArea) {
   const WorkArea area{0, 0, 1280, 984};
   struct Case {
