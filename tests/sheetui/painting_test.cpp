@@ -137,6 +137,9 @@ TEST_F(Painting, ScrolledPixelsMatchAFullRepaint) {
 // visible grid at pixel ratios 1 and 2 (channels in use, unused ones, the tinted current row, a
 // selected cell), and the grid as the screen shows it.
 TEST_F(Painting, KeptTextImagesGiveTheGlyphsOwnPixels) {
+#ifdef Q_OS_WIN
+  GTEST_SKIP() << "texts are not kept as images on Windows";
+#endif
   for (int ch = 0; ch < 12; ++ch) setChannel(ch, 144000000u + uint32_t(ch) * 12500u);
   open(kMemory);
   select(CL_Mch_Freq, 3);

@@ -48,7 +48,13 @@ struct TextImage {
 };
 // Bytes of text images kept per pixel ratio squared: a few screens' worth of a sheet's texts.
 constexpr qsizetype kTextImageBytes = 8 * 1024 * 1024;
+#ifdef Q_OS_WIN
+// Windows' font engines rasterise glyphs into an opaque image otherwise than onto the cell (seen
+// under Wine): the kept images would not give the glyphs' own pixels there.
+bool g_textImagesOn = false;
+#else
 bool g_textImagesOn = true;
+#endif
 QCache<TextImageKey, TextImage>* g_textImages = nullptr;
 
 QCache<TextImageKey, TextImage>& textImages() {
