@@ -67,10 +67,11 @@ QString fromCp932(const QByteArray& bytes) {
   if (isAscii(bytes) && asciiIsIdentity()) return QString::fromLatin1(bytes);
 #ifdef Q_OS_WIN
   return decode932(bytes);
-#endif
+#else
   QStringDecoder decoder("Shift_JIS");
   if (!decoder.isValid()) return QString::fromLatin1(bytes);
   return decoder.decode(bytes);
+#endif
 }
 
 QString fromCp932(const char* bytes) { return fromCp932(QByteArray(bytes)); }
@@ -86,8 +87,9 @@ QByteArray toCp932(const QString& text) {
   if (ascii && asciiIsIdentity()) return text.toLatin1();
 #ifdef Q_OS_WIN
   return encode932(text);
-#endif
+#else
   QStringEncoder encoder("Shift_JIS");
   if (!encoder.isValid()) return text.toLatin1();
   return encoder.encode(text);
+#endif
 }

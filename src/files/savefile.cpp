@@ -22,15 +22,18 @@ bool nameSurvivesEncoding(const QString& path) {
 }
 
 #ifdef Q_OS_WIN
-// CON, PRN, AUX, NUL, COM1-9 and LPT1-9, with any extension, name devices in every folder.
-bool isReservedDeviceName(const QString& fileName) {
-  const QString base = fileName.section(QLatin1Char('.'), 0, 0).trimmed().toUpper();
+// CON, PRN, AUX, NUL, COM1-9 and LPT1-9, with any extension, name devices in every folder. The
+// device's name, or nothing when the file name names none.
+QString reservedDeviceName(const QString& fileName) {
+  const QString base = fileName.section(QLatin1Char('.'), 0, 0).trimmed();
+  const QString upper = base.toUpper();
   static const QStringList plain{QStringLiteral("CON"), QStringLiteral("PRN"),
                                  QStringLiteral("AUX"), QStringLiteral("NUL")};
-  if (plain.contains(base)) return true;
-  return base.size() == 4 &&
-         (base.startsWith(QLatin1String("COM")) || base.startsWith(QLatin1String("LPT"))) &&
-         base.at(3) >= QLatin1Char('1') && base.at(3) <= QLatin1Char('9');
+  const bool numbered =
+      upper.size() == 4 &&
+      (upper.startsWith(QLatin1String("COM")) || upper.startsWith(QLatin1String("LPT"))) &&
+      upper.at(3) >= QLatin1Char('1') && upper.at(3) <= QLatin1Char('9');
+  return plain.contains(upper) || numbered ? base : QString();
 }
 #endif
 
@@ -38,7 +41,7 @@ bool isReservedDeviceName(const QString& fileName) {
 bool isSpecialFile(const QFileInfo& info) {
 #ifdef Q_OS_WIN
   // A device name is written straight to the device, never through a temporary file beside it.
-  if (isReservedDeviceName(info.fileName())) return true;
+  if (!reservedDeviceName(info.fileName()).isEmpty()) return true;
 #endif
   return info.exists() && !info.isFile() && !info.isDir();
 }
@@ -64,9 +67,8 @@ bool SafeFileWriter::open() {
   // A read-only file is not replaced behind the user's back: renaming over it would succeed.
   if (info.isFile() && !info.isWritable()) return false;
   // A device name means the device itself, whatever folder it was given in.
-  if (isReservedDeviceName(info.fileName()))
-    target_.setFileName(QStringLiteral("\\\\.\\") +
-                        info.fileName().section(QLatin1Char('.'), 0, 0).trimmed());
+  if (const QString device = reservedDeviceName(info.fileName()); !device.isEmpty())
+    target_.setFileName(QStringLiteral("\\\\.\\") + device);
 #endif
   if (isSpecialFile(info)) {
     if (!target_.open(QIODevice::WriteOnly)) return false;
