@@ -68,10 +68,6 @@ constexpr int kDefaultTreeWidth = 200;  // the stored tree width's default
 constexpr int kStatusFirstPanelMinimum = 100;
 constexpr uint8_t kFlagABits = DestinationOptions::kMarineBit;
 
-QString sectionString(cmcGTex& text, const char* name, int line = 0) {
-  return fromCp932(text.getLine(name, line));
-}
-
 // The status bar's two panels: the second is as wide as the bar is high, the first takes the
 // rest (at least 100 pixels). The notes beside them (the port, the version) give their room to
 // the first panel whenever its text would be cut otherwise: what was just said matters more than
@@ -153,10 +149,11 @@ cuiMain::cuiMain(const AppObjects& objects, AppSeams seams)
       prompter_(seams_.prompter ? seams_.prompter : &guiPrompter_),
       chooser_(seams_.chooser ? seams_.chooser : &qtChooser_),
       workspace_(WorkspaceSetup{prompter_, objects.text, this, objects.settings, objects.bus}),
-      widths_(*objects.settings, *objects.text) {
+      widths_(*objects.settings, *objects.text),
+      cloneSession_(workspace_, *objects.settings, *this) {
   indEnviron& env = *objects_.settings;
   // The document starts at the stored destination and radio options.
-  workspace_.document().setOptionBits(storedOptionBits());
+  workspace_.document().setOptionBits(cloneSession_.storedOptionBits());
   workspace_.document().setDestination(env.destinationCode());
   QString directory = env.currentDirectory();
   if (directory.isEmpty())
@@ -190,7 +187,7 @@ cuiMain::cuiMain(const AppObjects& objects, AppSeams seams)
 
   cloneMan_ = std::make_unique<indCloneMan>(env, *objects_.text, *prompter_, objects_.bus,
                                             std::move(seams_.serialDevice));
-  cloneCommands_ = std::make_unique<CloneCommands>(*cloneMan_, *this, *prompter_, *objects_.text);
+  cloneCommands_ = std::make_unique<CloneCommands>(*cloneMan_, cloneSession_, *prompter_, *objects_.text);
 
   formats_ = regionalFormats(systemRegion());
   versions_ = readVersionTexts(*objects_.text, programDirectory());
@@ -231,7 +228,7 @@ QString cuiMain::programDirectory() const {
 void cuiMain::start(const QString& fileArgument) {
   form_ = std::make_unique<TForm1>();
   TForm1& form = *form_;
-  form.setWindowTitle(sectionString(*objects_.text, "GI_Sys_AppTitle"));
+  form.setWindowTitle(objects_.text->lineText("GI_Sys_AppTitle"));
   {
     cmcCellObj cell;
     workspace_.parser().parseCell(cell, objects_.text->getLine("GI_Form_Main_BasicCell", 0), nullptr, nullptr);
@@ -428,7 +425,7 @@ void cuiMain::openQueuedFiles() {
   if (!handOverNotice_.isEmpty()) {
     const QString notice = handOverNotice_;
     handOverNotice_.clear();
-    prompter_->inform(sectionString(*objects_.text, "GI_Sys_AppTitle"), notice,
+    prompter_->inform(objects_.text->lineText("GI_Sys_AppTitle"), notice,
                       PromptIcon::Warning);
     return;
   }
@@ -699,7 +696,7 @@ void cuiMain::onEvent(const cmcEvent& event) {
       QTimer::singleShot(0, this, [this] { openQueuedFiles(); });
       break;
     case ev::kDestinationCheck:
-      runDestinationCheck(*this, int(event.a), cloneInfo_);
+      cloneSession_.runDestinationCheck(int(event.a));
       break;
     case ev::kResetToDefaultImage:
       if (!mainWindowVisible()) workspace_.document().resetToDefault();
@@ -769,7 +766,7 @@ void cuiMain::openRecentFile(int position) {
   if (!QFileInfo::exists(path)) {
     // A file moved or deleted since: say which, and offer to drop it rather than fail each time.
     PromptMessage m;
-    m.caption = sectionString(*objects_.text, "GI_Sys_AppTitle");
+    m.caption = objects_.text->lineText("GI_Sys_AppTitle");
     m.text = messageText(*objects_.text, "GI_Mess_FileErr_Headline") + QStringLiteral("\n\n") +
              messageText(*objects_.text, "GI_Mess_FileErr_FileOpen") +
              QStringLiteral("\n\n%1\n\nThis file no longer exists. Remove it from the list of "
@@ -945,19 +942,13 @@ void cuiMain::cloneFinished(const CloneOutcome& outcome, bool information) {
     enableMainForm();
 }
 
-bool cuiMain::verifyAfterWrite() const { return objects_.settings->verifyAfterWrite(); }
-
 void cuiMain::verifyFinished(const VerifyReport& report) { reportVerify(*this, report); }
 
 void cuiMain::endCellEditing() { objects_.bus->send(ev::kCommitEditor); }
 
 bool cuiMain::savePrompt() { return workspace_.files().savePrompt(false) != PromptAnswer::Cancel; }
 
-bool cuiMain::imageAcceptable(const cmcEeprom& image) { return validateImage(image, true); }
-
-void cuiMain::takeOverClonedImage(const cmcEeprom& image, uint8_t optionBitsBefore) {
-  const QString previousFile = workspace_.document().currentFile();
-  workspace_.document().takeOver(image, QString(), true);
+void cuiMain::clonedImageTakenOver(uint8_t optionBitsBefore, const QString& previousFile) {
   undo_->clear();
   takeOverLoadedImage();
   if ((optionBitsBefore ^ optionBits()) & kFlagABits) buildModelDisplay();
@@ -970,63 +961,27 @@ void cuiMain::refreshViews() {
   updateTitle();
 }
 
-CloneApplication::SettingProblems cuiMain::countSettingProblems() {
+std::optional<CloneApplication::SettingProblems> cuiMain::countSettingProblems() {
   const WarningCheckResult r = runWarningCheckOnTree();
-  return {r.errors, r.warnings, treePageNames(*objects_.text, r.errorPages),
-          treePageNames(*objects_.text, r.warningPages)};
+  return CloneApplication::SettingProblems{r.errors, r.warnings,
+                                           treePageNames(*objects_.text, r.errorPages),
+                                           treePageNames(*objects_.text, r.warningPages)};
 }
 
-void cuiMain::restoreDestination(int code, uint8_t bits) {
-  const bool changed = code != workspace_.document().destination() || bits != optionBits();
-  if (code != workspace_.document().destination()) workspace_.document().setDestination(code);
-  objects_.settings->setDestinationCode(code);
-  setStoredOptionBits(bits);
+void cuiMain::destinationRestored() {
   // A run that failed after switching the destination: the tree and sheet go back with it.
-  if (changed && form_) {
-    buildModelDisplay();
-    afterDocumentReplaced();
-  }
+  if (!form_) return;
+  buildModelDisplay();
+  afterDocumentReplaced();
 }
 
-void cuiMain::setCloneInformation(const QByteArray& info) {
-  cloneInfo_ = info;
-  if (info.size() == CloneInfo::kSize) {
-    CloneInfo ci;
-    std::copy_n(reinterpret_cast<const uint8_t*>(info.constData()), CloneInfo::kSize,
-                ci.bytes.begin());
-    workspace_.document().setCloneInfo(ci);
-  }
-}
-
-void cuiMain::destinationCheck(int flags) { objects_.bus->send(ev::kDestinationCheck, flags); }
-
-int cuiMain::storedDestination() const { return objects_.settings->destinationCode(); }
-
-uint8_t cuiMain::storedOptionBits() const {
-  const indEnviron& env = *objects_.settings;
-  return uint8_t((env.flagA() ? DestinationOptions::kMarineBit : 0) | (env.flagB() ? 0x04 : 0) |
-                 (env.flagC() ? 0x01 : 0) | (env.flagD() ? 0x02 : 0));
-}
-
-void cuiMain::setStoredOptionBits(uint8_t bits) {
-  objects_.settings->setFlags(bits & DestinationOptions::kMarineBit, bits & 0x04, bits & 0x01,
-                              bits & 0x02);
-  workspace_.document().setOptionBits(bits);
-}
-
-bool cuiMain::askChangeModel(bool promptOnly) {
-  if (!askChangeModelQuestion(*prompter_, *objects_.text)) return false;
-  if (promptOnly) return true;
-  if (workspace_.files().savePrompt(false) == PromptAnswer::Cancel) return false;
-  if (!(workspace_.document().isUntitled() && !workspace_.document().isModified())) workspace_.document().setModified();
-  workspace_.document().setCurrentFile(QString());
-  workspace_.document().clipboard().clear();
+// Raised on the bus, where the window's own handler runs it.
+bool cuiMain::raiseDestinationCheck(int flags) {
+  objects_.bus->send(ev::kDestinationCheck, flags);
   return true;
 }
 
-void cuiMain::changeDestination(int code, bool confirmed) {
-  objects_.settings->setDestinationCode(code);
-  workspace_.document().changeDestination(workspace_.document().working(), code, confirmed, mainWindowVisible());
+void cuiMain::destinationChanged() {
   undo_->clear();
   buildModelDisplay();
   afterDocumentReplaced();
@@ -1046,7 +1001,7 @@ void cuiMain::showCloneInformation() {
                                               Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
   dialog->setObjectName(QStringLiteral("cuiInformation"));
   dialog->setAttribute(Qt::WA_DeleteOnClose);
-  dialog->setWindowTitle(sectionString(*objects_.text, "GI_Sys_AppTitle"));
+  dialog->setWindowTitle(objects_.text->lineText("GI_Sys_AppTitle"));
   {
     CellFont font = workspace_.parser().newFont();
     workspace_.parser().parseFont(objects_.text->getLine("CellModel_BasicDialog", 0), font);
@@ -1066,7 +1021,7 @@ void cuiMain::showCloneInformation() {
   grid->setFixedSize(grid->sizeHint());
   sheet->setFixedSize(sheet->sizeHint());
   panelLayout->addWidget(sheet);
-  auto* ok = new QPushButton(sectionString(*objects_.text, "GI_AppInd_Button_OkCancel"), dialog);
+  auto* ok = new QPushButton(objects_.text->lineText("GI_AppInd_Button_OkCancel"), dialog);
   ok->setDefault(true);
   ok->setAutoDefault(true);
   connect(ok, &QPushButton::clicked, dialog, &QDialog::reject);
@@ -1097,7 +1052,7 @@ void cuiMain::about() {
                                               Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
   dialog->setObjectName(QStringLiteral("AboutDialog"));
   dialog->setAttribute(Qt::WA_DeleteOnClose);
-  dialog->setWindowTitle(sectionString(*objects_.text, "GI_App_About_Caption"));
+  dialog->setWindowTitle(objects_.text->lineText("GI_App_About_Caption"));
   {
     CellFont font = workspace_.parser().newFont();
     workspace_.parser().parseFont(objects_.text->getLine("CellModel_BasicDialog", 0), font);
@@ -1124,7 +1079,7 @@ void cuiMain::about() {
   // all round.
   label->move(kIcon / 2 + kIcon * 3 / 2, kIcon / 2);
 
-  auto* ok = new QPushButton(sectionString(*objects_.text, "GI_App_About_Button"), dialog);
+  auto* ok = new QPushButton(objects_.text->lineText("GI_App_About_Button"), dialog);
   ok->setDefault(true);
   ok->setAutoDefault(true);
   ok->resize(kIcon * 5 / 2, ok->sizeHint().height());

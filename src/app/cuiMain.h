@@ -9,6 +9,7 @@
 #include <functional>
 #include <list>
 #include <memory>
+#include <optional>
 
 #include "app/GuiPrompter.h"
 #include "app/ImageLists.h"
@@ -19,6 +20,7 @@
 #include "clone/clonecommands.h"
 #include "model/appcommands.h"
 #include "model/version.h"
+#include "session/CloneSession.h"
 #include "session/Workspace.h"
 #include "sheet/ui/ScreenMeasure.h"
 #include "sheet/ui/SheetWidthStore.h"
@@ -74,10 +76,7 @@ struct SheetRecord {
 // The application object behind the main window (model-independent part): the document and
 // its commands, the window's parts, the sheet shown and the sheets seen, command routing through
 // the field catalogue, and the application events.
-class cuiMain : public QObject,
-                public AppCommands,
-                public CloneApplication,
-                public DestinationCheckHost {
+class cuiMain : public QObject, public AppCommands, public CloneFrontEnd {
   Q_OBJECT
 
  public:
@@ -190,35 +189,24 @@ class cuiMain : public QObject,
   void dataChanged() override;
   void refreshStatus() override {}
 
-  // --- CloneApplication ---------------------------------------------------------------------
+  // --- CloneFrontEnd: the window's part around the clone commands ------------------------
   bool mainWindowShown() const override { return mainWindowVisible(); }
   void endCellEditing() override;
-  cmcEeprom& workingImage() override { return workspace_.document().working(); }
-  bool isModified() override { return workspace_.document().isModified(); }
   bool savePrompt() override;
-  bool imageAcceptable(const cmcEeprom& image) override;
-  void takeOverClonedImage(const cmcEeprom& image, uint8_t optionBitsBefore) override;
   void refreshViews() override;
-  SettingProblems countSettingProblems() override;
-  void normaliseImage(cmcEeprom& image) override { workspace_.document().conform(image); }
-  void repairChannels(cmcEeprom& image) override { workspace_.document().repair(image); }
-  bool verifyAfterWrite() const override;
-  void verifyFinished(const VerifyReport& report) override;
-  int destination() const override { return workspace_.document().destination(); }
-  uint8_t optionBits() const override { return workspace_.document().options().optionBits(); }
-  void restoreDestination(int code, uint8_t optionBits) override;
-  void setCloneInformation(const QByteArray& info) override;
-  void destinationCheck(int flags) override;
-  void showCloneInformation() override;
-
-  // --- DestinationCheckHost -----------------------------------------------------------------
-  int storedDestination() const override;
-  uint8_t storedOptionBits() const override;
-  void setStoredOptionBits(uint8_t bits) override;
-  bool askChangeModel(bool promptOnly) override;
-  void changeDestination(int code, bool confirmed) override;
+  std::optional<CloneApplication::SettingProblems> countSettingProblems() override;
+  void clonedImageTakenOver(uint8_t optionBitsBefore, const QString& previousFile) override;
+  void destinationChanged() override;
+  void destinationRestored() override;
   void optionFlagAChanged() override;
-  void applyFrequencyRanges() override {}
+  void verifyFinished(const VerifyReport& report) override;
+  void showCloneInformation() override;
+  bool raiseDestinationCheck(int flags) override;
+
+  // The application's answers to the clone commands, over this window's workspace.
+  CloneSession& cloneSession() { return cloneSession_; }
+  int destination() const { return workspace_.document().destination(); }
+  uint8_t optionBits() const { return workspace_.document().options().optionBits(); }
 
   // The clone manager and its commands (tests drive them against a simulated transceiver).
   indCloneMan& cloneManager() { return *cloneMan_; }
@@ -266,8 +254,8 @@ class cuiMain : public QObject,
   SettingsWidthStore widths_;
   std::unique_ptr<DocumentUndo> undo_;
   std::unique_ptr<indCloneMan> cloneMan_;
+  CloneSession cloneSession_;
   std::unique_ptr<CloneCommands> cloneCommands_;
-  QByteArray cloneInfo_;
 
   std::unique_ptr<TForm1> form_;
   ImageLists images_;

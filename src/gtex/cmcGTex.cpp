@@ -99,6 +99,8 @@ int cmcGTex::indexPositionOf(const char* name) const {
 
 bool cmcGTex::hasSection(const char* name) { return lines_ && find(name) != nullptr; }
 
+QString cmcGTex::lineText(const char* name, int n) { return fromCp932(getLine(name, n)); }
+
 QByteArray cmcGTex::getLine(const char* name, int n) {
   SectionEntry* entry = lines_ ? find(name) : nullptr;
   if (!entry || n < 0) notFound(name);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 #include <forward_list>
 
 // Reader over one resource text: an array of code page 932 lines in which a line "#<name>"
@@ -27,6 +28,8 @@ class cmcGTex {
   // a section's content are the lines that follow it ("#" or the next header).
   QByteArray getLine(const char* name, int n);
   QByteArray getValue(const char* name) { return getLine(name, 0); }
+  // The same line as text to show (the resource text is code page 932).
+  QString lineText(const char* name, int n = 0);
   // The section's lines joined with "\n", up to the first non-empty line beginning with '#'.
   QByteArray getSectionText(const char* name);
   bool hasSection(const char* name);

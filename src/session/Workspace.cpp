@@ -23,7 +23,8 @@ QByteArray CatalogueCellTexts::cellText(const SheetModel& sheet, int column, int
 }
 
 Workspace::Workspace(const WorkspaceSetup& setup)
-    : text_(setup.text ? setup.text : embeddedMainText(ownText_)),
+    : prompter_(*setup.prompter),
+      text_(setup.text ? setup.text : embeddedMainText(ownText_)),
       parser_(*text_),
       lists_(*text_),
       document_(factoryImage, text_),

@@ -47,6 +47,7 @@ class Workspace {
   Workspace& operator=(const Workspace&) = delete;
 
   cmcGTex& text() { return *text_; }
+  Prompter& prompter() { return prompter_; }
   cmcCellParser& parser() { return parser_; }
   cmcFCache& lists() { return lists_; }
   Document& document() { return document_; }
@@ -57,6 +58,7 @@ class Workspace {
   SheetTextProvider& cellTexts() { return *cellTexts_; }
 
  private:
+  Prompter& prompter_;
   std::unique_ptr<cmcGTex> ownText_;
   cmcGTex* text_;
   cmcCellParser parser_;

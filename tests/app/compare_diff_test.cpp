@@ -159,7 +159,7 @@ TEST_F(CompareWindow, AfterACloneReadTheStatusBarOffersTheComparisonWithTheFile)
   view.load(kKindConventional, 0);
   view.frequency = 147000000;
   view.commit();
-  app->takeOverClonedImage(read, app->optionBits());
+  app->cloneSession().takeOverClonedImage(read, app->optionBits());
   EXPECT_TRUE(app->document().isUntitled());
   ASSERT_NE(offer(), nullptr);
   EXPECT_EQ(offer()->text(), "Compare with a.qev...");
@@ -178,7 +178,7 @@ TEST_F(CompareWindow, AfterACloneReadTheStatusBarOffersTheComparisonWithTheFile)
   EXPECT_EQ(offer(), nullptr);
 
   // A read over an untitled document has nothing to compare with.
-  app->takeOverClonedImage(read, app->optionBits());
+  app->cloneSession().takeOverClonedImage(read, app->optionBits());
   EXPECT_EQ(offer(), nullptr);
 }
 

@@ -53,7 +53,8 @@ TEST(ModelDisplay, RootNodeKeepsTheModelNameWhenTheTreeIsRebuilt) {
     auto rootText = [&] { return app.tree()->control()->topLevelItem(0)->text(0); };
     ASSERT_EQ(rootText(), "Osprel");
 
-    app.changeDestination(1, true);  // a destination switch, as after a clone identification
+    // A destination switch, as after a clone identification.
+    app.cloneSession().changeDestination(1, true);
     EXPECT_EQ(rootText(), "Osprel");
     app.optionFlagAChanged();
     EXPECT_EQ(rootText(), "Osprel");

@@ -26,9 +26,10 @@
 #include "model/destinations.h"
 #include "model/document.h"
 #include "files/rawnames.h"
-#include "resources/embedded_text.h"
 #include "resources/factory/factory_images.h"
 #include "savesignals.h"
+#include "session/CloneSession.h"
+#include "session/Workspace.h"
 #include "sheet/core/ImageCompare.h"
 
 namespace {
@@ -124,23 +125,25 @@ class ProgressBar {
   bool drawn_ = false;
 };
 
-// Everything a clone command works with: the settings, the resource text, the document, the
-// field catalogue for the setting check, the clone manager and the commands on top.
-class CliClone : public CloneApplication, public DestinationCheckHost {
+// Everything a clone command works with: the settings, the workspace (resource text, document,
+// field catalogue for the setting check), the application's clone rules, the clone manager and
+// the commands on top. The tool's own part is the progress bar and the verify report.
+class CliClone : public CloneFrontEnd {
  public:
   explicit CliClone(const Options& o)
       : env_(kCliMutexName, QString::fromLatin1(indEnviron::kKeyPath), QString(), QStringList(),
              ScreenSize{}, EnvironPlace{o.settingsDir, o.settingsDir}),
         prompter_(o.yes),
-        document_(&factoryImage, (loadText(text_), &text_)),
-        catalogue_(CatalogueServices{&document_, &text_, nullptr, &prompter_, nullptr, nullptr}),
-        manager_(env_, text_, prompter_, &bus_),
-        commands_(manager_, *this, prompter_, text_) {
-    document_.setDestination(env_.destinationCode());
-    document_.setOptionBits(storedOptionBits());
-    document_.newDocument();
+        workspace_(WorkspaceSetup{&prompter_}),
+        session_(workspace_, env_, *this),
+        manager_(env_, workspace_.text(), prompter_, &bus_),
+        commands_(manager_, session_, prompter_, workspace_.text()) {
+    Document& document = workspace_.document();
+    document.setDestination(env_.destinationCode());
+    document.setOptionBits(session_.storedOptionBits());
+    document.newDocument();
     if (!o.port.isEmpty()) manager_.SetPortName(o.port);
-    verify_ = o.verify.value_or(env_.verifyAfterWrite());
+    session_.setVerifyAfterWrite(o.verify);
     manager_.SetProgress([this](int done, int total) { bar_.show(done, total); });
   }
 
@@ -157,34 +160,12 @@ class CliClone : public CloneApplication, public DestinationCheckHost {
     return *outcome;
   }
 
-  Document& document() { return document_; }
-  indEnviron& settings() { return env_; }
-  CliPrompter& prompter() { return prompter_; }
-  cmcGTex& text() { return text_; }
-  const QByteArray& cloneInformation() const { return info_; }
+  Document& document() { return workspace_.document(); }
+  FileCommands& files() { return workspace_.files(); }
+  const QByteArray& cloneInformation() const { return session_.cloneInformation(); }
   // A destination switch made by an opened file is kept in the settings.
-  void adoptDocumentDestination() { env_.setDestinationCode(document_.destination()); }
+  void adoptDocumentDestination() { env_.setDestinationCode(document().destination()); }
 
-  // CloneApplication
-  bool mainWindowShown() const override { return true; }
-  void endCellEditing() override {}
-  cmcEeprom& workingImage() override { return document_.working(); }
-  bool isModified() override { return document_.isModified(); }
-  bool savePrompt() override { return true; }  // the tool never holds unsaved changes
-  bool imageAcceptable(const cmcEeprom& image) override { return validateImage(image, true); }
-  void takeOverClonedImage(const cmcEeprom& image, uint8_t) override {
-    document_.takeOver(image, QString(), true);
-  }
-  void refreshViews() override {}
-  void updateTitle() override {}
-  SettingProblems countSettingProblems() override {
-    const WarningCheckResult r = runWarningCheck(catalogue_, text_);
-    return {r.errors, r.warnings, treePageNames(text_, r.errorPages),
-            treePageNames(text_, r.warningPages)};
-  }
-  void normaliseImage(cmcEeprom& image) override { document_.conform(image); }
-  void repairChannels(cmcEeprom& image) override { document_.repair(image); }
-  bool verifyAfterWrite() const override { return verify_; }
   // Differences go to stdout as `diff` prints them (document first, transceiver second); the
   // summary to stderr.
   void verifyFinished(const VerifyReport& report) override {
@@ -195,10 +176,9 @@ class CliClone : public CloneApplication, public DestinationCheckHost {
       return;
     }
     if (report.kind != VerifyReport::kDifferent) return;
-    cmcCellParser parser(text_);
-    const std::vector<FieldDifference> differences =
-        compareImages(report.written, report.readBack, document_.destination(),
-                      document_.options().optionBits(), factoryImage, text_, parser);
+    const std::vector<FieldDifference> differences = compareImages(
+        report.written, report.readBack, document().destination(),
+        document().options().optionBits(), factoryImage, workspace_.text(), workspace_.parser());
     printFieldDifferences(differences, false);
     std::fflush(stdout);
     const size_t n = differences.size();
@@ -208,60 +188,16 @@ class CliClone : public CloneApplication, public DestinationCheckHost {
           << " from the document (" << bytes << " byte" << (bytes == 1 ? "" : "s") << ")"
           << Qt::endl;
   }
-  int destination() const override { return document_.destination(); }
-  uint8_t optionBits() const override { return document_.options().optionBits(); }
-  void restoreDestination(int code, uint8_t bits) override {
-    if (code != document_.destination()) document_.setDestination(code);
-    env_.setDestinationCode(code);
-    setStoredOptionBits(bits);
-  }
-  void setCloneInformation(const QByteArray& info) override { info_ = info; }
-  void destinationCheck(int flags) override { runDestinationCheck(*this, flags, info_); }
-  void showCloneInformation() override {}
-
-  // DestinationCheckHost
-  int storedDestination() const override { return env_.destinationCode(); }
-  uint8_t storedOptionBits() const override {
-    // Radio option flags A..D are the marine, FM-narrow, receive-expansion and high-power bits.
-    return uint8_t((env_.flagA() ? 0x08 : 0) | (env_.flagB() ? 0x04 : 0) |
-                   (env_.flagC() ? 0x01 : 0) | (env_.flagD() ? 0x02 : 0));
-  }
-  void setStoredOptionBits(uint8_t bits) override {
-    env_.setFlags(bits & 0x08, bits & 0x04, bits & 0x01, bits & 0x02);
-    document_.setOptionBits(bits);
-  }
-  bool askChangeModel(bool promptOnly) override {
-    if (!askChangeModelQuestion(prompter_, text_)) return false;
-    if (promptOnly) return true;
-    if (!(document_.isUntitled() && !document_.isModified())) document_.setModified();
-    document_.setCurrentFile(QString());
-    document_.clipboard().clear();
-    return true;
-  }
-  void changeDestination(int code, bool confirmed) override {
-    env_.setDestinationCode(code);
-    document_.changeDestination(document_.working(), code, confirmed, true);
-  }
-  void optionFlagAChanged() override {}
-  void applyFrequencyRanges() override {}
 
  private:
-  static void loadText(cmcGTex& text) {
-    const EmbeddedText main = mainResourceText();
-    text.setSource(main.lines, main.count);
-  }
-
   indEnviron env_;
   CliPrompter prompter_;
-  cmcGTex text_;
   cmcEvMan bus_;
-  Document document_;
-  FieldCatalogue catalogue_;
+  Workspace workspace_;
+  CloneSession session_;
   indCloneMan manager_;
   CloneCommands commands_;
   ProgressBar bar_;
-  QByteArray info_;
-  bool verify_ = true;
 };
 
 // Timers need an application object; the tool's main may not have made one.
@@ -356,7 +292,7 @@ int cliCloneRead(const QStringList& args) {
   if (!outcome.succeeded()) return exitCodeOf(outcome);
   // Saved as File Save saves (conformed, repaired, through a temporary file that replaces the
   // target only when complete).
-  FileCommands files(clone.document(), clone.prompter(), clone.text());
+  FileCommands& files = clone.files();
   const int saved = [&] {
     SaveSignalGuard guard;
     const int code = files.saveFile(out.path());
@@ -380,7 +316,7 @@ int cliCloneWrite(const QStringList& args) {
 
   // Opened as File Open opens: every check of the file, then the destination question when the
   // file was made for another destination.
-  FileCommands files(clone.document(), clone.prompter(), clone.text());
+  FileCommands& files = clone.files();
   const QString readable = rawnames::readPath(o.files[0]);
   if (readable.isEmpty() || files.openFile(readable) != 0) {
     err() << "kestrin-cli: write: cannot open " << o.files[0] << " (file result "

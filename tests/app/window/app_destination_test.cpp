@@ -32,7 +32,7 @@ TEST(DestinationCheck, AFailedReadAfterASwitchPutsTheTreeBack) {
   ASSERT_NE(rig.app->tree()->findNode(kMarine), nullptr);
   const int destination = rig.app->destination();
   const uint8_t options = rig.app->optionBits();
-  rig.app->setCloneInformation(cloneInfo(2, 0x01));
+  rig.app->cloneSession().setCloneInformation(cloneInfo(2, 0x01));
   rig.prompter.push(PromptAnswer::Ok);
   rig.prompter.push(PromptAnswer::No);
   rig.bus->send(ev::kDestinationCheck, kAdoptOptionFlags | kUpdateDestination);
@@ -40,7 +40,7 @@ TEST(DestinationCheck, AFailedReadAfterASwitchPutsTheTreeBack) {
   ASSERT_EQ(rig.settings->destinationCode(), 2);
   ASSERT_EQ(rig.app->tree()->findNode(kMarine), nullptr);
 
-  rig.app->restoreDestination(destination, options);
+  rig.app->cloneSession().restoreDestination(destination, options);
   rig.settle();
   EXPECT_EQ(rig.settings->destinationCode(), destination);
   EXPECT_NE(rig.app->tree()->findNode(kMarine), nullptr);
@@ -50,7 +50,7 @@ TEST(DestinationCheck, AFailedReadAfterASwitchPutsTheTreeBack) {
 TEST(DestinationCheck, AnotherDestinationConfirmedSwitchesAndLeavesTheDataUntitled) {
   AppRig rig;
   rig.setChannel(3, 146520000);
-  rig.app->setCloneInformation(cloneInfo(2, 0x09));
+  rig.app->cloneSession().setCloneInformation(cloneInfo(2, 0x09));
   rig.prompter.push(PromptAnswer::Ok);  // "Settings don't match with transceiver's version."
   rig.prompter.push(PromptAnswer::No);  // the save prompt: drop the changes
   rig.bus->send(ev::kDestinationCheck, kAdoptOptionFlags | kUpdateDestination);
@@ -68,7 +68,7 @@ TEST(DestinationCheck, AnotherDestinationConfirmedSwitchesAndLeavesTheDataUntitl
 
 TEST(DestinationCheck, DeclinedKeepsTheDestinationAndTheOptions) {
   AppRig rig;
-  rig.app->setCloneInformation(cloneInfo(2, 0x00));
+  rig.app->cloneSession().setCloneInformation(cloneInfo(2, 0x00));
   rig.prompter.push(PromptAnswer::Cancel);
   rig.bus->send(ev::kDestinationCheck, kAdoptOptionFlags | kUpdateDestination);
   EXPECT_EQ(rig.settings->destinationCode(), 0);
@@ -79,7 +79,7 @@ TEST(DestinationCheck, DeclinedKeepsTheDestinationAndTheOptions) {
 TEST(DestinationCheck, SameDestinationAdoptsTheOptionsAndDropsTheMarinePage) {
   AppRig rig;
   ASSERT_NE(rig.app->tree()->findNode("[St_ColCut]GI_Sheet_MarineCH,4"), nullptr);
-  rig.app->setCloneInformation(cloneInfo(0, 0x00));
+  rig.app->cloneSession().setCloneInformation(cloneInfo(0, 0x00));
   rig.bus->send(ev::kDestinationCheck, kAdoptOptionFlags | kUpdateDestination);
   EXPECT_TRUE(rig.prompter.log().empty());
   EXPECT_FALSE(rig.settings->flagA());
@@ -89,7 +89,7 @@ TEST(DestinationCheck, SameDestinationAdoptsTheOptionsAndDropsTheMarinePage) {
 
 TEST(CloneInformation, TheBoxShowsTheSheetOverTheWindowUntilOk) {
   AppRig rig;
-  rig.app->setCloneInformation(cloneInfo(0, 0x0F));
+  rig.app->cloneSession().setCloneInformation(cloneInfo(0, 0x0F));
   rig.app->showCloneInformation();
   QDialog* box = rig.app->informationDialog();
   ASSERT_NE(box, nullptr);
