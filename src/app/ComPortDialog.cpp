@@ -14,12 +14,6 @@
 #include "gtex/cellmarkup.h"
 #include "gtex/cmcGTex.h"
 
-namespace {
-QString line(cmcGTex& text, const char* name, int n = 0) {
-  return fromCp932(text.getLine(name, n));
-}
-}  // namespace
-
 ComPortDialog::ComPortDialog(QWidget* owner, indEnviron& settings, cmcGTex& text,
                              Prompter& prompter)
     : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
@@ -29,7 +23,7 @@ ComPortDialog::ComPortDialog(QWidget* owner, indEnviron& settings, cmcGTex& text
       text_(text),
       prompter_(prompter) {
   setObjectName(QStringLiteral("ComPortDialog"));
-  setWindowTitle(line(text, "GI_AppInd_Opt_ComSel_Caption"));
+  setWindowTitle(text.lineText("GI_AppInd_Opt_ComSel_Caption"));
   {
     cmcCellParser parser(text);
     CellFont font = parser.newFont();
@@ -40,7 +34,7 @@ ComPortDialog::ComPortDialog(QWidget* owner, indEnviron& settings, cmcGTex& text
   const int w = fm.height();  // the text height of "W"
   auto width = [&](const QString& s) { return fm.horizontalAdvance(s); };
 
-  QString notice = line(text, "GI_AppInd_Opt_ComSel_Notice");
+  QString notice = text.lineText("GI_AppInd_Opt_ComSel_Notice");
   if (!portlist::portHint().isEmpty()) notice += QLatin1Char('\n') + portlist::portHint();
   label_ = new QLabel(notice, this);
   label_->setObjectName(QStringLiteral("Notice"));
@@ -58,10 +52,10 @@ ComPortDialog::ComPortDialog(QWidget* owner, indEnviron& settings, cmcGTex& text
   combo_->setGeometry(label_->x() + width(QStringLiteral("WW")),
                       label_->geometry().bottom() + 1 + w / 2, comboWidth, comboHeight);
 
-  const int buttonWidth = width(line(text, "GI_AppInd_Opt_ComSel_SizeOfButtons"));
+  const int buttonWidth = width(text.lineText("GI_AppInd_Opt_ComSel_SizeOfButtons"));
   const int buttonHeight = 2 * fm.height();
-  cancel_ = new QPushButton(line(text, "GI_AppInd_Opt_ComSel_Buttons", 1), this);
-  ok_ = new QPushButton(line(text, "GI_AppInd_Opt_ComSel_Buttons", 0), this);
+  cancel_ = new QPushButton(text.lineText("GI_AppInd_Opt_ComSel_Buttons", 1), this);
+  ok_ = new QPushButton(text.lineText("GI_AppInd_Opt_ComSel_Buttons", 0), this);
   ok_->setDefault(true);
   ok_->setAutoDefault(true);
   const int labelRight = label_->x() + label_->width();
@@ -86,9 +80,9 @@ int ComPortDialog::run() {
 void ComPortDialog::okClicked() {
   const portlist::Choice choice = combo_->choice();
   if (choice.kind == portlist::Choice::kNone) {
-    QString message = line(text_, "GI_AppInd_Opt_ComSel_OutofRange");
+    QString message = text_.lineText("GI_AppInd_Opt_ComSel_OutofRange");
     if (!portlist::portHint().isEmpty()) message += QStringLiteral("\n\n") + portlist::portHint();
-    prompter_.inform(line(text_, "GI_Sys_AppTitle"), message, PromptIcon::Error);
+    prompter_.inform(text_.lineText("GI_Sys_AppTitle"), message, PromptIcon::Error);
     combo_->setFocus();
     if (combo_->lineEdit()) combo_->lineEdit()->selectAll();
     return;

@@ -31,7 +31,7 @@
 
 namespace {
 
-QString appTitle(cuiMain& main) { return fromCp932(main.text().getLine("GI_Sys_AppTitle", 0)); }
+QString appTitle(cuiMain& main) { return main.text().lineText("GI_Sys_AppTitle"); }
 
 // The file to compare with, opened into a workspace of its own as File Open would open it.
 struct OtherDocument {
@@ -144,8 +144,8 @@ CompareDialog* compareWithFile(cuiMain& main, const QString& chosen) {
   QString path = chosen;
   if (path.isEmpty()) {
     FileDialogRequest request;
-    request.defaultExtension = fromCp932(main.text().getLine("GI_Sys_Dialog_FOpen", 0));
-    request.filter = fromCp932(main.text().getLine("GI_Sys_Dialog_FOpen", 1));
+    request.defaultExtension = main.text().lineText("GI_Sys_Dialog_FOpen");
+    request.filter = main.text().lineText("GI_Sys_Dialog_FOpen", 1);
     request.initialDirectory = main.document().currentDirectory();
     request.title = QStringLiteral("Compare with a File");
     path = main.fileChooser().chooseOpenPath(request);

@@ -57,8 +57,8 @@ std::optional<ChannelGroup> currentGroup(cuiMain& app) {
 
 FileDialogRequest channelListDialog(cuiMain& app) {
   FileDialogRequest request;
-  request.defaultExtension = fromCp932(app.text().getLine("GI_Sys_Dialog_FExport", 0));
-  request.filter = fromCp932(app.text().getLine("GI_Sys_Dialog_FExport", 1));
+  request.defaultExtension = app.text().lineText("GI_Sys_Dialog_FExport");
+  request.filter = app.text().lineText("GI_Sys_Dialog_FExport", 1);
   request.initialDirectory = app.document().currentDirectory();
   return request;
 }
@@ -88,7 +88,7 @@ void showImportReport(cuiMain& app, const QString& text) {
   dialog->setObjectName(QStringLiteral("importReport"));
   dialog->setAttribute(Qt::WA_DeleteOnClose);
   dialog->setWindowTitle(
-      QStringLiteral("Import - %1").arg(fromCp932(app.text().getLine("GI_Sys_AppTitle", 0))));
+      QStringLiteral("Import - %1").arg(app.text().lineText("GI_Sys_AppTitle")));
   auto* view = new QPlainTextEdit(text, dialog);
   view->setObjectName(QStringLiteral("importReportText"));
   view->setReadOnly(true);

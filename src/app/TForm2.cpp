@@ -36,10 +36,6 @@ constexpr QSize kImage1{77, 43};
 constexpr QRect kComm{464, 226, 78, 23};
 constexpr QPoint kLabel1{462, 208};
 
-QString line(cmcGTex& text, const char* name, int n = 0) {
-  return fromCp932(text.getLine(name, n));
-}
-
 // The transceiver picture at the image's width, in its own proportions, above the port's label.
 QPixmap transceiverPicture(int width) {
   const QIcon icon(QStringLiteral(":/icons/transceiver.svg"));
@@ -111,9 +107,9 @@ void TForm2::showInitialSetup() {
     parser.parseFont(text.getLine("CellModel_InitialDialog", 0), font);
     setFont(screenFont(font, QWidget::font()));
   }
-  setWindowTitle(line(text, "GI_App_InitialSetup_Form_Caption"));
-  label1_->setText(line(text, "GI_App_InitialSetup_ComPort_Caption"));
-  button2_->setText(line(text, "GI_AppInd_Opt_ComSel_Buttons", 1));
+  setWindowTitle(text.lineText("GI_App_InitialSetup_Form_Caption"));
+  label1_->setText(text.lineText("GI_App_InitialSetup_ComPort_Caption"));
+  button2_->setText(text.lineText("GI_AppInd_Opt_ComSel_Buttons", 1));
   indEnviron& env = app_.settings();
   env.recomputeSetupState();
   if (env.setupState() == indEnviron::kSetupNeeded || env.setupState() == indEnviron::kSetupForced)
@@ -167,9 +163,9 @@ void TForm2::showInitialSetup() {
 void TForm2::Button1Click() {
   const portlist::Choice choice = cbComm_->choice();
   if (choice.kind == portlist::Choice::kNone) {
-    QString message = line(app_.text(), "GI_AppInd_Opt_ComSel_Notice");
+    QString message = app_.text().lineText("GI_AppInd_Opt_ComSel_Notice");
     if (!portlist::portHint().isEmpty()) message += QStringLiteral("\n\n") + portlist::portHint();
-    app_.prompter().inform(line(app_.text(), "GI_Sys_AppTitle"), message, PromptIcon::Error);
+    app_.prompter().inform(app_.text().lineText("GI_Sys_AppTitle"), message, PromptIcon::Error);
     cbComm_->setFocus();
     return;
   }

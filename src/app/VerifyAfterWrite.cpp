@@ -49,7 +49,7 @@ QAction* installVerifyCommand(cuiMain& main, QMenuBar* bar) {
 }
 
 CompareDialog* reportVerify(cuiMain& main, const VerifyReport& report) {
-  const QString title = fromCp932(main.text().getLine("GI_Sys_AppTitle", 0));
+  const QString title = main.text().lineText("GI_Sys_AppTitle");
   if (report.kind == VerifyReport::kEqual) {
     main.bus().send(ev::kStatusText, 0, 0,
                     "Verified: the transceiver's memory holds what was written.");

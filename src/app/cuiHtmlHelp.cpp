@@ -95,14 +95,14 @@ QString cuiHtmlHelp::contentsPath() const {
 }
 
 void cuiHtmlHelp::reportMissing() {
-  QString message = fromCp932(text_.getLine("GI_Sys_HtmlHelp_Error", 0));
+  QString message = text_.lineText("GI_Sys_HtmlHelp_Error");
   message.replace(QStringLiteral("%s"), contentsPath());
-  prompter_.inform(fromCp932(text_.getLine("GI_Sys_AppTitle", 0)), message, PromptIcon::Error);
+  prompter_.inform(text_.lineText("GI_Sys_AppTitle"), message, PromptIcon::Error);
 }
 
 void cuiHtmlHelp::reportNoTopic() {
-  prompter_.inform(fromCp932(text_.getLine("GI_Sys_AppTitle", 0)),
-                   fromCp932(text_.getLine("GI_Sys_HtmlHelp_Error", 1)), PromptIcon::Warning);
+  prompter_.inform(text_.lineText("GI_Sys_AppTitle"),
+                   text_.lineText("GI_Sys_HtmlHelp_Error", 1), PromptIcon::Warning);
 }
 
 int cuiHtmlHelp::showContents() {
@@ -202,7 +202,7 @@ void cuiHtmlHelp::makeHelpWindow() {
   if (helpWindow_) return;
   auto* window = new QWidget(owner_, Qt::Window);
   window->setObjectName(QStringLiteral("HelpWindow"));
-  const QString title = fromCp932(text_.getLine("GI_Sys_AppTitle", 0));
+  const QString title = text_.lineText("GI_Sys_AppTitle");
   window->setWindowTitle(title + QStringLiteral(" Help"));
   window->resize(720, 560);
 

@@ -16,7 +16,7 @@ void indMain::buildModelDisplay() {
   cuiMain::buildModelDisplay();
   if (!tree() || tree()->control()->topLevelItemCount() == 0) return;
   QTreeWidgetItem* root = tree()->control()->topLevelItem(0);
-  root->setText(0, fromCp932(text().getLine("GI_AppInd_Model", 0)));
+  root->setText(0, text().lineText("GI_AppInd_Model"));
   const bool alternative = settings().modelType() != 0;
   root->setIcon(0, ImageLists::at(images().tree, alternative ? kTreeImageRig2 : kTreeImageRig));
   if (form()) {

@@ -140,7 +140,7 @@ QString indCloneMan::MessageFor(int status) const {
   if (status == kCloneOk) return {};
   // A status the program does not know still reaches the user, with the generic text.
   const int line = (status > 0 && status <= kLastStatus) ? status : kCloneStored;
-  QString head = fromCp932(text_.getLine(kHead, line));
+  QString head = text_.lineText(kHead, line);
   if (line == kClonePortError) {
     const QString name = EffectivePortName();
     // The text reads "COM %d": a number, with the device it means where that is not "COM n".
@@ -170,7 +170,7 @@ QString indCloneMan::MessageFor(int status) const {
       break;
   }
   QStringList lines;
-  for (int c : checks) lines << fromCp932(text_.getLine(kCheck, c));
+  for (int c : checks) lines << text_.lineText(kCheck, c);
   QString message = head + QStringLiteral("\n\n") + lines.join(QLatin1Char('\n'));
   // "Cannot access COM n." alone does not tell a missing cable from a missing permission.
   if (line == kClonePortError && !LastOpenError().isEmpty()) message += QStringLiteral("\n\n") + LastOpenError();

@@ -127,8 +127,8 @@ int FileCommands::openDialog() {
   commitEditor();
   if (!chooser_) return kOpenFailed;
   FileDialogRequest request;
-  request.defaultExtension = fromCp932(text_.getLine("GI_Sys_Dialog_FOpen", 0));
-  request.filter = fromCp932(text_.getLine("GI_Sys_Dialog_FOpen", 1));
+  request.defaultExtension = text_.lineText("GI_Sys_Dialog_FOpen");
+  request.filter = text_.lineText("GI_Sys_Dialog_FOpen", 1);
   request.initialDirectory = document_.currentDirectory();
   const QString path = chooser_->chooseOpenPath(request);
   if (path.isEmpty()) {
@@ -225,8 +225,8 @@ int FileCommands::saveAsDialog() {
     return kOpenFailed;
   }
   FileDialogRequest request;
-  request.defaultExtension = fromCp932(text_.getLine("GI_Sys_Dialog_FOpen", 0));
-  request.filter = fromCp932(text_.getLine("GI_Sys_Dialog_FOpen", 1));
+  request.defaultExtension = text_.lineText("GI_Sys_Dialog_FOpen");
+  request.filter = text_.lineText("GI_Sys_Dialog_FOpen", 1);
   request.proposedName = QFileInfo(document_.documentName()).fileName();
   request.initialDirectory = document_.currentDirectory();
   const QString path = chooser_->chooseSavePath(request);

@@ -184,7 +184,7 @@ int FieldCatalogue::Impl::memoryDisplay(Request& r) {
   }
 
   PromptMessage question;
-  question.caption = fromCp932(text.getLine("GI_Sys_AppTitle", 0));
+  question.caption = text.lineText("GI_Sys_AppTitle");
   question.text =
       fromCp932(text.getSectionText(value == kMemoryDispName ? "GI_AppMess_NameDisplay_All_ON"
                                                              : "GI_AppMess_NameDisplay_All_OFF"));

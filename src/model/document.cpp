@@ -12,7 +12,7 @@ namespace {
 
 QString resourceLine(cmcGTex* text, const char* section) {
   if (!text || !text->hasSection(section)) return QString();
-  return fromCp932(text->getLine(section, 0));
+  return text->lineText(section);
 }
 
 }  // namespace

@@ -296,7 +296,7 @@ bool rowEditDisabled(int command, int kind, int index, const cmcClipCh& clipboar
 
 bool confirmLoss(Prompter& prompter, cmcGTex& text, const char* key, const QString& detail) {
   PromptMessage message;
-  message.caption = fromCp932(text.getLine("GI_Sys_AppTitle", 0));
+  message.caption = text.lineText("GI_Sys_AppTitle");
   message.text = fromCp932(text.getSectionText(key));
   if (!detail.isEmpty()) message.text += QStringLiteral("\n\n") + detail;
   message.buttons = PromptButtons::OkCancel;

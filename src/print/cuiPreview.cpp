@@ -26,7 +26,7 @@ namespace {
 
 QString line(cmcGTex& text, const char* key, int n, const char* fallback) {
   if (!text.hasSection(key)) return QString::fromLatin1(fallback);
-  const QString s = fromCp932(text.getLine(key, n));
+  const QString s = text.lineText(key, n);
   return s.startsWith(QLatin1Char('#')) || s.isEmpty() ? QString::fromLatin1(fallback) : s;
 }
 

@@ -25,7 +25,7 @@ namespace {
 
 QString textLine(cmcGTex& text, const char* key, int n, const char* fallback) {
   if (!text.hasSection(key)) return QString::fromLatin1(fallback);
-  const QString s = fromCp932(text.getLine(key, n));
+  const QString s = text.lineText(key, n);
   return s.isEmpty() || s.startsWith(QLatin1Char('#')) ? QString::fromLatin1(fallback) : s;
 }
 
