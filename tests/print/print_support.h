@@ -24,6 +24,7 @@
 #include "resources/embedded_text.h"
 #include "resources/factory/factory_images.h"
 #include "sheet/core/SheetEnvironment.h"
+#include "support/TestWorkspace.h"
 
 // The checks of written PDF files read them with Poppler's command-line tools.
 #define KESTRIN_NEEDS_PDF_TOOLS()                            \
@@ -31,23 +32,12 @@
       QStandardPaths::findExecutable("pdftotext").isEmpty()) \
   GTEST_SKIP() << "needs pdfinfo and pdftotext"
 
-class PrintTest : public ::testing::Test {
+class PrintTest : public ::testing::Test, public TestWorkspace {
  protected:
   PrintTest() {
-    const EmbeddedText main = mainResourceText();
-    text.setSource(main.lines, main.count);
-    doc.setDestination(0);
-    doc.setOptionBits(0x0F);
-    doc.newDocument();
-    CatalogueServices cs;
-    cs.document = &doc;
-    cs.text = &text;
-    cs.prompter = &prompter;
-    catalogue = std::make_unique<FieldCatalogue>(cs);
-    env = std::make_unique<DocumentSheetEnvironment>(doc.options(), &doc.working());
     services.sheet.text = &text;
     services.sheet.parser = &parser;
-    services.sheet.environment = env.get();
+    services.sheet.environment = env;
     services.answer = [this](cmcCellCapsule& r) { catalogue->dispatch(r, false); };
     services.version = "1.00";
   }
@@ -81,12 +71,6 @@ class PrintTest : public ::testing::Test {
     return -1;
   }
 
-  cmcGTex text;
-  cmcCellParser parser{text};
-  Document doc{factoryImage, &text};
-  ScriptedPrompter prompter;
-  std::unique_ptr<FieldCatalogue> catalogue;
-  std::unique_ptr<DocumentSheetEnvironment> env;
   PrintServices services;
   QTemporaryDir dir;
 };

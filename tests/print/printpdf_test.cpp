@@ -101,7 +101,7 @@ TEST_F(PrintTest, PrintPdfWritesEverySheetOfTheTreeWithItsFrame) {
     SheetServices s;
     s.text = &text;
     s.parser = &parser;
-    s.environment = env.get();
+    s.environment = env;
     auto sheet = SheetModel::create(call, s);
     sheet->build();
     if (!sheet->isPrintableForPrintAll()) continue;

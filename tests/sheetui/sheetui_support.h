@@ -19,11 +19,11 @@
 #include "model/ChannelView.h"
 #include "model/catalogue.h"
 #include "model/document.h"
-#include "resources/embedded_text.h"
-#include "resources/factory/factory_images.h"
 #include "sheet/core/SheetEnvironment.h"
 #include "sheet/ui/cuiGrid.h"
 #include "sheet/ui/cuiSheet.h"
+#include "resources/factory/factory_images.h"
+#include "support/TestWorkspace.h"
 
 inline void PrintTo(const QByteArray& bytes, std::ostream* os) {
   *os << '"' << bytes.toStdString() << '"';
@@ -32,26 +32,14 @@ inline void PrintTo(const SheetPos& p, std::ostream* os) {
   *os << "(" << p.column << ", " << p.row << ")";
 }
 
-class SheetUiTest : public ::testing::Test {
+class SheetUiTest : public ::testing::Test, public TestWorkspace {
  protected:
-  SheetUiTest() {
-    const EmbeddedText main = mainResourceText();
-    text.setSource(main.lines, main.count);
-    doc.setDestination(0);
-    doc.setOptionBits(0x0F);
-    doc.newDocument();
-    CatalogueServices cs;
-    cs.document = &doc;
-    cs.text = &text;
-    cs.prompter = &prompter;
-    cs.bus = &bus;
-    catalogue = std::make_unique<FieldCatalogue>(cs);
-    env = std::make_unique<DocumentSheetEnvironment>(doc.options(), &doc.working());
+  SheetUiTest() : TestWorkspace(CatalogueBus::kOwn) {
     ui.sheet.text = &text;
     ui.sheet.parser = &parser;
-    ui.sheet.environment = env.get();
+    ui.sheet.environment = env;
     ui.sheet.bus = &bus;
-    ui.catalogue = catalogue.get();
+    ui.catalogue = catalogue;
     ui.document = &doc;
     ui.prompter = &prompter;
     window.resize(1000, 640);
@@ -96,13 +84,6 @@ class SheetUiTest : public ::testing::Test {
     return grid()->viewport()->grab().toImage();
   }
 
-  cmcGTex text;
-  cmcCellParser parser{text};
-  Document doc{factoryImage, &text};
-  ScriptedPrompter prompter;
-  cmcEvMan bus;
-  std::unique_ptr<FieldCatalogue> catalogue;
-  std::unique_ptr<DocumentSheetEnvironment> env;
   SheetUiServices ui;
   QWidget window;
   cuiSheet* sheet = nullptr;
