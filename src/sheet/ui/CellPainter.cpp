@@ -8,6 +8,7 @@
 #include <QPaintEngine>
 #include <QPainter>
 #include <QPixmap>
+#include <QSet>
 #include <QPolygon>
 #include <QStringList>
 #include <QTextLayout>
@@ -56,13 +57,20 @@ bool g_textImagesOn = false;
 bool g_textImagesOn = true;
 #endif
 QCache<TextImageKey, TextImage>* g_textImages = nullptr;
+// Texts drawn once so far: an image is made at a text's second showing, so that texts shown once
+// (a page seen once) do not pay for making images that are not used again.
+QSet<TextImageKey>* g_seenOnce = nullptr;
+constexpr qsizetype kMaxSeenOnce = 8192;
 
 QCache<TextImageKey, TextImage>& textImages() {
   if (!g_textImages) {
     g_textImages = new QCache<TextImageKey, TextImage>(kTextImageBytes);
+    g_seenOnce = new QSet<TextImageKey>;
     qAddPostRoutine([] {
       delete g_textImages;
       g_textImages = nullptr;
+      delete g_seenOnce;
+      g_seenOnce = nullptr;
     });
   }
   return *g_textImages;
@@ -116,6 +124,7 @@ void CellPainter::setTextImages(bool on) {
 
 void CellPainter::clearTextImages() {
   if (g_textImages) g_textImages->clear();
+  if (g_seenOnce) g_seenOnce->clear();
 }
 
 qsizetype CellPainter::keptTextImages() { return g_textImages ? g_textImages->size() : 0; }
@@ -226,6 +235,12 @@ bool CellPainter::drawLineImage(QPainter& p, const CachedFont& font, const QStri
   const TextImageKey key{font.id, ratio, ink.rgba(), background.rgba(), text};
   const TextImage* kept = images.object(key);
   if (!kept) {
+    if (!g_seenOnce->contains(key)) {
+      if (g_seenOnce->size() >= kMaxSeenOnce) g_seenOnce->clear();
+      g_seenOnce->insert(key);
+      return false;
+    }
+    g_seenOnce->remove(key);
     // A margin beyond the measured ink: glyphs rasterised at a higher pixel ratio may reach a
     // little further than at the ratio they were measured.
     const QRect rect = extent.ink.adjusted(-2, -2, 2, 2);
