@@ -29,44 +29,12 @@
 #include "model/cmcEeprom.h"
 #include "resources/embedded_text.h"
 #include "sheet/ui/cuiSheet.h"
+#include "support/TestWindow.h"
 
 namespace {
 
-class CompareWindow : public ::testing::Test {
+class CompareWindow : public ::testing::Test, public TestWindow {
  protected:
-  CompareWindow() {
-    const EnvironPlace place{dir.path(), dir.path()};
-    const ScreenSize screen{1400, 900};
-    {
-      indEnviron first(QString::fromLatin1(indEnviron::kMutexName),
-                       QString::fromLatin1(indEnviron::kKeyPath), QString(), {"kestrin"}, screen,
-                       place);
-      first.setDestinationCode(0);
-      first.setFlags(true, false, true, false);
-      first.save();
-    }
-    settings = std::make_unique<indEnviron>(QString::fromLatin1(indEnviron::kMutexName),
-                                            QString::fromLatin1(indEnviron::kKeyPath), QString(),
-                                            QStringList{"kestrin"}, screen, place);
-    const EmbeddedText main = mainResourceText();
-    text.setSource(main.lines, main.count);
-    const EmbeddedText map = helpTopicMapText();
-    help.setSource(map.lines, map.count);
-    AppSeams seams;
-    seams.prompter = &prompter;
-    seams.chooser = &chooser;
-    seams.programDirectory = dir.path();
-    app =
-        std::make_unique<indMain>(AppObjects{settings.get(), &text, &help, &bus}, std::move(seams));
-    app->start();
-    spinUntil([this] { return app->currentSheet() != nullptr; });
-  }
-  ~CompareWindow() override {
-    app.reset();
-    // Sheets closed with deleteLater unsubscribe from the bus when they go: before it does.
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  }
-
   void setFrequency(int index, uint32_t hz) {
     ChannelView view(app->document().working(), app->document().options());
     view.load(kKindConventional, index);
@@ -75,14 +43,6 @@ class CompareWindow : public ::testing::Test {
   }
   QString path(const char* name) const { return dir.filePath(name); }
 
-  QTemporaryDir dir;
-  std::unique_ptr<indEnviron> settings;
-  cmcGTex text;
-  cmcHelpGTex help;
-  cmcEvMan bus;
-  ScriptedPrompter prompter;
-  ScriptedFileChooser chooser;
-  std::unique_ptr<indMain> app;
 };
 
 // Two files that differ in channel 0 and in the call channel: the menu command lists both, and

@@ -34,6 +34,7 @@
 #include "resources/embedded_text.h"
 #include "sheet/ui/DocumentUndo.h"
 #include "sheet/ui/cuiSheet.h"
+#include "support/TestWindow.h"
 
 namespace {
 
@@ -44,47 +45,18 @@ constexpr char kCall[] = "[St_ColCut]GI_Sheet_CallCh,3";
 constexpr char kCommon[] = "[St_Common]GI_Sheet_Common,7";
 constexpr int kLastCallChannel = 206;
 
-class ImportExportWindow : public ::testing::Test {
+class ImportExportWindow : public ::testing::Test, public TestWindow {
  protected:
-  ImportExportWindow() {
-    const EnvironPlace place{dir.path(), dir.path()};
-    const ScreenSize screen{1400, 900};
-    {
-      indEnviron first(QString::fromLatin1(indEnviron::kMutexName),
-                       QString::fromLatin1(indEnviron::kKeyPath), QString(), {"kestrin"}, screen,
-                       place);
-      first.setDestinationCode(0);
-      first.setFlags(true, false, true, false);
-      first.setCurrentDirectory(dir.path());
-      first.save();
-    }
-    settings = std::make_unique<indEnviron>(QString::fromLatin1(indEnviron::kMutexName),
-                                            QString::fromLatin1(indEnviron::kKeyPath), QString(),
-                                            QStringList{"kestrin"}, screen, place);
-    const EmbeddedText main = mainResourceText();
-    text.setSource(main.lines, main.count);
-    const EmbeddedText map = helpTopicMapText();
-    help.setSource(map.lines, map.count);
-    AppSeams seams;
-    seams.prompter = &prompter;
-    seams.chooser = &chooser;
-    seams.programDirectory = dir.path();
-    app =
-        std::make_unique<indMain>(AppObjects{settings.get(), &text, &help, &bus}, std::move(seams));
-    app->start();
-    spinUntil([this] { return app->currentSheet() != nullptr; });
+  ImportExportWindow()
+      : TestWindow([](indEnviron& first, const QString& folder) {
+          first.setCurrentDirectory(folder);
+        }) {
     QDir(dir.path()).mkdir("lists");
     const CsvSeparators s =
         CsvSeparators::resolve(app->formats().decimalSeparator, app->formats().listSeparator);
     list = s.list;
     decimal = s.decimal;
   }
-  ~ImportExportWindow() override {
-    app.reset();
-    // Sheets closed with deleteLater unsubscribe from the bus when they go: before it does.
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  }
-
   void show(const char* call) {
     app->openSheet(call);
     ASSERT_NE(app->currentSheet(), nullptr);
@@ -135,14 +107,6 @@ class ImportExportWindow : public ::testing::Test {
   }
   QString warning(const char* key) { return QString::fromLatin1(text.getSectionText(key)); }
 
-  QTemporaryDir dir;
-  std::unique_ptr<indEnviron> settings;
-  cmcGTex text;
-  cmcHelpGTex help;
-  cmcEvMan bus;
-  ScriptedPrompter prompter;
-  ScriptedFileChooser chooser;
-  std::unique_ptr<indMain> app;
   char list = ',';
   char decimal = '.';
 };
