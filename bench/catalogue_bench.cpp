@@ -8,13 +8,8 @@
 #include <chrono>
 
 #include "base/prompter.h"
-#include "gtex/cmcFCache.h"
-#include "gtex/cmcGTex.h"
-#include "model/catalogue.h"
 #include "model/document.h"
-#include "resources/embedded_text.h"
-#include "resources/factory/factory_images.h"
-#include "sheet/core/SheetEnvironment.h"
+#include "session/Workspace.h"
 #include "sheet/core/SheetModel.h"
 
 namespace {
@@ -22,48 +17,20 @@ namespace {
 constexpr double kFrameMs = 1000.0 / 60.0;
 constexpr double kTargetMs = 5.0;
 
-// The catalogue as the sheet's display-text provider.
-class CatalogueTexts : public SheetTextProvider {
- public:
-  explicit CatalogueTexts(FieldCatalogue& catalogue) : catalogue_(catalogue) {}
-  QByteArray cellText(const SheetModel& sheet, int column, int row) override {
-    cmcCellCapsule request;
-    sheet.fillRequest(request, column, row);
-    catalogue_.dispatch(request, false);
-    return request.resultText;
-  }
-
- private:
-  FieldCatalogue& catalogue_;
-};
-
+// The working set as the program puts it together.
 struct Rig {
   Rig() {
-    const EmbeddedText main = mainResourceText();
-    text.setSource(main.lines, main.count);
     document.setDestination(0);
     document.setOptionBits(0x0F);
     document.newDocument();
-    CatalogueServices s;
-    s.document = &document;
-    s.text = &text;
-    s.lists = &lists;
-    s.prompter = &prompter;
-    catalogue = std::make_unique<FieldCatalogue>(s);
-    texts = std::make_unique<CatalogueTexts>(*catalogue);
-    services.text = &text;
-    services.parser = &parser;
-    services.environment = &environment;
-    services.texts = texts.get();
+    services.text = &workspace.text();
+    services.parser = &workspace.parser();
+    services.environment = &workspace.environment();
+    services.texts = &workspace.cellTexts();
   }
-  cmcGTex text;
-  cmcCellParser parser{text};
-  cmcFCache lists{text};
-  Document document{factoryImage, &text};
   ScriptedPrompter prompter;
-  std::unique_ptr<FieldCatalogue> catalogue;
-  std::unique_ptr<CatalogueTexts> texts;
-  DocumentSheetEnvironment environment{document.options(), &document.working()};
+  Workspace workspace{WorkspaceSetup{&prompter}};
+  Document& document = workspace.document();
   SheetServices services;
 };
 
