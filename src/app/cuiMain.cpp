@@ -165,10 +165,7 @@ cuiMain::cuiMain(const AppObjects& objects, AppSeams seams)
   workspace_.files().setChooser(chooser_);
   FileCommandHooks hooks;
   hooks.closeSheet = [this] { closeSheet(); };
-  hooks.modelDisplayChanged = [this] {
-    if (undo_) undo_->clear();
-    buildModelDisplay();
-  };
+  hooks.modelDisplayChanged = [this] { buildModelDisplay(); };
   hooks.warningCheck = [this] { runWarningCheckOnTree(); };
   hooks.busy = [this](bool busy) { setBusy(busy); };
   hooks.dataChanged = [this] { dataChanged(); };
@@ -749,11 +746,11 @@ void cuiMain::afterDocumentReplaced() {
 // --- file commands ------------------------------------------------------------------------------
 
 void cuiMain::newDocument() {
-  if (workspace_.files().newDocument()) undo_->clear();
+  workspace_.files().newDocument();
 }
 
 void cuiMain::openDocument() {
-  if (workspace_.files().openDialog() == 0) undo_->clear();
+  workspace_.files().openDialog();
 }
 
 void cuiMain::saveDocument() { workspace_.files().saveFile(workspace_.document().currentFile()); }
@@ -949,7 +946,6 @@ void cuiMain::endCellEditing() { objects_.bus->send(ev::kCommitEditor); }
 bool cuiMain::savePrompt() { return workspace_.files().savePrompt(false) != PromptAnswer::Cancel; }
 
 void cuiMain::clonedImageTakenOver(uint8_t optionBitsBefore, const QString& previousFile) {
-  undo_->clear();
   takeOverLoadedImage();
   if ((optionBitsBefore ^ optionBits()) & kFlagABits) buildModelDisplay();
   afterDocumentReplaced();
@@ -982,7 +978,6 @@ bool cuiMain::raiseDestinationCheck(int flags) {
 }
 
 void cuiMain::destinationChanged() {
-  undo_->clear();
   buildModelDisplay();
   afterDocumentReplaced();
 }

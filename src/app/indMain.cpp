@@ -31,9 +31,7 @@ void indMain::takeOverLoadedImage() {
 }
 
 int indMain::openFileByPath(const QString& path) {
-  const int result = files().openFile(path);
-  if (result == 0) undo()->clear();
-  return result;
+  return files().openFile(path);
 }
 
 void indMain::identificationFinished(const CloneOutcome&) {}

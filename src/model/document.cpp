@@ -41,23 +41,31 @@ void Document::changeDestination(cmcEeprom& image, int code, bool confirmed,
     setDestination(code);
     if (!mainWindowVisible) resetToDefault();
   }
-  if (!confirmed) return;
-  if (isUntitled() && !isModified()) {
-    newDocument();
-  } else {
-    conform(image);
+  if (confirmed) {
+    if (isUntitled() && !isModified()) {
+      newDocument();
+    } else {
+      conform(image);
+    }
   }
+  replaced();
 }
 
 void Document::newDocument() {
   working_.assign(default_);
   currentFile_.clear();
   markSaved();
+  replaced();
 }
 
 void Document::resetToDefault() {
   working_.assign(default_);
   markSaved();
+  replaced();
+}
+
+void Document::replaced() {
+  if (replaced_) replaced_();
 }
 
 void Document::takeOver(const cmcEeprom& image, const QString& file, bool modified) {
@@ -73,6 +81,7 @@ void Document::takeOver(const cmcEeprom& image, const QString& file, bool modifi
   } else {
     markSaved();
   }
+  replaced();
 }
 
 void Document::setModified() {

@@ -98,6 +98,10 @@ class Document {
 
   // Called whenever the title may have changed (the file or the modified flag).
   void setTitleListener(std::function<void()> listener) { titleChanged_ = std::move(listener); }
+  // Called when the working image becomes another document's (New, a file or a clone read taken
+  // over, a switch of destination, the factory image put back): the undo history of the old one
+  // ends there.
+  void setReplacedListener(std::function<void()> listener) { replaced_ = std::move(listener); }
 
   // --- the transceiver's clone information (from the last identification) ---------------------
   const CloneInfo& cloneInfo() const { return cloneInfo_; }
@@ -111,6 +115,7 @@ class Document {
 
  private:
   void titleMayHaveChanged();
+  void replaced();
 
   cmcEeprom working_;
   cmcEeprom default_;
@@ -124,4 +129,5 @@ class Document {
   bool unsavedTakeOver_ = false;  // taken over as modified and not saved since
   cmcGTex* text_;
   std::function<void()> titleChanged_;
+  std::function<void()> replaced_;
 };

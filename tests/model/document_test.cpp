@@ -170,4 +170,30 @@ TEST_F(DocumentTest, TakeOverConformsAndSetsNameAndFlag) {
   EXPECT_TRUE(doc.isUntitled());
 }
 
+// The undo history ends where the document is replaced: New, a take-over, a switch of destination
+// (asked for or confirmed) and the factory image put back. An edit or a conform keeps it.
+TEST_F(DocumentTest, TellsWhenItsImageBecomesAnotherDocuments) {
+  int replaced = 0;
+  doc.setReplacedListener([&] { ++replaced; });
+  const struct {
+    const char* what;
+    std::function<void()> act;
+    bool replaces;
+  } cases[] = {
+      {"edit", [&] { setFrequency(doc.working(), 3, 145500000); doc.setModified(); }, false},
+      {"conform", [&] { doc.conform(doc.working()); }, false},
+      {"new", [&] { doc.newDocument(); }, true},
+      {"take over", [&] { doc.takeOver(doc.working(), QString(), true); }, true},
+      {"factory image back", [&] { doc.resetToDefault(); }, true},
+      {"destination asked for", [&] { doc.changeDestination(doc.working(), kEUR_A, false, true); }, true},
+      {"destination confirmed", [&] { doc.changeDestination(doc.working(), 0, true, true); }, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    replaced = 0;
+    c.act();
+    EXPECT_EQ(replaced > 0, c.replaces);
+  }
+}
+
 }  // namespace

@@ -97,9 +97,14 @@ class ImageStep : public QUndoCommand {
 }  // namespace
 
 DocumentUndo::DocumentUndo(Document& document, QObject* parent)
-    : QObject(parent), impl_(new Impl(document)) {}
+    : QObject(parent), impl_(new Impl(document)) {
+  document.setReplacedListener([this] { clear(); });
+}
 
-DocumentUndo::~DocumentUndo() { delete impl_; }
+DocumentUndo::~DocumentUndo() {
+  impl_->document.setReplacedListener(nullptr);
+  delete impl_;
+}
 
 QUndoStack* DocumentUndo::stack() const { return &impl_->stack; }
 

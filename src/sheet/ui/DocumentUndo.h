@@ -21,8 +21,8 @@ class DocumentUndo : public QObject {
   ~DocumentUndo() override;
 
   QUndoStack* stack() const;
-  // New, Open, Clone Read and a destination change start a fresh history. Called while a Change
-  // is open (a menu command dispatched from the grid), that Change records nothing either: its
+  // New, Open, Clone Read and a destination change start a fresh history: the document calls
+  // this when its image is replaced. Called while a Change is open (a menu command dispatched from the grid), that Change records nothing either: its
   // "before" belongs to the old document.
   void clear();
 
