@@ -54,6 +54,7 @@ bool cmcCloneDrv::StartIdentify(Completion callback, void* context) {
   if (!begin(kCloneModeIdentify, std::move(callback), context)) return false;
   speedSearch_ = true;
   speedIndex_ = speedStart_ = transType_;
+  searchStatus_ = kCloneOk;
   return true;
 }
 
@@ -411,6 +412,16 @@ int cmcCloneDrv::action(int& next) {
       }
       next = kEnd;
       if (speedSearch_) {
+        // A failed search reports what the rows together say, not what the last row said: a
+        // row with echo on a cable without echo always ends in "Cannot access COM port." (4),
+        // which would send the user to the port although a row without echo found the port
+        // fine and only the transceiver silent (5), or something answered badly (6 and up).
+        auto rank = [](int status) {
+          return status == kCloneOk ? 0 : status == kCloneEchoError ? 1
+                                        : status == kCloneNoAnswer  ? 2
+                                                                    : 3;
+        };
+        if (rank(result_->status) > rank(searchStatus_)) searchStatus_ = result_->status;
         speedIndex_ = (speedIndex_ + 1) % kSpeedRows;
         if (speedIndex_ != speedStart_) {
           cloneSpeed_ = kSpeedTable[speedIndex_].settings;
@@ -418,6 +429,8 @@ int cmcCloneDrv::action(int& next) {
           // Leftovers of the failed attempt would stand in for the next one's echo and reply.
           clearQueues();
           next = kOpenCloneSpeed;
+        } else if (searchStatus_ != kCloneOk) {
+          result_->status = searchStatus_;
         }
       }
       return kActive;

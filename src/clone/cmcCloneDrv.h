@@ -174,6 +174,8 @@ class cmcCloneDrv {
   bool speedSearch_ = false;
   int speedIndex_ = 0;
   int speedStart_ = 0;
+  // The most telling failure of the rows tried so far (see kFinish).
+  int searchStatus_ = 0;
   cmcBuff receive_;
   cmcBuff echoQueue_;
   FrameAssembler assembler_;

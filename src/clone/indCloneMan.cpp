@@ -174,6 +174,16 @@ QString indCloneMan::MessageFor(int status) const {
   QString message = head + QStringLiteral("\n\n") + lines.join(QLatin1Char('\n'));
   // "Cannot access COM n." alone does not tell a missing cable from a missing permission.
   if (line == kClonePortError && !LastOpenError().isEmpty()) message += QStringLiteral("\n\n") + LastOpenError();
+  // A transfer that began and then fell silent is not a missing transceiver: say how far it came.
+  const bool transfer = mode_ == kCloneModeRead || mode_ == kCloneModeWrite;
+  if (transfer && (line == kCloneNoAnswer || line == kCloneEchoError) && Transferred() > 0 &&
+      TransferTotal() > 0) {
+    message += QStringLiteral(
+                   "\n\nThe transceiver stopped answering after %1 of %2 bytes of the transfer: "
+                   "the cable was disconnected or the transceiver was switched off during it.")
+                   .arg(Transferred())
+                   .arg(TransferTotal());
+  }
   return message;
 }
 

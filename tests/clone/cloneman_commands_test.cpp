@@ -206,6 +206,9 @@ TEST(CloneRead, FailuresLeaveTheImageAndPutTheDestinationBack) {
     EXPECT_EQ(rig.kind(), CloneOutcome::kFailed);
     EXPECT_EQ(rig.outcome->status, c.status);
     EXPECT_EQ(rig.prompter.texts().last(), rig.man.MessageFor(c.status));
+    // Silence after the transfer began is told apart from no transceiver at all.
+    EXPECT_EQ(rig.prompter.texts().last().contains("stopped answering after"),
+              c.status == kCloneNoAnswer);
     EXPECT_EQ(rig.app.takeOvers, 0);
     for (int a = 0; a < 0x3000; a += 97) ASSERT_EQ(rig.app.working.getByte(a), 0x77);
     EXPECT_EQ(rig.app.restores, (std::vector<std::pair<int, uint8_t>>{{3, 0}}));

@@ -188,8 +188,10 @@ struct BuiltInRig {
   QString memoryPath = dir.filePath(QStringLiteral("sim.qev"));
 
   // `speedUp` runs the simulated line that many times faster than the real one.
-  explicit BuiltInRig(int speedUp = 1, SimulatedTransceiver::Config config = {}) {
+  explicit BuiltInRig(int speedUp = 1, SimulatedTransceiver::Config config = {},
+                      bool echoCable = true) {
     SimulatedSerialDevice::Options o;
+    o.echo = echoCable;
     o.memoryPath = memoryPath;
     o.factory = &factoryImage;
     o.transceiver = std::move(config);
@@ -302,3 +304,19 @@ TEST(SimulatedDevice, BusyDeviceSaysAnotherProgramHoldsIt) {
   ::close(master);
 }
 #endif
+
+// A transceiver that answers 3 s late on a cable without echo, searched from the row without
+// echo at 9600: the search ends on a row with echo, whose missing echo used to become "Cannot
+// access COM port." although the port was fine. The user is told the transceiver did not answer.
+TEST(SimulatedDevice, ALateTransceiverIsNoAnswerNotAPortError) {
+  SimulatedTransceiver::Config config;
+  config.faults.replyDelayMs = 3000;
+  BuiltInRig rig(1, config, false);
+  rig.env.setTransType(3);
+  EXPECT_EQ(
+      rig.run([&](indCloneMan::Completion done) { return rig.man.Identify(std::move(done)); }),
+      kCloneNoAnswer);
+  ASSERT_EQ(rig.prompter.texts().size(), 1);
+  EXPECT_TRUE(rig.prompter.texts().first().startsWith("No answer from transceiver."));
+  EXPECT_GE(rig.sim->transceiver().stats().identifications, 1);  // it did hear the request
+}
