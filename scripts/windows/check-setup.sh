@@ -50,6 +50,14 @@ reg_value() {  # reg_value KEY NAME: the data of a registry value, empty when th
   wine reg query "$1" "${which[@]}" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"
 }
 
+installed_folder() {  # installed_folder KEY: the folder an installed-programs entry names
+  local win
+  win=$(reg_value "$1" InstallLocation)
+  [ -n "$win" ] || fail "no installed-programs entry $1"
+  win=$(winepath -u "$win" 2>/dev/null | tr -d '\r')
+  printf '%s' "${win%/}"
+}
+
 step "prefix"
 wineboot -i >/dev/null 2>&1
 wineserver -w
@@ -58,11 +66,8 @@ step "silent install (current user)"
 wine "$setup" /S /CurrentUser
 wineserver -w
 uninst='HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\Uninstall\Kestrin'
-inst_win=$(reg_value "$uninst" InstallLocation)
-[ -n "$inst_win" ] || fail "no installed-programs entry"
-inst=$(winepath -u "$inst_win" 2>/dev/null | tr -d '\r')
-inst=${inst%/}
-[ -f "$inst/kestrin.exe" ] && [ -f "$inst/kestrin-cli.exe" ] || fail "programs not in $inst_win"
+inst=$(installed_folder "$uninst")
+[ -f "$inst/kestrin.exe" ] && [ -f "$inst/kestrin-cli.exe" ] || fail "programs not in $inst"
 [ "$(reg_value "$uninst" DisplayVersion)" = "$version" ] || fail "DisplayVersion"
 [ "$(reg_value "$uninst" Publisher)" = "Zelk Inc." ] || fail "Publisher"
 [ "$(reg_value 'HKEY_CURRENT_USER\Software\Classes\.qev' '(Default)')" = "Zelk.Kestrin.qev" ] || fail ".qev file type"
@@ -171,11 +176,8 @@ step "silent install for all users, and wine start club.qev"
 wine "$setup" /S /AllUsers
 wineserver -w
 uninst_all='HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Uninstall\Kestrin'
-inst_all_win=$(reg_value "$uninst_all" InstallLocation)
-[ -n "$inst_all_win" ] || fail "no installed-programs entry for all users"
-inst_all=$(winepath -u "$inst_all_win" 2>/dev/null | tr -d '\r')
-inst_all=${inst_all%/}
-[ -f "$inst_all/kestrin.exe" ] || fail "kestrin.exe not in $inst_all_win"
+inst_all=$(installed_folder "$uninst_all")
+[ -f "$inst_all/kestrin.exe" ] || fail "kestrin.exe not in $inst_all"
 [ "$(reg_value 'HKEY_LOCAL_MACHINE\Software\Classes\.qev' '(Default)')" = "Zelk.Kestrin.qev" ] ||
   fail ".qev file type for all users"
 wine start /unix "$out/club.qev"
