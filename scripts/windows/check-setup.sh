@@ -19,8 +19,26 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 unset QT_QPA_PLATFORM QT_PLUGIN_PATH WINEPATH
 
-fail() { echo "setup check FAILED: $*" >&2; exit 1; }
-step() { echo "[setup check] $*" >&2; }
+fail() {
+  echo "setup check FAILED: $*" >&2
+  # What was on the screen and what the programs said, so a failure on another machine explains
+  # itself in the log.
+  if [ -n "${DISPLAY:-}" ]; then
+    echo "--- windows on $DISPLAY:" >&2
+    xwininfo -root -tree 2>&1 | grep -E '^ +0x[0-9a-f]+ "' | head -n 40 >&2 || true
+    import -window root "$out/failure.png" 2>/dev/null && echo "--- screen: $out/failure.png" >&2
+  fi
+  for f in "$out"/*.log; do
+    [ -s "$f" ] || continue
+    echo "--- $f:" >&2
+    tail -n 40 "$f" >&2
+  done
+  echo "--- processes:" >&2
+  ps -eo pid,etimes,pcpu,rss,args 2>/dev/null | grep -Ei 'wine|kestrin|Xvfb|openbox|\.exe' | grep -v grep | head -n 30 >&2 || true
+  uptime >&2 || true
+  exit 1
+}
+step() { echo "[setup check] ${SECONDS}s: $*" >&2; }
 
 # A virtual X server of our own, with a window manager, ended with the check.
 pids=()
@@ -29,12 +47,15 @@ cleanup() {
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
 }
 trap cleanup EXIT
-n=90
-while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
-Xvfb ":$n" -screen 0 1400x900x24 -nolisten tcp >/dev/null 2>&1 &
+# Xvfb picks a display number that is free (it tries to listen on each) and writes it down.
+Xvfb -displayfd 3 -screen 0 1400x900x24 -nolisten tcp 3>"$out/xvfb.display" >"$out/xvfb.log" 2>&1 &
 pids+=($!)
+n=
+for _ in $(seq 150); do n=$(tr -dc 0-9 <"$out/xvfb.display"); [ -n "$n" ] && break; sleep 0.2; done
+[ -n "$n" ] || fail "the virtual X server did not start"
 export DISPLAY=":$n"
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.2; done
+for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.2; done
+xdpyinfo >/dev/null 2>&1 || { DISPLAY= fail "the virtual X server $DISPLAY did not start"; }
 openbox >/dev/null 2>&1 &
 pids+=($!)
 
@@ -131,8 +152,10 @@ REGEDIT4
 "Etc Data"=dword:00000000
 REG
 wine regedit /S "$(winepath -w "$out/settings.reg" | tr -d '\r')"
-(cd "$inst" && wine "$inst/kestrin.exe" >"$out/kestrin.log" 2>&1) &
-wait_for 120 window_named ' - Kestrin"' || fail "no Kestrin window"
+(cd "$inst" && WINEDEBUG=err+all,fixme-all wine "$inst/kestrin.exe" >"$out/kestrin.log" 2>&1) &
+# Generous: a fresh prefix on a busy machine is slow to show its first window.
+wait_for 300 window_named ' - Kestrin"' || fail "no Kestrin window"
+step "the main window is up"
 sleep 3
 # The keyboard alone, as a user would: the tree has the focus; Memory CH, open it, channels 0-99.
 main=$(xdotool search --onlyvisible --name ' - Kestrin$' | head -n1)
@@ -153,7 +176,7 @@ open_exe=$(printf '%s' "$open_cmd" | sed -n 's/^"\([^"]*\)" "%1"$/\1/p')
 [ "$(winepath -u "$open_exe" 2>/dev/null | tr -d '\r')" = "$inst/kestrin.exe" ] ||
   fail "open command runs '$open_exe', not the installed kestrin.exe"
 wine "$open_exe" "$(winepath -w "$out/club.qev" | tr -d '\r')" >"$out/open.log" 2>&1 &
-wait_for 60 window_named '"club.qev - Kestrin"' || fail "club.qev did not reach the window"
+wait_for 180 window_named '"club.qev - Kestrin"' || fail "club.qev did not reach the window"
 sleep 2
 import -window root "$out/kestrin-club.png"
 wineserver -k
@@ -181,7 +204,7 @@ inst_all=$(installed_folder "$uninst_all")
 [ "$(reg_value 'HKEY_LOCAL_MACHINE\Software\Classes\.qev' '(Default)')" = "Zelk.Kestrin.qev" ] ||
   fail ".qev file type for all users"
 wine start /unix "$out/club.qev"
-wait_for 60 window_named '"club.qev - Kestrin"' || fail "wine start club.qev did not open it in Kestrin"
+wait_for 180 window_named '"club.qev - Kestrin"' || fail "wine start club.qev did not open it in Kestrin"
 sleep 2
 import -window root "$out/kestrin-start.png"
 wineserver -k
