@@ -112,39 +112,35 @@ void EditMenu::refresh() {
   actions_[SelectAll]->setEnabled(sheet && sheet->canSelectAllRows());
 }
 
+namespace {
+// The slot of QLineEdit, QTextEdit and QPlainTextEdit that carries out a command, if any.
+const char* textSlot(EditMenu::Command command) {
+  switch (command) {
+    case EditMenu::Cut:
+      return "cut";
+    case EditMenu::Copy:
+      return "copy";
+    case EditMenu::Paste:
+      return "paste";
+    case EditMenu::SelectAll:
+      return "selectAll";
+    default:
+      return nullptr;
+  }
+}
+}  // namespace
+
 void EditMenu::run(Command command) {
   if (QWidget* target = textTarget()) {
-    auto* line = qobject_cast<QLineEdit*>(target);
-    auto* edit = qobject_cast<QTextEdit*>(target);
-    auto* plain = qobject_cast<QPlainTextEdit*>(target);
-    switch (command) {
-      case Cut:
-        if (line) line->cut();
-        if (edit) edit->cut();
-        if (plain) plain->cut();
-        break;
-      case Copy:
-        if (line) line->copy();
-        if (edit) edit->copy();
-        if (plain) plain->copy();
-        break;
-      case Paste:
-        if (line) line->paste();
-        if (edit) edit->paste();
-        if (plain) plain->paste();
-        break;
-      case Delete:
-        if (line) line->del();
-        if (edit) edit->textCursor().removeSelectedText();
-        if (plain) plain->textCursor().removeSelectedText();
-        break;
-      case SelectAll:
-        if (line) line->selectAll();
-        if (edit) edit->selectAll();
-        if (plain) plain->selectAll();
-        break;
-      default:
-        break;
+    // A text field in focus takes the command itself: its own slots for the clipboard and
+    // selection, and removal of the selected text for Delete.
+    if (command == Delete) {
+      if (auto* line = qobject_cast<QLineEdit*>(target)) line->del();
+      if (auto* edit = qobject_cast<QTextEdit*>(target)) edit->textCursor().removeSelectedText();
+      if (auto* plain = qobject_cast<QPlainTextEdit*>(target))
+        plain->textCursor().removeSelectedText();
+    } else if (const char* slot = textSlot(command)) {
+      QMetaObject::invokeMethod(target, slot);
     }
     return;
   }
