@@ -15,13 +15,6 @@ cmcGTex* embeddedMainText(std::unique_ptr<cmcGTex>& owner) {
 
 }  // namespace
 
-QByteArray CatalogueCellTexts::cellText(const SheetModel& sheet, int column, int row) {
-  cmcCellCapsule request;
-  sheet.fillRequest(request, column, row);
-  catalogue_.dispatch(request, false);
-  return request.resultText;
-}
-
 Workspace::Workspace(const WorkspaceSetup& setup)
     : prompter_(*setup.prompter),
       text_(setup.text ? setup.text : embeddedMainText(ownText_)),

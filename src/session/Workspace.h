@@ -7,6 +7,7 @@
 #include "gtex/cmcFCache.h"
 #include "model/catalogue.h"
 #include "model/document.h"
+#include "sheet/core/CatalogueCellTexts.h"
 #include "sheet/core/SheetEnvironment.h"
 #include "sheet/core/SheetModel.h"
 
@@ -15,16 +16,6 @@ class cmcEvMan;
 class cmcGTex;
 class indEnviron;
 class Prompter;
-
-// What a linked cell shows: the catalogue's display answer for it.
-class CatalogueCellTexts : public SheetTextProvider {
- public:
-  explicit CatalogueCellTexts(FieldCatalogue& catalogue) : catalogue_(catalogue) {}
-  QByteArray cellText(const SheetModel& sheet, int column, int row) override;
-
- private:
-  FieldCatalogue& catalogue_;
-};
 
 // What a workspace is built over. Only the prompter is required.
 struct WorkspaceSetup {

@@ -12,10 +12,11 @@
 #include <QMouseEvent>
 #include <QPointer>
 #include <QTextEdit>
-#include <QThread>
+#include <QTimer>
 #include <QToolTip>
 #include <QVBoxLayout>
 #include <cstring>
+#include <tuple>
 
 #include "base/cmcEvMan.h"
 #include "base/events.h"
@@ -25,6 +26,8 @@
 #include "model/cmcCellCapsule.h"
 #include "model/marknote.h"
 #include "model/typednote.h"
+#include "sheet/core/CatalogueCellTexts.h"
+#include "sheet/core/SheetSelection.h"
 #include "sheet/ui/CellPainter.h"
 #include "sheet/ui/DocumentUndo.h"
 #include "sheet/ui/ScreenMeasure.h"
@@ -36,22 +39,6 @@
 #include "sheet/ui/cuiPopupMenu.h"
 
 namespace {
-
-// The catalogue's display text of a linked cell, for sizing columns.
-class CatalogueTexts : public SheetTextProvider {
- public:
-  explicit CatalogueTexts(FieldCatalogue* catalogue) : catalogue_(catalogue) {}
-  QByteArray cellText(const SheetModel& sheet, int column, int row) override {
-    if (!catalogue_) return {};
-    cmcCellCapsule req;
-    sheet.fillRequest(req, column, row);
-    catalogue_->dispatch(req, false);
-    return req.resultText;
-  }
-
- private:
-  FieldCatalogue* catalogue_;
-};
 
 // Wraps a change of the working image in one undo step when the document keeps a history.
 class ImageChange {
@@ -75,12 +62,15 @@ struct CurrentCellData {
 // --- Impl ------------------------------------------------------------------------------------
 
 struct cuiSheet::Impl : public GridHandler, public QObject {
-  Impl(cuiSheet* owner, const SheetUiServices& services) : q(owner), ui(services) {}
+  Impl(cuiSheet* owner, const SheetUiServices& services) : q(owner), ui(services) {
+    replayTimer.setSingleShot(true);
+    QObject::connect(&replayTimer, &QTimer::timeout, this, [this] { runReplay(); });
+  }
   ~Impl() override;
 
   cuiSheet* q;
   SheetUiServices ui;
-  std::unique_ptr<CatalogueTexts> ownTexts;
+  std::unique_ptr<CatalogueCellTexts> ownTexts;  // when the caller gives none
   std::unique_ptr<ScreenMeasure> ownMeasure;
   std::unique_ptr<cmcCellParser> ownParser;
   std::unique_ptr<SheetModel> model;
@@ -93,18 +83,13 @@ struct cuiSheet::Impl : public GridHandler, public QObject {
   bool dialog = false;
   DialogOptions dialogOptions;
 
-  // Interaction state.
-  SheetPos current;
-  SheetPos anchor;
-  SheetPos remembered;
+  // Interaction state: the current cell and the marks are the selection model's.
+  std::unique_ptr<SheetSelectionModel> selection;
+  SheetPos current() const { return selection->current(); }
+  bool multiActive() const { return selection->multiActive(); }
   SheetPos lastHover;
   bool mouseDown = false;
   bool shiftHeld = false;
-  bool multiActive = false;
-  // The rows that may hold a mark or a line mark (none while markTop > markBottom): a move looks
-  // at these and at the rows it passes, not at the whole sheet.
-  int markTop = 0;
-  int markBottom = -1;
   bool popupOnHeader = false;
   bool dying = false;
   bool focusInEditor = false;  // the focus went to the in-place editor, not away  // the widget is
@@ -145,19 +130,27 @@ struct cuiSheet::Impl : public GridHandler, public QObject {
   int sendKey(SheetPos pos, int key, int operation = kOpDisplayOrKey, const QByteArray& typed = {});
   void handleResult(SheetPos pos, cmcCellCapsule& req, int result, int replayDepth = 0);
   void repaintRules(const cmcCellObj& cell, int rules);
+  // The key a jump replays on the cell it went to, after a pause that keeps the thread free.
+  struct Replay {
+    SheetPos at;
+    int key = 0;
+    int depth = 0;
+    bool pending = false;
+  } replay;
+  QTimer replayTimer;
+  void runReplay();
+  // Input that arrives during the pause: the replay runs first, so keys keep their order. True
+  // when the event went to the editor the replay opened.
+  bool inputAfterReplay(QEvent* event);
   void chooseInDialog(SheetPos pos);
 
   // --- moving and selecting -----------------------------------------------------------------
   bool selectCell(SheetPos pos, bool forceMenu = false);
   void move(int dx, int dy);
-  SheetPos stepFrom(SheetPos from, int dx, int dy) const;
   void scrollToStartIfNeeded(SheetPos pos);
-  void updateMultiSelection(SheetPos old, SheetPos now);
-  void clearMarks();
   // Back to the current cell alone, repainting what was marked.
   void dropSelection();
-  void refreshLineMarks();
-  void applyRange(const cmcCellCapsule& req);
+  void invalidateCells(const std::vector<SheetPos>& cells);
 
   // --- editor ---------------------------------------------------------------------------------
   void openEditorOn(SheetPos pos, const cmcCellCapsule& req);
@@ -207,12 +200,6 @@ struct cuiSheet::Impl : public GridHandler, public QObject {
   void onEvent(const cmcEvent& event);
   void autoFit(int column);
   void invalidateSelected();
-  // Repaints the cells whose marks differ from `before` (a snapshot of marked and line-marked in
-  // the rows top to bottom, which hold every mark before and after).
-  std::vector<uint8_t> markSnapshot(int top, int bottom) const;
-  void invalidateChangedMarks(const std::vector<uint8_t>& before, int top, int bottom);
-  // Narrows markTop and markBottom to the rows that hold marks, of top to bottom.
-  void findMarkedRows(int top, int bottom);
 };
 
 cuiSheet::Impl::~Impl() = default;
@@ -337,13 +324,13 @@ void cuiSheet::Impl::onEvent(const cmcEvent& event) {
       break;
     }
     case ev::kAskCurrentCell:
-      if (event.mode == cmcEvent::kAsked && current.valid() && !dialog &&
+      if (event.mode == cmcEvent::kAsked && current().valid() && !dialog &&
           (event.a == 0 || event.aAs<QMenu>() == popup)) {
-        askedCell = model->cellAt(current.column, current.row);
-        askedCell.base = model->cellAt(current.column, current.row).base;
+        askedCell = model->cellAt(current().column, current().row);
+        askedCell.base = model->cellAt(current().column, current().row).base;
         askedContext = cmcCellCapsule();
-        makeRequest(askedContext, current);
-        askedContext.cell = &model->cellAt(current.column, current.row);
+        makeRequest(askedContext, current());
+        askedContext.cell = &model->cellAt(current().column, current().row);
         ui.sheet.bus->answer(&askedCell, reinterpret_cast<intptr_t>(&askedContext));
       }
       break;
@@ -363,28 +350,16 @@ void cuiSheet::Impl::makeRequest(cmcCellCapsule& req, SheetPos pos) const {
   req.grid = grid;
   req.editGrid = grid;
   req.sheet = q;
-  if (pos == current) req.marks |= kMarkCurrentCell;
-  if (multiActive) {
+  if (pos == current()) req.marks |= kMarkCurrentCell;
+  if (multiActive()) {
     req.multipleSelection.bits = kMultiSelectActive;
-    const cmcCellObj& here = model->cellAt(pos.column, pos.row);
-    bool any = false;
-    for (int r = std::max(0, markTop); r <= std::min(markBottom, model->rowCount() - 1); ++r) {
-      for (int c = 0; c < model->columnCount(); ++c) {
-        const SheetCell& s = model->cellState(c, r);
-        if (!s.marked || s.cell.link != here.link) continue;
-        if (!any) req.multipleSelection.first = req.multipleSelection.last = s.cell.index;
-        req.multipleSelection.first = std::min(req.multipleSelection.first, s.cell.index);
-        req.multipleSelection.last = std::max(req.multipleSelection.last, s.cell.index);
-        any = true;
-      }
-    }
-    if (!any) req.multipleSelection.first = req.multipleSelection.last = here.index;
+    std::tie(req.multipleSelection.first, req.multipleSelection.last) = selection->indexRange(pos);
   }
   const cmcCellObj* cell = req.cell;
   Impl* self = const_cast<Impl*>(this);  // the callbacks act on the sheet later
   req.repaint = [self, cell](int rules) { self->repaintRules(*cell, rules); };
   req.reopenEditor = [self, pos] {
-    if (pos == self->current) self->sendKey(pos, kKeyEdit);
+    if (pos == self->current()) self->sendKey(pos, kKeyEdit);
   };
 }
 
@@ -426,13 +401,13 @@ void cuiSheet::Impl::handleResult(SheetPos pos, cmcCellCapsule& req, int result,
   if (result == kDispatchListOpened) {
     grid->invalidateCell(pos.column, pos.row);
     // The choice goes to this row alone: so does the selection.
-    if (multiActive) dropSelection();
+    if (multiActive()) dropSelection();
     if (req.popup.kind != kPopupNone) openPopupRequest(pos, req);
   } else if (result == kDispatchOpenEditor) {
     openEditorOn(pos, req);
   }
   // The command dropped the selection (Delete): gone even when the cursor does not move.
-  if (multiActive && !(req.multipleSelection.bits & (kMultiSelectActive | kMultiSelectApplied))) {
+  if (multiActive() && !(req.multipleSelection.bits & (kMultiSelectActive | kMultiSelectApplied))) {
     dropSelection();
   }
   const bool applyMarks = req.multipleSelection.bits & kMultiSelectApplied;
@@ -442,25 +417,42 @@ void cuiSheet::Impl::handleResult(SheetPos pos, cmcCellCapsule& req, int result,
           : SheetPos();
   // The jump first: moving the cursor drops marks, and the range marked is the command's.
   if (target.valid()) selectCell(target);
-  if (applyMarks) applyRange(req);
-  if (req.jump.requested) {
-    if (target.valid()) {
-      if (req.jump.key != kKeyNone && replayDepth < 8) {
-        grid->viewport()->repaint();
-        const int pause = std::max(0, 30 - 6 * replayDepth);
-        if (pause > 0) QThread::msleep(static_cast<unsigned long>(pause));
-        cmcCellCapsule again;
-        makeRequest(again, target);
-        again.key = req.jump.key;
-        int r;
-        {
-          ImageChange change(ui.undo, fieldName(target));
-          r = dispatch(again, true);
-        }
-        handleResult(target, again, r, replayDepth + 1);
-      }
-    }
+  if (applyMarks)
+    invalidateCells(
+        selection->markIndexRange(req.multipleSelection.first, req.multipleSelection.last));
+  if (req.jump.requested && target.valid() && req.jump.key != kKeyNone && replayDepth < 8) {
+    // A short pause first, so that the jump is seen: 30 ms, and 6 ms less for each further one.
+    replay = {target, req.jump.key, replayDepth + 1, true};
+    replayTimer.start(std::max(0, 30 - 6 * replayDepth));
   }
+}
+
+void cuiSheet::Impl::runReplay() {
+  if (!replay.pending) return;
+  replay.pending = false;
+  replayTimer.stop();
+  // The cursor was moved elsewhere meanwhile (a sheet command, not the user's input, which
+  // runs the replay first): the key was meant for the cell the jump went to.
+  if (replay.at != current()) return;
+  cmcCellCapsule again;
+  makeRequest(again, replay.at);
+  again.key = replay.key;
+  int r;
+  {
+    ImageChange change(ui.undo, fieldName(replay.at));
+    r = dispatch(again, true);
+  }
+  handleResult(replay.at, again, r, replay.depth);
+}
+
+bool cuiSheet::Impl::inputAfterReplay(QEvent* event) {
+  if (!replay.pending) return false;
+  runReplay();
+  // The replay may have opened the editor: what was typed after the key goes there, as it
+  // would have without the pause.
+  if (!editorOpen || !event) return false;
+  QCoreApplication::sendEvent(activeEditor(), event);
+  return true;
 }
 
 void cuiSheet::Impl::repaintRules(const cmcCellObj& ref, int rules) {
@@ -489,14 +481,11 @@ void cuiSheet::Impl::repaintRules(const cmcCellObj& ref, int rules) {
 // --- moving and selecting --------------------------------------------------------------------
 
 bool cuiSheet::Impl::selectCell(SheetPos pos, bool forceMenu) {
-  if (!pos.valid() || pos.column >= model->columnCount() || pos.row >= model->rowCount())
-    return false;
-  if (!model->isSelectable(pos.column, pos.row)) return false;
-  if (multiActive && !model->cellState(pos.column, pos.row).inMultiSelectRow) return false;
-  const SheetPos old = current;
+  if (!selection->canSelect(pos)) return false;
+  const SheetPos old = current();
   if (pos != old) {
     if (editorOpen) commitEditor();
-    current = pos;
+    const std::vector<SheetPos> changed = selection->setCurrent(pos, shiftHeld || mouseDown);
     grid->setCurrentCell(pos);
     if (ui.sheet.bus) {
       const cmcCellObj& cell = model->cellAt(pos.column, pos.row);
@@ -507,7 +496,7 @@ bool cuiSheet::Impl::selectCell(SheetPos pos, bool forceMenu) {
       if (old.valid()) grid->invalidateRow(old.row);
       grid->invalidateRow(pos.row);
     }
-    updateMultiSelection(old, pos);
+    invalidateCells(changed);
     rebuildPopup(forceMenu);
     if (ui.sheet.bus) ui.sheet.bus->send(ev::kRefreshMenus);
     emit q->currentCellChanged(pos);
@@ -518,65 +507,10 @@ bool cuiSheet::Impl::selectCell(SheetPos pos, bool forceMenu) {
   return true;
 }
 
-SheetPos cuiSheet::Impl::stepFrom(SheetPos from, int dx, int dy) const {
-  const int columns = model->columnCount();
-  const int rows = model->rowCount();
-  // Along the row or column first.
-  for (SheetPos p{from.column + dx, from.row + dy};
-       p.column >= 0 && p.column < columns && p.row >= 0 && p.row < rows;
-       p = {p.column + dx, p.row + dy}) {
-    if (model->isSelectable(p.column, p.row)) return p;
-  }
-  if (dialog) return from;
-  // Then the next column or row that has one, nearest to the remembered row or column.
-  if (dx != 0) {
-    for (int c = from.column + dx; c >= 0 && c < columns; c += dx) {
-      int best = -1;
-      for (int r = 0; r < rows; ++r) {
-        if (!model->isSelectable(c, r)) continue;
-        if (best < 0 || std::abs(r - remembered.row) < std::abs(best - remembered.row)) best = r;
-      }
-      if (best >= 0) return {c, best};
-    }
-  } else {
-    for (int r = from.row + dy; r >= 0 && r < rows; r += dy) {
-      int best = -1;
-      for (int c = 0; c < columns; ++c) {
-        if (!model->isSelectable(c, r)) continue;
-        if (best < 0 || std::abs(c - remembered.column) < std::abs(best - remembered.column))
-          best = c;
-      }
-      if (best >= 0) return {best, r};
-    }
-  }
-  return from;
-}
-
 void cuiSheet::Impl::move(int dx, int dy) {
-  if (!current.valid()) return;
-  if (dx != 0) dy = 0;
-  SheetPos pos = current;
-  const int steps = std::abs(dx != 0 ? dx : dy);
-  const int sx = dx > 0 ? 1 : dx < 0 ? -1 : 0;
-  const int sy = dy > 0 ? 1 : dy < 0 ? -1 : 0;
-  if (dialog && !dialogOptions.scrollBars && steps == 1) {
-    // Menu-like lists wrap around.
-    const int columns = model->columnCount();
-    const int rows = model->rowCount();
-    SheetPos p = pos;
-    do {
-      p.column = (p.column + sx + columns) % columns;
-      p.row = (p.row + sy + rows) % rows;
-    } while (p != pos && !model->isSelectable(p.column, p.row));
-    pos = p;
-  } else {
-    for (int i = 0; i < steps; ++i) {
-      const SheetPos next = stepFrom(pos, sx, sy);
-      if (next == pos) break;
-      pos = next;
-    }
-  }
-  remembered = pos;
+  if (!current().valid()) return;
+  const SheetPos pos = selection->moveTarget(dx, dy);
+  selection->remember(pos);
   selectCell(pos);
   scrollToStartIfNeeded(pos);
 }
@@ -586,153 +520,10 @@ void cuiSheet::Impl::scrollToStartIfNeeded(SheetPos pos) {
   if (pos.row <= model->minSelectableRow()) grid->setTopRow(model->fixedRows());
 }
 
-void cuiSheet::Impl::dropSelection() {
-  const int rows = model->rowCount();
-  const std::vector<uint8_t> before = markSnapshot(0, rows - 1);
-  clearMarks();
-  multiActive = false;
-  anchor = current;
-  if (current.valid() && model->style().multiSelect != MultiSelectMode::None && !dialog)
-    model->cellState(current.column, current.row).marked = true;
-  markTop = 0;
-  markBottom = rows - 1;
-  refreshLineMarks();
-  findMarkedRows(0, rows - 1);
-  invalidateChangedMarks(before, 0, rows - 1);
-}
+void cuiSheet::Impl::dropSelection() { invalidateCells(selection->drop()); }
 
-void cuiSheet::Impl::clearMarks() {
-  for (int r = std::max(0, markTop); r <= std::min(markBottom, model->rowCount() - 1); ++r)
-    for (int c = 0; c < model->columnCount(); ++c) {
-      SheetCell& s = model->cellState(c, r);
-      s.marked = false;
-      s.lineMarked = false;
-    }
-  markTop = 0;
-  markBottom = -1;
-}
-
-void cuiSheet::Impl::findMarkedRows(int top, int bottom) {
-  markTop = 0;
-  markBottom = -1;
-  for (int r = std::max(0, top); r <= std::min(bottom, model->rowCount() - 1); ++r) {
-    bool any = false;
-    for (int c = 0; c < model->columnCount() && !any; ++c) {
-      const SheetCell& s = model->cellState(c, r);
-      any = s.marked || s.lineMarked;
-    }
-    if (!any) continue;
-    if (markTop > markBottom) markTop = r;
-    markBottom = r;
-  }
-}
-
-void cuiSheet::Impl::refreshLineMarks() {
-  if (model->style().multiSelect != MultiSelectMode::Line) return;
-  // A lone current cell is not a selection of lines: its row shows the line tint instead.
-  for (int r = std::max(0, markTop); r <= std::min(markBottom, model->rowCount() - 1); ++r) {
-    bool any = false;
-    if (!multiActive) {
-      for (int c = 0; c < model->columnCount(); ++c) model->cellState(c, r).lineMarked = false;
-      continue;
-    }
-    for (int c = 0; c < model->columnCount() && !any; ++c) any = model->cellState(c, r).marked;
-    for (int c = 0; c < model->columnCount(); ++c)
-      model->cellState(c, r).lineMarked = any && c >= model->fixedCols();
-  }
-}
-
-void cuiSheet::Impl::updateMultiSelection(SheetPos old, SheetPos now) {
-  if (model->style().multiSelect == MultiSelectMode::None || dialog || !now.valid()) return;
-  // Marks change only in the rows that hold them now and in those of the old and new boxes.
-  int top = std::min(markTop, now.row);
-  int bottom = std::max(markBottom, now.row);
-  for (const SheetPos& p : {old, anchor}) {
-    if (!p.valid()) continue;
-    top = std::min(top, p.row);
-    bottom = std::max(bottom, p.row);
-  }
-  const std::vector<uint8_t> before = markSnapshot(top, bottom);
-  auto inRow = [&](SheetPos p) {
-    return p.valid() && model->cellState(p.column, p.row).inMultiSelectRow;
-  };
-  if ((shiftHeld || mouseDown) && inRow(old) && inRow(now) && anchor.valid()) {
-    const int left = std::min({anchor.column, old.column, now.column});
-    const int right = std::max({anchor.column, old.column, now.column});
-    const int top = std::min({anchor.row, old.row, now.row});
-    const int bottom = std::max({anchor.row, old.row, now.row});
-    const QRect inside(QPoint(std::min(anchor.column, now.column), std::min(anchor.row, now.row)),
-                       QPoint(std::max(anchor.column, now.column), std::max(anchor.row, now.row)));
-    for (int r = top; r <= bottom; ++r)
-      for (int c = left; c <= right; ++c)
-        model->cellState(c, r).marked =
-            inside.contains(c, r) && model->isSelectable(c, r) && inRow({c, r});
-    multiActive = true;
-  } else {
-    anchor = now;
-    if (multiActive) {
-      clearMarks();
-      multiActive = false;
-    } else if (old.valid()) {
-      model->cellState(old.column, old.row).marked = false;
-    }
-  }
-  model->cellState(now.column, now.row).marked = true;
-  markTop = top;
-  markBottom = bottom;
-  refreshLineMarks();
-  findMarkedRows(top, bottom);
-  invalidateChangedMarks(before, top, bottom);
-}
-
-std::vector<uint8_t> cuiSheet::Impl::markSnapshot(int top, int bottom) const {
-  std::vector<uint8_t> marks;
-  top = std::max(0, top);
-  bottom = std::min(bottom, model->rowCount() - 1);
-  if (top > bottom) return marks;
-  marks.reserve(size_t(bottom - top + 1) * size_t(model->columnCount()));
-  for (int r = top; r <= bottom; ++r)
-    for (int c = 0; c < model->columnCount(); ++c) {
-      const SheetCell& cell = model->cellState(c, r);
-      marks.push_back(uint8_t((cell.marked ? 1 : 0) | (cell.lineMarked ? 2 : 0)));
-    }
-  return marks;
-}
-
-void cuiSheet::Impl::invalidateChangedMarks(const std::vector<uint8_t>& before, int top,
-                                            int bottom) {
-  const std::vector<uint8_t> after = markSnapshot(top, bottom);
-  const int columns = model->columnCount();
-  const int first = std::max(0, top);
-  for (size_t i = 0; i < after.size() && i < before.size(); ++i)
-    if (after[i] != before[i]) grid->invalidateCell(int(i) % columns, first + int(i) / columns);
-}
-
-void cuiSheet::Impl::applyRange(const cmcCellCapsule& req) {
-  if (!current.valid()) return;
-  const cmcCellObj& here = model->cellAt(current.column, current.row);
-  const int first = std::min(req.multipleSelection.first, req.multipleSelection.last);
-  const int last = std::max(req.multipleSelection.first, req.multipleSelection.last);
-  const int rows = model->rowCount();
-  const std::vector<uint8_t> before = markSnapshot(0, rows - 1);
-  clearMarks();
-  SheetPos far;
-  for (int r = 0; r < model->rowCount(); ++r)
-    for (int c = 0; c < model->columnCount(); ++c) {
-      SheetCell& s = model->cellState(c, r);
-      if (s.cell.link == here.link && s.cell.index >= first && s.cell.index <= last) {
-        s.marked = true;
-        if (!far.valid() || std::abs(r - current.row) > std::abs(far.row - current.row))
-          far = {c, r};
-      }
-    }
-  multiActive = first != last;
-  if (far.valid()) anchor = {current.column, far.row};
-  markTop = 0;
-  markBottom = rows - 1;
-  refreshLineMarks();
-  findMarkedRows(0, rows - 1);
-  invalidateChangedMarks(before, 0, rows - 1);
+void cuiSheet::Impl::invalidateCells(const std::vector<SheetPos>& cells) {
+  for (const SheetPos& cell : cells) grid->invalidateCell(cell.column, cell.row);
 }
 
 // --- editor ----------------------------------------------------------------------------------
@@ -884,16 +675,16 @@ bool cuiSheet::Impl::eventFilter(QObject* watched, QEvent* event) {
     // when the grid takes it.
     if (event->type() == QEvent::ShortcutOverride && !dialog) {
       auto* key = static_cast<QKeyEvent*>(event);
-      if (key->key() == Qt::Key_F1 && key->modifiers() == Qt::NoModifier && current.valid()) {
+      if (key->key() == Qt::Key_F1 && key->modifiers() == Qt::NoModifier && current().valid()) {
         event->accept();
         return true;
       }
     }
     if (event->type() == QEvent::KeyPress && !dialog) {
       auto* key = static_cast<QKeyEvent*>(event);
-      if (key->key() == Qt::Key_F1 && key->modifiers() == Qt::NoModifier && current.valid()) {
-        const QRect cell = grid->cellRect(current.column, current.row);
-        emit q->helpRequested(model->cellAt(current.column, current.row).link,
+      if (key->key() == Qt::Key_F1 && key->modifiers() == Qt::NoModifier && current().valid()) {
+        const QRect cell = grid->cellRect(current().column, current().row);
+        emit q->helpRequested(model->cellAt(current().column, current().row).link,
                               grid->viewport()->mapToGlobal(cell.bottomLeft()));
         return true;
       }
@@ -951,8 +742,8 @@ bool cuiSheet::Impl::eventFilter(QObject* watched, QEvent* event) {
 // --- popup menu ------------------------------------------------------------------------------
 
 void cuiSheet::Impl::rebuildPopup(bool force) {
-  if (!current.valid() || dialog) return;
-  const cmcCellObj& cell = model->cellAt(current.column, current.row);
+  if (!current().valid() || dialog) return;
+  const cmcCellObj& cell = model->cellAt(current().column, current().row);
   const QByteArray name = popupOnHeader ? cell.popupMenuOf(true) : cell.popupMenuOf(false);
   if (name == popupName && popupBuilt && !force) return;
   popupName = name;
@@ -971,9 +762,9 @@ void cuiSheet::Impl::rebuildPopup(bool force) {
 }
 
 void cuiSheet::Impl::queryItem(const cmcCellObj& item, cmcCellCapsule& state) {
-  if (!current.valid()) return;
+  if (!current().valid()) return;
   cmcCellCapsule parentReq;
-  makeRequest(parentReq, current);
+  makeRequest(parentReq, current());
   state.cell = &item;
   state.parent = &parentReq;
   state.sheet = q;
@@ -1004,10 +795,10 @@ QString cuiSheet::Impl::fieldName(SheetPos pos) const {
 }
 
 void cuiSheet::Impl::runPopupItem(const cmcCellObj& chosen) {
-  if (!current.valid()) return;
+  if (!current().valid()) return;
   // The command may rebuild the menu (a jump to another cell): keep the item's own copy.
   const cmcCellObj item = chosen;
-  const SheetPos pos = current;
+  const SheetPos pos = current();
   cmcCellCapsule parentReq;
   makeRequest(parentReq, pos);
   cmcCellCapsule req;
@@ -1041,10 +832,10 @@ void cuiSheet::Impl::showPopup(const QPoint& global) {
 
 void cuiSheet::Impl::showPopupAtCurrent() {
   // The Menu key may come both as a key and as a keyboard context-menu event: open once.
-  if (!current.valid() || popup->isVisible()) return;
-  grid->scrollToCell(current);
-  popupOnHeader = current.row < model->fixedRows() && model->style().colCutMenu;
-  const QRect cell = grid->cellRect(current.column, current.row);
+  if (!current().valid() || popup->isVisible()) return;
+  grid->scrollToCell(current());
+  popupOnHeader = current().row < model->fixedRows() && model->style().colCutMenu;
+  const QRect cell = grid->cellRect(current().column, current().row);
   // Just below the cell's start, where it does not hide what the menu acts on.
   const QPoint at = cell.isEmpty() ? QPoint(0, 0) : cell.bottomLeft() + QPoint(0, 1);
   showPopup(grid->viewport()->mapToGlobal(at));
@@ -1069,6 +860,7 @@ void cuiSheet::Impl::openPopupRequest(SheetPos pos, const cmcCellCapsule& req) {
 // --- grid input ------------------------------------------------------------------------------
 
 void cuiSheet::Impl::gridKeyPress(QKeyEvent* event) {
+  if (inputAfterReplay(event)) return;
   // A modifier pressed alone is no command. The editor ignores it, so it travels on to the grid,
   // and committing here would close the editor between two letters of a capitalised name.
   switch (event->key()) {
@@ -1124,10 +916,10 @@ void cuiSheet::Impl::gridKeyPress(QKeyEvent* event) {
       break;
     case Qt::Key_Left:
     case Qt::Key_Right: {
-      const SheetPos before = current;
+      const SheetPos before = current();
       move(key == Qt::Key_Left ? -1 : 1, 0);
-      if (current == before)
-        sendKey(current, key == Qt::Key_Left ? kKeyLeftAtRowStart : kKeyRightAtRowEnd);
+      if (current() == before)
+        sendKey(current(), key == Qt::Key_Left ? kKeyLeftAtRowStart : kKeyRightAtRowEnd);
       break;
     }
     case Qt::Key_Up:
@@ -1137,7 +929,7 @@ void cuiSheet::Impl::gridKeyPress(QKeyEvent* event) {
       break;
     default:
       if (key >= Qt::Key_F1 && key <= Qt::Key_F12) {
-        sendKey(current, functionKey(key - Qt::Key_F1 + 1));
+        sendKey(current(), functionKey(key - Qt::Key_F1 + 1));
       } else if (!event->text().isEmpty()) {
         typeText(event->text());
       } else {
@@ -1149,6 +941,7 @@ void cuiSheet::Impl::gridKeyPress(QKeyEvent* event) {
 }
 
 void cuiSheet::Impl::gridMousePress(QMouseEvent* event) {
+  inputAfterReplay(nullptr);
   const QPoint point = event->position().toPoint();
   const SheetPos pos = grid->cellAt(point);
   shiftHeld = event->modifiers() & Qt::ShiftModifier;
@@ -1159,7 +952,7 @@ void cuiSheet::Impl::gridMousePress(QMouseEvent* event) {
     mouseDown = true;
   } else if (event->button() == Qt::RightButton) {
     if (editorOpen) commitEditor();
-    if (!multiActive) selectCell(pos);
+    if (!multiActive()) selectCell(pos);
     popupOnHeader = pos.valid() && pos.row < model->fixedRows() && model->style().colCutMenu;
     showPopup(event->globalPosition().toPoint());
   }
@@ -1186,7 +979,7 @@ void cuiSheet::Impl::gridMouseRelease(QMouseEvent* event) {
   mouseDown = false;
   if (dialog && wasDown && event->button() == Qt::LeftButton) {
     const SheetPos pos = grid->cellAt(event->position().toPoint());
-    if (pos.valid() && pos == current) sendKey(current, kKeyDoubleClick);
+    if (pos.valid() && pos == current()) sendKey(current(), kKeyDoubleClick);
   }
 }
 
@@ -1227,7 +1020,7 @@ void cuiSheet::Impl::gridDoubleClick(QMouseEvent* event) {
   }
   if (!pos.valid()) return;
   while (pos.column > 0 && model->cellAt(pos.column, pos.row).tail()) --pos.column;
-  if (pos == current) sendKey(current, kKeyDoubleClick);
+  if (pos == current()) sendKey(current(), kKeyDoubleClick);
 }
 
 void cuiSheet::Impl::gridFocusChanged(bool gained) {
@@ -1249,15 +1042,8 @@ void cuiSheet::Impl::gridFocusChanged(bool gained) {
 }
 
 void cuiSheet::Impl::invalidateSelected() {
-  if (current.valid()) grid->invalidateCell(current.column, current.row);
-  if (!multiActive) return;
-  const int lastRow = std::min({model->rowCount() - 1, grid->lastVisibleRow(), markBottom});
-  const int lastColumn = std::min(model->columnCount() - 1, grid->lastVisibleColumn());
-  for (int r = std::max(0, markTop); r <= lastRow; ++r)
-    for (int c = 0; c <= lastColumn; ++c) {
-      const SheetCell& cell = model->cellState(c, r);
-      if (cell.marked || cell.lineMarked) grid->invalidateCell(c, r);
-    }
+  if (current().valid()) grid->invalidateCell(current().column, current().row);
+  invalidateCells(selection->markedCells(grid->lastVisibleRow(), grid->lastVisibleColumn()));
 }
 
 void cuiSheet::Impl::gridTimedScroll(int dx, int dy) {
@@ -1279,17 +1065,18 @@ void cuiSheet::Impl::typeText(const QString& text) {
   const QByteArray bytes = toCp932(text);
   for (char ch : bytes) {
     const int code = static_cast<unsigned char>(ch);
-    if (code != 0) sendKey(current, code);
+    if (code != 0) sendKey(current(), code);
   }
 }
 
 void cuiSheet::Impl::gridInputMethod(QInputMethodEvent* event) {
-  if (!current.valid() || dialog) return;
+  if (inputAfterReplay(event)) return;
+  if (!current().valid() || dialog) return;
   if (!editorOpen) {
     if (!event->preeditString().isEmpty()) {
       // A composition starts on the cell: the cell's editor takes it, replacing the value as
       // a typed character would.
-      sendKey(current, kKeyEdit);
+      sendKey(current(), kKeyEdit);
       if (editorOpen && !listMode) editor->selectAll();
       if (editorOpen && listMode) listEditor->selectAll();
     } else if (!event->commitString().isEmpty()) {
@@ -1338,18 +1125,20 @@ cuiSheet* cuiSheet::open(const QByteArray& callString, const SheetUiServices& se
   auto* sheet = new cuiSheet(parent);
   sheet->impl_ = std::make_unique<Impl>(sheet, services);
   Impl& d = *sheet->impl_;
-  d.ownTexts = std::make_unique<CatalogueTexts>(services.catalogue);
+  if (services.catalogue && !services.sheet.texts)
+    d.ownTexts = std::make_unique<CatalogueCellTexts>(*services.catalogue);
   if (!services.sheet.measure) d.ownMeasure = std::make_unique<ScreenMeasure>();
   d.model =
       SheetModel::create(callString, modelServices(services, d.ownTexts.get(), d.ownMeasure.get()));
   SheetBuildOptions options;
   options.fontScalePercent = services.fontScalePercent;
   d.model->build(options);
+  d.selection = std::make_unique<SheetSelectionModel>(*d.model);
   d.createWidgets();
   d.connectBus();
   const SheetPos start = d.model->startCell({}, CL_None, 0);
   if (start.valid()) {
-    d.remembered = start;
+    d.selection->remember(start);
     d.selectCell(start);
   } else {
     d.grid->setEnabled(false);
@@ -1365,11 +1154,14 @@ cuiSheet* cuiSheet::openDialog(std::unique_ptr<SheetModel> model, const SheetUiS
   d.dialog = true;
   d.dialogOptions = options;
   d.model = std::move(model);
+  // Lists without scroll bars behave like menus: their arrows wrap around.
+  d.selection = std::make_unique<SheetSelectionModel>(
+      *d.model, SheetSelectionModel::Options{true, !options.scrollBars});
   d.createWidgets();
   d.connectBus();
   const SheetPos start = d.model->firstSelectableCell();
   if (start.valid()) {
-    d.remembered = start;
+    d.selection->remember(start);
     d.selectCell(start);
   } else {
     d.grid->setEnabled(false);
@@ -1389,7 +1181,7 @@ QString cuiSheet::markNoteAt(SheetPos pos) const {
   return markNote(impl_->model->cellAt(pos.column, pos.row).link, req.marks);
 }
 
-SheetPos cuiSheet::currentCell() const { return impl_->current; }
+SheetPos cuiSheet::currentCell() const { return impl_->current(); }
 bool cuiSheet::isDialog() const { return impl_->dialog; }
 QLineEdit* cuiSheet::openEditor() const {
   return impl_->editorOpen && !impl_->listMode ? impl_->editor : nullptr;
@@ -1406,7 +1198,7 @@ QWidget* cuiSheet::openPopupWindow() const {
 
 SheetViewPosition cuiSheet::position() const {
   SheetViewPosition p;
-  p.current = impl_->current;
+  p.current = impl_->current();
   p.leftColumn = impl_->grid->leftColumn();
   p.topRow = impl_->grid->topRow();
   return p;
@@ -1417,7 +1209,7 @@ void cuiSheet::restorePosition(const SheetViewPosition& position) {
   const SheetPos pos = position.current;
   if (pos.column >= impl_->model->columnCount() || pos.row >= impl_->model->rowCount()) return;
   if (!impl_->model->isSelectable(pos.column, pos.row)) return;
-  impl_->remembered = pos;
+  impl_->selection->remember(pos);
   impl_->selectCell(pos);
   if (position.leftColumn >= 0) impl_->grid->setLeftColumn(position.leftColumn);
   if (position.topRow >= 0) impl_->grid->setTopRow(position.topRow);
@@ -1427,7 +1219,7 @@ void cuiSheet::restorePosition(const SheetViewPosition& position) {
 bool cuiSheet::selectCell(int category, int link, int index) {
   const SheetPos pos = impl_->model->findSelectableCell(category, link, index);
   if (!pos.valid()) return false;
-  impl_->remembered = pos;
+  impl_->selection->remember(pos);
   return impl_->selectCell(pos);
 }
 
@@ -1444,31 +1236,18 @@ QAction* cuiSheet::popupCommand(int link) {
   return nullptr;
 }
 
-bool cuiSheet::canSelectAllRows() const {
-  const Impl& d = *impl_;
-  return !d.dialog && d.current.valid() && d.model->style().multiSelect != MultiSelectMode::None &&
-         d.model->cellState(d.current.column, d.current.row).inMultiSelectRow;
-}
+bool cuiSheet::canSelectAllRows() const { return impl_->selection->canSelectAllRows(); }
 
 bool cuiSheet::selectAllRows() {
-  if (!canSelectAllRows()) return false;
+  // From the bottom row up to the top one, so the cursor ends at the top as after a drag from
+  // the bottom.
+  const auto [first, last] = impl_->selection->allRowsSpan();
+  if (!first.valid()) return false;
   Impl& d = *impl_;
-  // Every row of the current column that takes part, from the bottom one up to the top one, so
-  // the cursor ends at the top as after a drag from the bottom.
-  const int column = d.current.column;
-  int first = -1;
-  int last = -1;
-  for (int row = 0; row < d.model->rowCount(); ++row) {
-    if (!d.model->isSelectable(column, row) || !d.model->cellState(column, row).inMultiSelectRow)
-      continue;
-    if (first < 0) first = row;
-    last = row;
-  }
-  if (first < 0) return false;
   if (d.editorOpen) d.commitEditor();
-  d.selectCell({column, last});
+  d.selectCell(last);
   d.shiftHeld = true;
-  d.selectCell({column, first});
+  d.selectCell(first);
   d.shiftHeld = false;
   return true;
 }
@@ -1493,10 +1272,10 @@ int cuiSheet::deliverChoice(cmcCellCapsule& request) {
   Impl& d = *impl_;
   int result;
   {
-    ImageChange change(d.ui.undo, d.fieldName(d.current));
+    ImageChange change(d.ui.undo, d.fieldName(d.current()));
     result = d.ui.catalogue ? d.ui.catalogue->dispatch(request, true) : kDispatchDone;
   }
-  SheetPos pos = d.current;
+  SheetPos pos = d.current();
   if (request.cell) {
     for (int r = 0; r < d.model->rowCount(); ++r)
       for (int c = 0; c < d.model->columnCount(); ++c)
@@ -1510,6 +1289,6 @@ int cuiSheet::deliverChoice(cmcCellCapsule& request) {
 
 bool cuiSheet::selectPosition(SheetPos cell) {
   if (!cell.valid() || !impl_->model->isSelectable(cell.column, cell.row)) return false;
-  impl_->remembered = cell;
+  impl_->selection->remember(cell);
   return impl_->selectCell(cell);
 }
