@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QIcon>
 #include <QString>
 #include <array>
 
@@ -35,5 +36,19 @@ inline constexpr const char* kTransceiver = "transceiver";
 inline QString path(const char* name) {
   return QStringLiteral(":/icons/") + QLatin1String(name) + QStringLiteral(".svg");
 }
+
+// The sizes at which the build renders the pictures of the lists beforehand: the 16 px lists at
+// device pixel ratios 1 and 2, the large list also at the sizes a window icon is offered in.
+inline constexpr std::array<int, 2> kRenderedSizes = {16, 32};
+inline constexpr std::array<int, 4> kRenderedLargeSizes = {16, 32, 64, 128};
+
+// Resource path of a picture rendered beforehand at `size` px: ":/icons/rendered/<name>-<size>.png".
+QString renderedPath(const char* name, int size);
+
+// The icon of a picture, as QIcon(path(name)) draws it. Reading an SVG is costly at start-up, so
+// the sizes the build rendered beforehand are taken from those images (the very pixels the SVG
+// gives at that size) and the SVG is read only when another size is asked for. Without rendered
+// images (a build whose Qt lacks SVG) this is QIcon(path(name)).
+QIcon icon(const char* name);
 
 }  // namespace kestrinicons

@@ -3,18 +3,62 @@
 // writes <out-dir>/<size>x<size>/apps/<basename>.png. Runs at build time without a display.
 //   kestrin_svgpng --scale <n> <in.svg> <out.png>
 // renders the picture at n times its own size, for builds whose Qt cannot read SVG.
+//   kestrin_svgpng --icon <in.svg> <out-dir> <size>...
+// writes <out-dir>/<basename>-<size>.png as Qt's SVG icon engine draws the picture at that size,
+// for the program to take at start-up instead of reading the SVG.
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QIcon>
 #include <QImage>
 #include <QPainter>
 #include <QSvgRenderer>
 #include <cstdio>
+#include <memory>
+
+namespace {
+
+int renderIcon(const QStringList& args) {
+  const QIcon icon(args[2]);
+  if (icon.isNull() || !QFileInfo::exists(args[2])) {
+    std::fprintf(stderr, "kestrin_svgpng: cannot read %s\n", qPrintable(args[2]));
+    return 1;
+  }
+  const QString base = QFileInfo(args[2]).completeBaseName();
+  if (!QDir().mkpath(args[3])) return 1;
+  for (int i = 4; i < args.size(); ++i) {
+    bool ok = false;
+    const int size = args[i].toInt(&ok);
+    if (!ok || size <= 0 || size > 1024) {
+      std::fprintf(stderr, "kestrin_svgpng: bad size %s\n", qPrintable(args[i]));
+      return 2;
+    }
+    // A ratio of 1 gives the engine's own pixmap at exactly this size.
+    const QImage image = icon.pixmap(QSize(size, size), 1.0).toImage();
+    const QString file = QStringLiteral("%1/%2-%3.png").arg(args[3], base).arg(size);
+    if (image.isNull() || !image.save(file, "PNG")) {
+      std::fprintf(stderr, "kestrin_svgpng: cannot write %s\n", qPrintable(file));
+      return 1;
+    }
+  }
+  return 0;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
-  const QStringList args = app.arguments();
+  // Icons need the GUI side of Qt (pixmaps, the icon engine plugin); the rest only images.
+  const bool iconMode = argc >= 5 && QByteArray(argv[1]) == "--icon";
+  std::unique_ptr<QCoreApplication> app;
+  if (iconMode) {
+    app = std::make_unique<QGuiApplication>(argc, argv);
+  } else {
+    app = std::make_unique<QCoreApplication>(argc, argv);
+  }
+  const QStringList args = QCoreApplication::arguments();
+  if (iconMode) return renderIcon(args);
   if (args.size() == 5 && args[1] == QLatin1String("--scale")) {
     const int scale = args[2].toInt();
     QSvgRenderer renderer(args[3]);

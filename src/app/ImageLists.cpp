@@ -5,6 +5,7 @@
 #include "base/textcodec.h"
 #include "gtex/cellmarkup.h"
 #include "gtex/cmcCellObj.h"
+#include "kestrinicons.h"
 
 namespace {
 
@@ -12,7 +13,7 @@ QList<QIcon> loadList(std::initializer_list<const char*> pictures) {
   QList<QIcon> list;
   for (const char* picture : pictures) {
     const QString path = ImageLists::iconPath(picture);
-    list << (QFile::exists(path) ? QIcon(path) : QIcon());
+    list << (QFile::exists(path) ? kestrinicons::icon(picture) : QIcon());
   }
   return list;
 }

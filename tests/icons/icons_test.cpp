@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
 #include <QIcon>
 #include <QImage>
 #include <QImageReader>
@@ -95,6 +96,50 @@ TEST(Icons, OverlayMarksKeepToTheBottomRight) {
     EXPECT_EQ(opaquePixels(image, QRect(0, 0, 7, 16)), 0);
     EXPECT_EQ(opaquePixels(image, QRect(0, 0, 16, 7)), 0);
     EXPECT_GT(opaquePixels(image, QRect(8, 8, 8, 8)), 30);
+  }
+}
+
+// The icons of the lists take the sizes rendered at build time from images; whatever a window
+// asks of them must come out as from the SVG itself, in every mode, size and pixel ratio.
+TEST(Icons, RenderedIconsDrawAsTheirSvg) {
+  std::vector<const char*> names;
+  for (const char* name : kestrinicons::kTreeList) names.push_back(name);
+  for (const char* name : kestrinicons::kToolBarList) names.push_back(name);
+  for (const char* name : kestrinicons::kLargeList) names.push_back(name);
+  const QIcon::Mode modes[] = {QIcon::Normal, QIcon::Disabled, QIcon::Active, QIcon::Selected};
+  for (const char* name : names) {
+    SCOPED_TRACE(name);
+#ifndef KESTRIN_ICONS_RENDERED  // the fast path must really be there
+    EXPECT_TRUE(QFile::exists(kestrinicons::renderedPath(name, 16)));
+#endif
+    const QIcon svg(kestrinicons::path(name));
+    const QIcon fast = kestrinicons::icon(name);
+    EXPECT_EQ(fast.isNull(), svg.isNull());
+    EXPECT_EQ(fast.availableSizes(), svg.availableSizes());
+    for (const QIcon::Mode mode : modes) {
+      for (const int size : {16, 24, 32, 64, 128}) {
+        for (const qreal ratio : {1.0, 2.0}) {
+          SCOPED_TRACE(testing::Message() << "mode " << mode << " size " << size << " ratio " << ratio);
+          const QPixmap a = fast.pixmap(QSize(size, size), ratio, mode);
+          const QPixmap b = svg.pixmap(QSize(size, size), ratio, mode);
+          EXPECT_EQ(a.devicePixelRatio(), b.devicePixelRatio());
+          EXPECT_EQ(a.toImage(), b.toImage());
+          // As item views and the tree's overlays draw them: through paint() on a device.
+          QImage onA(QSize(size, size) * ratio, QImage::Format_ARGB32_Premultiplied);
+          onA.setDevicePixelRatio(ratio);
+          onA.fill(Qt::transparent);
+          QImage onB = onA;
+          {
+            QPainter pa(&onA);
+            fast.paint(&pa, QRect(0, 0, size, size), Qt::AlignCenter, mode);
+            QPainter pb(&onB);
+            svg.paint(&pb, QRect(0, 0, size, size), Qt::AlignCenter, mode);
+          }
+          EXPECT_EQ(onA, onB);
+        }
+        EXPECT_EQ(fast.actualSize(QSize(size, size), mode), svg.actualSize(QSize(size, size), mode));
+      }
+    }
   }
 }
 
