@@ -1,5 +1,6 @@
 #include <QContextMenuEvent>
 #include <QMenu>
+#include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <functional>
@@ -429,6 +430,74 @@ TEST_F(FlagBits, TogglingBankACommitsOnOkAndCancelLeavesTheValue) {
   QTest::mouseClick(grid()->viewport(), Qt::LeftButton, {}, centreOf(sheet->currentCell()));
   QApplication::processEvents();
   EXPECT_EQ(bank(0), 1);
+}
+
+// Both popups close once, in each way a user or the program closes them: the flag-bits dialog
+// commits where the list leaves the value, and neither stays open for the bus.
+TEST_F(FlagBits, EveryWayOfClosingAPopup) {
+  enum class Way { Escape, Event22, OwnerClosing, Hidden };
+  struct Case {
+    const char* name;
+    bool flagBits;
+    Way way;
+    bool changes;
+  };
+  const Case cases[] = {
+      {"bits: Escape", true, Way::Escape, false},
+      {"bits: event 22", true, Way::Event22, true},
+      {"bits: owner closing", true, Way::OwnerClosing, false},
+      {"bits: losing the window", true, Way::Hidden, true},
+      {"list: owner closing", false, Way::OwnerClosing, false},
+      {"list: a click outside", false, Way::Hidden, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    for (int n = 0; n < 10; ++n)
+      doc.working().setByte(memmap::kMainSettings + memmap::settings::kBankLinkFirst + n, 0);
+    open(kCommon);
+    const uint8_t beepBefore = beep(doc);
+    QWidget* popup = nullptr;
+    if (c.flagBits) {
+      cuiFBitsR* dialog = openDialog();
+      ASSERT_NE(dialog, nullptr);
+      ASSERT_TRUE(dialog->sheet()->selectCell(CT_None, CL_FBits, 1));
+      QTest::keyClick(dialog->sheet()->grid(), Qt::Key_Space);
+      popup = dialog;
+    } else {
+      select(CL_Common_Beep, 0);
+      QTest::keyClick(grid(), Qt::Key_Return);
+      auto* list = qobject_cast<cuiFlector*>(sheet->openPopupWindow());
+      ASSERT_NE(list, nullptr);
+      QTest::keyClick(list->sheet()->grid(), Qt::Key_Down);
+      popup = list;
+    }
+    EXPECT_NE(bus.ask(ev::kAskPopupOpen, 0, sheet), nullptr);
+    QPointer<QWidget> alive(popup);
+    switch (c.way) {
+      case Way::Escape:
+        QTest::keyClick(static_cast<cuiFBitsR*>(popup)->okButton(), Qt::Key_Escape);
+        break;
+      case Way::Event22:
+        bus.send(ev::kCommitEditor);
+        break;
+      case Way::OwnerClosing:
+        bus.send(ev::kOwnerClosing, 0, sheet);
+        break;
+      case Way::Hidden:
+        popup->hide();
+        break;
+    }
+    QApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(alive.isNull()) << "the popup is gone";
+    EXPECT_EQ(sheet->openPopupWindow(), nullptr);
+    EXPECT_EQ(bus.ask(ev::kAskPopupOpen, 0, sheet), nullptr);
+    if (c.flagBits) {
+      EXPECT_EQ(bank(0), c.changes ? 1 : 0);
+    } else {
+      EXPECT_EQ(beep(doc), beepBefore);
+    }
+  }
 }
 
 }  // namespace

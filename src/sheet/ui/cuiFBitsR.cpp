@@ -1,15 +1,10 @@
 #include "sheet/ui/cuiFBitsR.h"
 
 #include <QFrame>
-#include <QGuiApplication>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QPushButton>
-#include <QScreen>
 #include <QVBoxLayout>
 
-#include "base/cmcEvMan.h"
-#include "base/events.h"
 #include "base/textcodec.h"
 #include "gtex/cellmarkup.h"
 #include "gtex/cmcGTex.h"
@@ -62,17 +57,7 @@ QList<QByteArray> cuiFBitsR::generatedText(cmcGTex& main, int first, int last) {
 
 cuiFBitsR::cuiFBitsR(cuiSheet* owner, const SheetUiServices& services,
                      const cmcCellCapsule& request)
-    : QWidget(owner, Qt::Popup | Qt::FramelessWindowHint),
-      owner_(owner),
-      services_(services),
-      ownerRequest_(request) {
-  setAttribute(Qt::WA_DeleteOnClose, true);
-  setObjectName(QStringLiteral("flagBitsDialog"));
-  if (services.sheet.text && services.sheet.text->hasSection("GI_Sys_AppTitle"))
-    setWindowTitle(fromCp932(services.sheet.text->getLine("GI_Sys_AppTitle", 0)));
-}
-
-cuiFBitsR::~cuiFBitsR() { hook_.reset(); }
+    : cuiCellPopup(owner, services, request, QStringLiteral("flagBitsDialog")) {}
 
 cuiFBitsR* cuiFBitsR::open(cuiSheet* owner, const SheetUiServices& services,
                            const cmcCellCapsule& ownerRequest,
@@ -88,14 +73,7 @@ cuiFBitsR* cuiFBitsR::open(cuiSheet* owner, const SheetUiServices& services,
   SheetServices s = services.sheet;
   s.text = &w->generated_->text();
   s.parser = w->parser_.get();
-  s.texts = nullptr;
-  s.widths = nullptr;
-  s.bus = nullptr;
-  auto model = SheetModel::create(SheetClass::Plain, "GI_Sheet_FBitsR", s);
-  SheetBuildOptions options;
-  options.dialog = true;
-  options.fontScalePercent = services.fontScalePercent;
-  model->build(options);
+  auto model = w->buildModel("GI_Sheet_FBitsR", s);
   const QSize sheetSize(model->totalWidth() + 6, model->totalHeight() + 6);
 
   // The dialog's own font for the buttons.
@@ -135,31 +113,14 @@ cuiFBitsR* cuiFBitsR::open(cuiSheet* owner, const SheetUiServices& services,
   buttons->addWidget(w->cancel_);
   inner->addLayout(buttons);
   connect(w->ok_, &QPushButton::clicked, w, [w] { w->commit(); });
-  connect(w->cancel_, &QPushButton::clicked, w, [w] { w->cancel(); });
-  w->sheet_->grid()->installEventFilter(w);
+  connect(w->cancel_, &QPushButton::clicked, w, [w] { w->dismiss(); });
+  // Escape on a button too.
   w->installEventFilter(w);
 
   const int buttonsWidth = w->ok_->sizeHint().width() + w->cancel_->sizeHint().width() + 2 * 5 + 8;
   const QSize size(std::max(sheetSize.width() + 14, buttonsWidth + 14),
                    sheetSize.height() + w->ok_->sizeHint().height() + 10 + 9);
-  QScreen* screen = QGuiApplication::screenAt(cellOnScreen.center());
-  if (!screen) screen = QGuiApplication::primaryScreen();
-  w->setGeometry(dropDownGeometry(cellOnScreen, size, screen->availableGeometry()));
-
-  if (services.sheet.bus) {
-    w->hook_ = std::make_unique<cmcEvHook>(*services.sheet.bus, [w](const cmcEvent& e) {
-      if (e.code == ev::kCommitEditor) {
-        w->commit();
-      } else if (e.code == ev::kOwnerClosing && e.bAs<cuiSheet>() == w->owner_.data()) {
-        w->cancel();
-      } else if (e.code == ev::kAskPopupOpen && e.mode == cmcEvent::kAsked &&
-                 (e.b == 0 || e.bAs<cuiSheet>() == w->owner_.data())) {
-        w->services_.sheet.bus->answer(w, 1);
-      }
-    });
-  }
-  w->show();
-  w->sheet_->grid()->setFocus(Qt::PopupFocusReason);
+  w->showAt(dropDownGeometry(cellOnScreen, size, workAreaAt(cellOnScreen)));
   return w;
 }
 
@@ -184,52 +145,17 @@ int cuiFBitsR::handleCell(cmcCellCapsule& req, bool editing) {
   return kDispatchDone;
 }
 
-bool cuiFBitsR::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::KeyPress) {
-    auto* key = static_cast<QKeyEvent*>(event);
-    if (key->key() == Qt::Key_Escape) {
-      cancel();
-      return true;
-    }
-  }
-  return QWidget::eventFilter(watched, event);
-}
-
-void cuiFBitsR::hideEvent(QHideEvent* event) {
-  QWidget::hideEvent(event);
-  // Losing activation (a click outside) commits, unless Cancel was pressed.
-  if (!closed_) commit();
-}
-
 void cuiFBitsR::commit() {
-  if (closed_) return;
-  closed_ = true;
-  hook_.reset();
-  if (!cancelled_ && !committed_) {
-    committed_ = true;
-    cmcCellObj flex;
-    flex.link = Flex0;
-    cmcCellCapsule choice;
-    choice.cell = &flex;
-    cmcCellCapsule request = ownerRequest_;
-    request.operation = kOpChoiceMade;
-    request.key = kKeyNone;
-    request.typedText = QByteArray::number(value_);
-    request.parent = &choice;
-    hide();
-    if (owner_) owner_->deliverChoice(request);
-  } else {
-    hide();
-  }
-  deleteLater();
-}
-
-void cuiFBitsR::cancel() {
-  cancelled_ = true;
-  if (closed_) return;
-  closed_ = true;
-  hook_.reset();
-  hide();
-  deleteLater();
-  if (owner_ && owner_->isVisible()) owner_->grid()->setFocus(Qt::PopupFocusReason);
+  if (!beginClosing()) return;
+  committed_ = true;
+  cmcCellObj flex;
+  flex.link = Flex0;
+  cmcCellCapsule choice;
+  choice.cell = &flex;
+  cmcCellCapsule request = ownerRequest_;
+  request.operation = kOpChoiceMade;
+  request.key = kKeyNone;
+  request.typedText = QByteArray::number(value_);
+  request.parent = &choice;
+  deliverChoice(request);
 }

@@ -1,70 +1,24 @@
 #include "sheet/ui/cuiFlector.h"
 
 #include <QApplication>
-#include <QGuiApplication>
-#include <QHideEvent>
 #include <QKeyEvent>
-#include <QScreen>
 #include <QStyle>
 #include <QVBoxLayout>
 
-#include "base/cmcEvMan.h"
-#include "base/events.h"
 #include "base/textcodec.h"
 #include "gtex/cellmarkup.h"
 #include "sheet/ui/cuiGrid.h"
 #include "sheet/ui/cuiSheet.h"
 
-GeneratedText::GeneratedText(QList<QByteArray> lines) : lines_(std::move(lines)) {
-  pointers_.reserve(size_t(lines_.size()));
-  for (const QByteArray& line : lines_) pointers_.push_back(line.constData());
-  text_.setSource(pointers_.data(), int(pointers_.size()));
-}
-
-QRect dropDownGeometry(const QRect& cell, QSize size, const QRect& work) {
-  QRect r(QPoint(cell.left() + 8, cell.top() + cell.height()), size);
-  if (r.bottom() > work.bottom()) {
-    if (cell.top() - size.height() >= work.top()) {
-      r.moveBottom(cell.top() - 1);
-    } else {
-      r.moveBottom(work.bottom());
-    }
-  }
-  if (r.right() > work.right()) {
-    const bool beside = r.bottom() < cell.top() || r.top() > cell.bottom();
-    if (!beside && cell.left() - size.width() >= work.left()) {
-      r.moveRight(cell.left() - 1);
-    } else {
-      r.moveRight(work.right());
-    }
-  }
-  if (r.left() < work.left()) r.moveLeft(work.left());
-  if (r.top() < work.top()) r.moveTop(work.top());
-  return r;
-}
-
 cuiFlector::cuiFlector(cuiSheet* owner, const SheetUiServices& services,
                        const cmcCellCapsule& request)
-    : QWidget(owner, Qt::Popup | Qt::FramelessWindowHint),
-      owner_(owner),
-      services_(services),
-      ownerRequest_(request) {
-  setAttribute(Qt::WA_DeleteOnClose, true);
-  setObjectName(QStringLiteral("dropDownList"));
-  if (services.sheet.text && services.sheet.text->hasSection("GI_Sys_AppTitle"))
-    setWindowTitle(fromCp932(services.sheet.text->getLine("GI_Sys_AppTitle", 0)));
-}
-
-cuiFlector::~cuiFlector() { hook_.reset(); }
+    : cuiCellPopup(owner, services, request, QStringLiteral("dropDownList")) {}
 
 cuiFlector* cuiFlector::open(cuiSheet* owner, const SheetUiServices& services,
                              const cmcCellCapsule& ownerRequest,
                              const cmcCellCapsule::PopupRequest& list, const QRect& cellOnScreen) {
   auto* w = new cuiFlector(owner, services, ownerRequest);
   SheetServices s = services.sheet;
-  s.texts = nullptr;
-  s.widths = nullptr;
-  s.bus = nullptr;
   cmcGTex& main = *services.sheet.text;
   if (!s.parser) {
     w->parser_ = std::make_unique<cmcCellParser>(main);
@@ -84,16 +38,10 @@ cuiFlector* cuiFlector::open(cuiSheet* owner, const SheetUiServices& services,
     w->generated_ = std::make_unique<GeneratedText>(lines);
     s.text = &w->generated_->text();
   }
-  auto model = SheetModel::create(SheetClass::Plain, list.listName, s);
-  SheetBuildOptions options;
-  options.dialog = true;
-  options.fontScalePercent = services.fontScalePercent;
-  model->build(options);
+  auto model = w->buildModel(list.listName, s);
 
   const QSize content(model->totalWidth() + 6, model->totalHeight() + 6);
-  QScreen* screen = QGuiApplication::screenAt(cellOnScreen.center());
-  if (!screen) screen = QGuiApplication::primaryScreen();
-  const QRect work = screen->availableGeometry();
+  const QRect work = workAreaAt(cellOnScreen);
   w->scrollBars_ = content.width() > work.width() || content.height() > work.height();
 
   cuiSheet::DialogOptions dialog;
@@ -118,7 +66,6 @@ cuiFlector* cuiFlector::open(cuiSheet* owner, const SheetUiServices& services,
   }
   const SheetPos start = w->sheet_->model().findSelectableCell(list.keyLink, list.value);
   if (start.valid()) w->sheet_->selectPosition(start);
-  w->sheet_->grid()->installEventFilter(w);
 
   QSize size = content;
   if (w->scrollBars_) {
@@ -126,35 +73,16 @@ cuiFlector* cuiFlector::open(cuiSheet* owner, const SheetUiServices& services,
     size = QSize(std::min(content.width() + bar, work.width()),
                  std::min(content.height() + bar, work.height()));
   }
-  w->setGeometry(dropDownGeometry(cellOnScreen, size, work));
-
-  if (services.sheet.bus) {
-    w->hook_ = std::make_unique<cmcEvHook>(*services.sheet.bus, [w](const cmcEvent& e) {
-      if (e.code == ev::kCommitEditor) {
-        w->dismiss();
-      } else if (e.code == ev::kOwnerClosing && e.bAs<cuiSheet>() == w->owner_.data()) {
-        w->dismiss();
-      } else if (e.code == ev::kAskPopupOpen && e.mode == cmcEvent::kAsked &&
-                 (e.b == 0 || e.bAs<cuiSheet>() == w->owner_.data())) {
-        w->services_.sheet.bus->answer(w, 1);
-      }
-    });
-  }
-  w->show();
-  w->sheet_->grid()->setFocus(Qt::PopupFocusReason);
+  w->showAt(dropDownGeometry(cellOnScreen, size, work));
   return w;
 }
 
 bool cuiFlector::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::KeyPress) {
     auto* key = static_cast<QKeyEvent*>(event);
-    if (key->key() == Qt::Key_Escape) {
-      dismiss();
-      return true;
-    }
-    if (navigationKey(key)) return true;
+    if (key->key() != Qt::Key_Escape && navigationKey(key)) return true;
   }
-  return QWidget::eventFilter(watched, event);
+  return cuiCellPopup::eventFilter(watched, event);
 }
 
 QString cuiFlector::choiceText(int position) const {
@@ -221,30 +149,11 @@ bool cuiFlector::navigationKey(QKeyEvent* event) {
   return true;
 }
 
-void cuiFlector::hideEvent(QHideEvent* event) {
-  QWidget::hideEvent(event);
-  // A click outside closes a popup window: no choice.
-  if (!done_) dismiss();
-}
-
 void cuiFlector::choose(const cmcCellCapsule& chosen) {
-  if (done_) return;
-  done_ = true;
+  if (!beginClosing()) return;
   cmcCellCapsule request = ownerRequest_;
   request.operation = kOpChoiceMade;
   request.key = kKeyNone;
   request.parent = &chosen;
-  hook_.reset();
-  hide();
-  if (owner_) owner_->deliverChoice(request);
-  deleteLater();
-}
-
-void cuiFlector::dismiss() {
-  if (done_) return;
-  done_ = true;
-  hook_.reset();
-  hide();
-  deleteLater();
-  if (owner_ && owner_->isVisible()) owner_->grid()->setFocus(Qt::PopupFocusReason);
+  deliverChoice(request);
 }
