@@ -122,6 +122,8 @@ struct cuiSheet::Impl : public GridHandler, public QObject {
   // --- set-up -------------------------------------------------------------------------------
   void createWidgets();
   void connectBus();
+  // Widgets, bus and the first current cell; a sheet without a selectable cell is disabled.
+  void start(SheetPos first);
   cmcCellParser& parser();
 
   // --- requests -----------------------------------------------------------------------------
@@ -302,6 +304,17 @@ void cuiSheet::Impl::createWidgets() {
   popupBuilder->setClickHandler([this](const cmcCellObj& item) { runPopupItem(item); });
   popupBuilder->setStateQuery(
       [this](const cmcCellObj& item, cmcCellCapsule& state) { queryItem(item, state); });
+}
+
+void cuiSheet::Impl::start(SheetPos first) {
+  createWidgets();
+  connectBus();
+  if (first.valid()) {
+    selection->remember(first);
+    selectCell(first);
+  } else {
+    grid->setEnabled(false);
+  }
 }
 
 void cuiSheet::Impl::connectBus() {
@@ -1134,15 +1147,7 @@ cuiSheet* cuiSheet::open(const QByteArray& callString, const SheetUiServices& se
   options.fontScalePercent = services.fontScalePercent;
   d.model->build(options);
   d.selection = std::make_unique<SheetSelectionModel>(*d.model);
-  d.createWidgets();
-  d.connectBus();
-  const SheetPos start = d.model->startCell({}, CL_None, 0);
-  if (start.valid()) {
-    d.selection->remember(start);
-    d.selectCell(start);
-  } else {
-    d.grid->setEnabled(false);
-  }
+  d.start(d.model->startCell({}, CL_None, 0));
   return sheet;
 }
 
@@ -1157,15 +1162,7 @@ cuiSheet* cuiSheet::openDialog(std::unique_ptr<SheetModel> model, const SheetUiS
   // Lists without scroll bars behave like menus: their arrows wrap around.
   d.selection = std::make_unique<SheetSelectionModel>(
       *d.model, SheetSelectionModel::Options{true, !options.scrollBars});
-  d.createWidgets();
-  d.connectBus();
-  const SheetPos start = d.model->firstSelectableCell();
-  if (start.valid()) {
-    d.selection->remember(start);
-    d.selectCell(start);
-  } else {
-    d.grid->setEnabled(false);
-  }
+  d.start(d.model->firstSelectableCell());
   return sheet;
 }
 
