@@ -76,7 +76,13 @@ struct SheetRecord {
 // The application object behind the main window (model-independent part): the document and
 // its commands, the window's parts, the sheet shown and the sheets seen, command routing through
 // the field catalogue, and the application events.
-class cuiMain : public QObject, public AppCommands, public CloneFrontEnd {
+class cuiMain : public QObject,
+                public AppCommands,
+                public DocumentRole,
+                public ViewRole,
+                public CloneRole,
+                public HelpRole,
+                public CloneFrontEnd {
   Q_OBJECT
 
  public:
@@ -152,7 +158,11 @@ class cuiMain : public QObject, public AppCommands, public CloneFrontEnd {
   const RegionalFormats& formats() const { return formats_; }
   QString programDirectory() const;
 
-  // --- AppCommands --------------------------------------------------------------------------
+  // --- AppCommands: the window has every role --------------------------------------------
+  DocumentRole* documentRole() override { return this; }
+  ViewRole* viewRole() override { return this; }
+  CloneRole* cloneRole() override { return this; }
+  HelpRole* helpRole() override { return this; }
   bool mainWindowVisible() const override;
   void newDocument() override;
   void openDocument() override;

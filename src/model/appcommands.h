@@ -5,19 +5,19 @@
 
 // The application's commands as the field catalogue calls them when a menu item, toolbar button,
 // tree node or popup-menu item is executed, and the application state its command links show
-// (checked, disabled, captions). The GUI's application object and the command-line tool each
-// implement it; the catalogue holds a reference and knows nothing else about either.
+// (checked, disabled, captions), grouped by role. A front end offers the roles it has; a role it
+// does not offer is not available, and its items are shown and run as with no application.
 //
 // Every command runs to completion before it returns; questions and messages go through the
 // implementation's own prompter.
-class AppCommands {
+
+// The File menu.
+class DocumentRole {
  public:
-  virtual ~AppCommands() = default;
+  virtual ~DocumentRole() = default;
 
   // New, Open and Save act only while the main window is shown (not during the initial set-up).
   virtual bool mainWindowVisible() const = 0;
-
-  // --- File ---------------------------------------------------------------------------------
   virtual void newDocument() = 0;
   virtual void openDocument() = 0;    // the open dialog, then the file
   virtual void saveDocument() = 0;    // to the current file (the document has one)
@@ -34,8 +34,13 @@ class AppCommands {
   virtual void printCurrentSheet() = 0;
   virtual void printAllSheets() = 0;
   virtual void exitApplication() = 0;
+};
 
-  // --- View ---------------------------------------------------------------------------------
+// The View and Edit menus and the sheets the tree opens.
+class ViewRole {
+ public:
+  virtual ~ViewRole() = default;
+
   virtual int fontScalePercent() const = 0;
   virtual void setFontScalePercent(int percent) = 0;
   virtual bool toolbarVisible() const = 0;
@@ -43,8 +48,14 @@ class AppCommands {
   // Items of the top Edit menu, and filling it from a popup-menu stem when it has none.
   virtual int editMenuItemCount() const = 0;
   virtual void fillEditMenu(const QByteArray& stem) = 0;
+  virtual void openSheet(const QByteArray& callString) = 0;
+};
 
-  // --- COM port and cloning -----------------------------------------------------------------
+// The COM port and the clone commands.
+class CloneRole {
+ public:
+  virtual ~CloneRole() = default;
+
   virtual void comPortDialog() = 0;
   virtual int comSpeed() const = 0;  // 0 normal, 1 high
   virtual void setComSpeed(int speed) = 0;
@@ -52,12 +63,27 @@ class AppCommands {
   virtual void cloneWrite() = 0;
   virtual void cloneInformation() = 0;
   virtual bool adjustmentAvailable() const = 0;
+};
 
-  // --- Help and sheets ----------------------------------------------------------------------
+// The Help menu and help on a cell.
+class HelpRole {
+ public:
+  virtual ~HelpRole() = default;
+
   virtual void about() = 0;
   virtual void helpContents() = 0;
   virtual void contextHelp(int link) = 0;
-  virtual void openSheet(const QByteArray& callString) = 0;
+};
+
+// What every front end gives the catalogue, and the roles it has (null: not available).
+class AppCommands {
+ public:
+  virtual ~AppCommands() = default;
+
+  virtual DocumentRole* documentRole() { return nullptr; }
+  virtual ViewRole* viewRole() { return nullptr; }
+  virtual CloneRole* cloneRole() { return nullptr; }
+  virtual HelpRole* helpRole() { return nullptr; }
 
   // --- texts the application supplies ------------------------------------------------------
   virtual QByteArray versionText() const = 0;  // "1.00", or the version file's
@@ -67,5 +93,5 @@ class AppCommands {
   // A value of the working image changed: (re)start the delayed warning check.
   virtual void dataChanged() = 0;
   // A key, text or popup command was handled: refresh the status line.
-  virtual void refreshStatus() = 0;
+  virtual void refreshStatus() {}
 };

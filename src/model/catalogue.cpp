@@ -173,7 +173,7 @@ FieldCatalogue::Impl::Impl(const CatalogueServices& s)
       app(s.app) {}
 
 bool FieldCatalogue::Impl::keyPending(const cmcCellCapsule& req) {
-  return req.operation == kOpDisplayOrKey && req.key != kKeyNone && req.editGrid != nullptr;
+  return req.operation == kOpDisplayOrKey && req.key != kKeyNone && req.fromGrid();
 }
 
 void FieldCatalogue::Impl::grey(cmcCellCapsule& req) {
@@ -293,7 +293,7 @@ int FieldCatalogue::Impl::dispatch(cmcCellCapsule& req, bool editing) {
       }
       ended = true;
     } else if (req.popupCommand == CL_PMenu_Help) {
-      if (app) app->contextHelp(cell.link);
+      if (HelpRole* h = app ? app->helpRole() : nullptr) h->contextHelp(cell.link);
     }
   }
 
@@ -455,7 +455,8 @@ int FieldCatalogue::Impl::handleLink(Request& r) {
 int FieldCatalogue::Impl::popupCommandOnParent(Request& r) {
   cmcCellCapsule& req = r.req;
   if (!req.parent || !req.parent->cell) {
-    if (r.link == CL_PMenu_Help && app) app->contextHelp(CL_None);
+    if (HelpRole* h = app ? app->helpRole() : nullptr; h && r.link == CL_PMenu_Help)
+      h->contextHelp(CL_None);
     return kDispatchDone;
   }
   cmcCellCapsule target = *req.parent;

@@ -15,98 +15,101 @@ int FieldCatalogue::Impl::command(Request& r) {
   cmcCellCapsule& req = r.req;
   auto& state = req.itemState;
   const bool execute = req.key == kKeyEnter;
-  AppCommands* a = app;
-  const bool visible = a && a->mainWindowVisible();
+  DocumentRole* d = app ? app->documentRole() : nullptr;
+  ViewRole* v = app ? app->viewRole() : nullptr;
+  CloneRole* c = app ? app->cloneRole() : nullptr;
+  HelpRole* h = app ? app->helpRole() : nullptr;
+  const bool visible = d && d->mainWindowVisible();
 
   switch (r.link) {
     case CL_Menu_File_New:
-      if (execute && visible) a->newDocument();
+      if (execute && visible) d->newDocument();
       break;
     case CL_Menu_File_Open:
-      if (execute && visible) a->openDocument();
+      if (execute && visible) d->openDocument();
       break;
     case CL_Menu_File_Save:
       if (execute && visible) {
         if (doc.isUntitled()) {
-          a->saveDocumentAs();
+          d->saveDocumentAs();
         } else {
-          a->saveDocument();
+          d->saveDocument();
         }
       }
       break;
     case CL_Menu_File_SaveAs:
-      if (execute && a) a->saveDocumentAs();
+      if (execute && d) d->saveDocumentAs();
       break;
     case CL_Menu_File_Import:
-      state.disabled = !a || !a->importAvailable();
-      if (execute && !state.disabled) a->importChannels();
+      state.disabled = !d || !d->importAvailable();
+      if (execute && !state.disabled) d->importChannels();
       break;
     case CL_Menu_File_Export:
-      state.disabled = !a || !a->exportAvailable();
-      if (execute && !state.disabled) a->exportChannels();
+      state.disabled = !d || !d->exportAvailable();
+      if (execute && !state.disabled) d->exportChannels();
       break;
     case CL_Menu_File_Print_Current:
-      state.disabled = !a || !a->canPrintCurrentSheet();
-      if (execute && !state.disabled) a->printCurrentSheet();
+      state.disabled = !d || !d->canPrintCurrentSheet();
+      if (execute && !state.disabled) d->printCurrentSheet();
       break;
     case CL_Menu_File_Print_All:
-      if (execute && a) a->printAllSheets();
+      if (execute && d) d->printAllSheets();
       break;
     case CL_Menu_File_Recent: {
-      const QString entry = a ? a->recentFileText(r.index) : QString();
+      const QString entry = d ? d->recentFileText(r.index) : QString();
       QString caption = QString("&%1 %2").arg(r.index + 1).arg(QString(entry).replace("&", "&&"));
       req.resultText = caption.toLocal8Bit();
       state.captionSet = true;
       state.disabled = entry.isEmpty();
       state.hidden = entry.isEmpty();
-      if (execute && !entry.isEmpty()) a->openRecentFile(r.index);
+      if (execute && !entry.isEmpty()) d->openRecentFile(r.index);
       break;
     }
     case CL_Menu_File_Exit:
-      if (execute && a) a->exitApplication();
+      if (execute && d) d->exitApplication();
       break;
     case CL_Menu_Edit_Top:
-      if (a && a->editMenuItemCount() == 0) a->fillEditMenu("GI_PMenu_NoItem");
+      if (v && v->editMenuItemCount() == 0) v->fillEditMenu("GI_PMenu_NoItem");
       break;
     case CL_Menu_View_FontSize:
-      state.checked = a && a->fontScalePercent() == r.index;
-      if (execute && a) a->setFontScalePercent(r.index);
+      state.checked = v && v->fontScalePercent() == r.index;
+      if (execute && v) v->setFontScalePercent(r.index);
       break;
     case CL_Menu_View_ToolBar:
-      state.checked = a && a->toolbarVisible();
-      if (execute && a) a->toggleToolbar();
+      state.checked = v && v->toolbarVisible();
+      if (execute && v) v->toggleToolbar();
       break;
     case CL_Menu_Port_Usb:
-      if (execute && a) a->comPortDialog();
+      if (execute && c) c->comPortDialog();
       break;
     case CL_Menu_Com_Speed:
-      state.checked = a && a->comSpeed() == r.index;
-      if (execute && a) a->setComSpeed(r.index);
+      state.checked = c && c->comSpeed() == r.index;
+      if (execute && c) c->setComSpeed(r.index);
       break;
     case CL_Menu_Clone_Read:
-      if (execute && a) a->cloneRead();
+      if (execute && c) c->cloneRead();
       break;
     case CL_Menu_Clone_Write:
-      if (execute && a) a->cloneWrite();
+      if (execute && c) c->cloneWrite();
       break;
     case CL_Menu_Clone_Info:
-      if (execute && a) a->cloneInformation();
+      if (execute && c) c->cloneInformation();
       break;
     case CL_Menu_Clone_Adj:
-      state.disabled = state.hidden = !a || !a->adjustmentAvailable();
+      state.disabled = state.hidden = !c || !c->adjustmentAvailable();
       break;
     case CL_Help_About:
-      if (execute && a) a->about();
+      if (execute && h) h->about();
       break;
     case CL_Help_Contents:
-      if (execute && a) a->helpContents();
+      if (execute && h) h->helpContents();
       break;
     case CallSheet:
-      if (execute && a) a->openSheet(r.cell.argument.value_or(QByteArray()));
+      if (execute && v) v->openSheet(r.cell.argument.value_or(QByteArray()));
       break;
     case CL_PMenu_NoItem:
       state.disabled = true;
-      state.hidden = !(a && a->editMenuItemCount() == 1);
+      state.hidden = !(v && v->editMenuItemCount() == 1);
       break;
     default:
       // Copy .. Insert: enabled by the row and the clipboard.

@@ -9,8 +9,6 @@
 #include "gtex/celllinks.h"
 
 class cmcCellObj;
-class cuiGrid;
-class cuiSheet;
 
 // Keys a request can carry. 1..255 are characters typed on the current cell.
 enum CellKey : int {
@@ -95,14 +93,21 @@ enum CellDecoration : int {
   kDecorationCheckMark = 2,      // filled check mark in the font colour (flag-bits dialog)
 };
 
+// Who sends a request. Key, edit and command requests on the current cell come from a grid
+// (or a front end standing where the grid would); display requests of the painter and state
+// queries of menus and the tree do not.
+enum class CellOrigin : uint8_t {
+  Display = 0,
+  Grid = 1,
+};
+
 // One request for one cell, from a grid, menu, toolbar or dialog to the field catalogue's
 // dispatcher, and the answer that comes back in it. Owned by the caller; fields keep their
 // declared order.
 struct cmcCellCapsule {
   const cmcCellCapsule* parent = nullptr;  // dialog sheet / popup list: the cell it was opened for
-  cuiGrid* grid = nullptr;                 // not set for painting
-  cuiGrid* editGrid = nullptr;             // set for key, edit and command requests only
-  const cmcCellObj* cell = nullptr;        // category, link, index, argument
+  CellOrigin origin = CellOrigin::Display;
+  const cmcCellObj* cell = nullptr;  // category, link, index, argument
 
   // Set while painting. The catalogue does not draw: it answers with a font colour and a
   // decoration, and the painter draws them.
@@ -138,8 +143,6 @@ struct cmcCellCapsule {
     int key = kKeyNone;
   } jump;
 
-  cuiSheet* sheet = nullptr;
-
   struct MultipleSelection {
     uint8_t bits = 0;
     int first = 0;  // lowest index of the range
@@ -172,5 +175,6 @@ struct cmcCellCapsule {
     int nameState = 0;        // 1: the name is shown as "---" and cannot be edited
   } itemState;
 
-  bool forPainting() const { return grid == nullptr && editGrid == nullptr; }
+  bool forPainting() const { return origin == CellOrigin::Display; }
+  bool fromGrid() const { return origin == CellOrigin::Grid; }
 };

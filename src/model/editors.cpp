@@ -22,7 +22,7 @@ bool isEnter(int key) { return key == kKeyEnter || key == kKeyDoubleClick; }
 
 // A key is only acted on for the current cell of an edit grid; painting never starts anything.
 bool keyPending(const cmcCellCapsule& req) {
-  return req.operation == kOpDisplayOrKey && req.key != kKeyNone && req.editGrid != nullptr;
+  return req.operation == kOpDisplayOrKey && req.key != kKeyNone && req.fromGrid();
 }
 
 bool textEntered(const cmcCellCapsule& req) { return req.operation == kOpTextEntered; }

@@ -72,7 +72,7 @@ TEST_F(Commands, PopupMenuItemsWorkOnTheCellTheyWereOpenedOn) {
   cmcCellObj current = cellOf(CT_Conv, CL_Mch_Freq, 0);
   cmcCellCapsule context;
   context.cell = &current;
-  context.grid = context.editGrid = editGrid();
+  context.origin = CellOrigin::Grid;
   context.sheetArguments = "0,0";
 
   auto menu = [&](int link, int key) {
@@ -95,7 +95,7 @@ TEST_F(Commands, PopupMenuItemsWorkOnTheCellTheyWereOpenedOn) {
   cmcCellObj target = cellOf(CT_Conv, CL_Mch_Name, 4);
   cmcCellCapsule paste;
   paste.cell = &target;
-  paste.grid = paste.editGrid = editGrid();
+  paste.origin = CellOrigin::Grid;
   paste.popupCommand = CL_PMenu_Paste;
   paste.sheetArguments = "0,0";
   catalogue->dispatch(paste, true);

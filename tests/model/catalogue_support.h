@@ -27,8 +27,17 @@ inline void PrintTo(const QByteArray& bytes, std::ostream* os) {
 }
 
 // The application as the catalogue sees it: every call is written down.
-class RecordingApp : public AppCommands {
+class RecordingApp : public AppCommands,
+                     public DocumentRole,
+                     public ViewRole,
+                     public CloneRole,
+                     public HelpRole {
  public:
+  DocumentRole* documentRole() override { return this; }
+  ViewRole* viewRole() override { return this; }
+  CloneRole* cloneRole() override { return this; }
+  HelpRole* helpRole() override { return this; }
+
   QStringList calls;
   bool visible = true;
   QString recent[4];
@@ -78,9 +87,6 @@ class RecordingApp : public AppCommands {
 
 class CatalogueTest : public ::testing::Test {
  protected:
-  static inline int gridStandIn = 0;
-  static cuiGrid* editGrid() { return reinterpret_cast<cuiGrid*>(&gridStandIn); }
-
   explicit CatalogueTest(int destination = 0, uint8_t optionBits = 0x0F) {
     const EmbeddedText main = mainResourceText();
     text.setSource(main.lines, main.count);
@@ -117,7 +123,7 @@ class CatalogueTest : public ::testing::Test {
     a.cell = cellOf(category, link, index);
     a.req.cell = &a.cell;
     a.req.sheetArguments = args;
-    if (edit) a.req.grid = a.req.editGrid = editGrid();
+    if (edit) a.req.origin = CellOrigin::Grid;
     a.req.key = key;
     if (typed) {
       a.req.operation = kOpTextEntered;

@@ -19,24 +19,34 @@ TEST(CellCapsule, FreshRequestOnlyAsksForDisplay) {
   EXPECT_FALSE(c.jump.requested);
   EXPECT_EQ(c.jump.link, CL_None);
   EXPECT_FALSE(c.repaint);
-  c.editGrid = reinterpret_cast<cuiGrid*>(&c);  // any non-null grid makes it an edit request
+  c.origin = CellOrigin::Grid;  // a request from the grid is an edit request
   EXPECT_FALSE(c.forPainting());
 }
 
 TEST(CellCapsule, FieldsKeepTheirDeclaredOrder) {
   cmcCellCapsule c;
-  const void* fields[] = {&c.parent,       &c.grid,
-                          &c.editGrid,     &c.cell,
-                          &c.paint,        &c.imageList,
-                          &c.caretStart,   &c.caretLength,
-                          &c.maxLength,    &c.key,
-                          &c.popupCommand, &c.typedText,
-                          &c.resultText,   &c.significantLength,
-                          &c.sheetName,    &c.sheetArguments,
-                          &c.marks,        &c.markPosition,
-                          &c.operation,    &c.jump,
-                          &c.sheet,        &c.multipleSelection,
-                          &c.repaint,      &c.reopenEditor};
+  const void* fields[] = {&c.parent,
+                          &c.origin,
+                          &c.cell,
+                          &c.paint,
+                          &c.imageList,
+                          &c.caretStart,
+                          &c.caretLength,
+                          &c.maxLength,
+                          &c.key,
+                          &c.popupCommand,
+                          &c.typedText,
+                          &c.resultText,
+                          &c.significantLength,
+                          &c.sheetName,
+                          &c.sheetArguments,
+                          &c.marks,
+                          &c.markPosition,
+                          &c.operation,
+                          &c.jump,
+                          &c.multipleSelection,
+                          &c.repaint,
+                          &c.reopenEditor};
   for (size_t i = 1; i < std::size(fields); ++i)
     EXPECT_LT(static_cast<const char*>(fields[i - 1]), static_cast<const char*>(fields[i])) << i;
 }

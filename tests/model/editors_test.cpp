@@ -17,22 +17,16 @@
 
 namespace {
 
-// Editors only test the edit grid for presence.
-int gridStandIn;
-cuiGrid* const kEditGrid = reinterpret_cast<cuiGrid*>(&gridStandIn);
-
 cmcCellCapsule keyRequest(int key) {
   cmcCellCapsule r;
-  r.grid = kEditGrid;
-  r.editGrid = kEditGrid;
+  r.origin = CellOrigin::Grid;
   r.key = key;
   return r;
 }
 
 cmcCellCapsule typedRequest(const QByteArray& text) {
   cmcCellCapsule r;
-  r.grid = kEditGrid;
-  r.editGrid = kEditGrid;
+  r.origin = CellOrigin::Grid;
   r.operation = kOpTextEntered;
   r.typedText = text;
   return r;

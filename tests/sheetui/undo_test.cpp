@@ -39,7 +39,7 @@ class Undo : public CatalogueTest {
     req.operation = kOpChoiceMade;
     req.typedText = typed;
     req.sheetArguments = args;
-    req.grid = req.editGrid = editGrid();
+    req.origin = CellOrigin::Grid;
     catalogue->dispatch(req, true);
   }
   // A popup-menu command applied to a channel's cell.
@@ -47,7 +47,7 @@ class Undo : public CatalogueTest {
     cmcCellObj cell = cellOf(CT_Conv, CL_Mch_Name, index);
     cmcCellCapsule req;
     req.cell = &cell;
-    req.grid = req.editGrid = editGrid();
+    req.origin = CellOrigin::Grid;
     req.popupCommand = command;
     req.sheetArguments = "0,0";
     catalogue->dispatch(req, true);

@@ -43,11 +43,6 @@ QByteArray unknownCellName(const QByteArray& markup) {
   return {};
 }
 
-// Any non-null edit grid turns a request into one for the current cell; nothing dereferences
-// it. The tool is its own grid.
-int gridStandIn;
-cuiGrid* const kToolGrid = reinterpret_cast<cuiGrid*>(&gridStandIn);
-
 }  // namespace
 
 Session::Session(const CliOptions& options)
@@ -136,12 +131,6 @@ void Session::display(const SheetModel& sheet, int column, int row, cmcCellCapsu
 
 void Session::prepareEdit(const SheetModel& sheet, int column, int row, cmcCellCapsule& request) {
   sheet.fillRequest(request, column, row);
-  request.grid = request.editGrid = kToolGrid;
+  request.origin = CellOrigin::Grid;  // the tool stands where the grid would
   request.marks |= kMarkCurrentCell;
-}
-
-void Session::newDocument() { workspace_.document().newDocument(); }
-
-void Session::unavailable(const char* what) const {
-  std::fprintf(stderr, "%s is not available in kestrin-cli.\n", what);
 }

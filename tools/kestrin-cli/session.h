@@ -73,47 +73,12 @@ class Session : public AppCommands {
   const SheetEnvironment& environment() { return workspace_.environment(); }
   bool modifiedByCommand() const { return changes_ > 0; }
 
-  // --- AppCommands: what a command-line run can do -------------------------------------------
-  bool mainWindowVisible() const override { return true; }
-  void newDocument() override;
-  void openDocument() override { unavailable("Open"); }
-  void saveDocument() override { unavailable("Save"); }
-  void saveDocumentAs() override { unavailable("Save As"); }
-  void openRecentFile(int) override { unavailable("Recent files"); }
-  QString recentFileText(int) const override { return {}; }
-  bool importAvailable() const override { return false; }
-  void importChannels() override {}
-  bool exportAvailable() const override { return false; }
-  void exportChannels() override {}
-  bool canPrintCurrentSheet() const override { return false; }
-  void printCurrentSheet() override {}
-  void printAllSheets() override { unavailable("Printing"); }
-  void exitApplication() override {}
-  int fontScalePercent() const override { return 100; }
-  void setFontScalePercent(int) override {}
-  bool toolbarVisible() const override { return false; }
-  void toggleToolbar() override {}
-  int editMenuItemCount() const override { return 0; }
-  void fillEditMenu(const QByteArray&) override {}
-  void comPortDialog() override { unavailable("COM port set-up"); }
-  int comSpeed() const override { return 1; }
-  void setComSpeed(int) override {}
-  void cloneRead() override { unavailable("Clone Read"); }
-  void cloneWrite() override { unavailable("Clone Write"); }
-  void cloneInformation() override { unavailable("Clone Information"); }
-  bool adjustmentAvailable() const override { return false; }
-  void about() override {}
-  void helpContents() override {}
-  void contextHelp(int) override {}
-  void openSheet(const QByteArray&) override {}
+  // --- AppCommands: a command-line run has none of the roles (no menus, tree or dialogs) -----
   QByteArray versionText() const override { return version_.version; }
   QByteArray yearText() const override { return version_.year; }
   void dataChanged() override { ++changes_; }
-  void refreshStatus() override {}
 
  private:
-  void unavailable(const char* what) const;
-
   CliOptions options_;
   CliPrompter prompter_;
   Workspace workspace_;

@@ -132,7 +132,7 @@ int cuiFBitsR::handleCell(cmcCellCapsule& req, bool editing) {
   const int k = cell->index;
   const uint32_t bit = (k >= 1 && k <= kTopBit) ? (1u << (kTopBit - k)) : 0;
   req.resultText.clear();
-  if (req.operation == kOpDisplayOrKey && req.editGrid) {
+  if (req.operation == kOpDisplayOrKey && req.fromGrid()) {
     if (req.key == kKeyBackspace || req.key == kKeySpace || req.key == kKeyDoubleClick) {
       value_ ^= bit;
       if (req.repaint) req.repaint(kRepaintSameLinkAndIndex);

@@ -360,9 +360,7 @@ void cuiSheet::Impl::onEvent(const cmcEvent& event) {
 void cuiSheet::Impl::makeRequest(cmcCellCapsule& req, SheetPos pos) const {
   model->fillRequest(req, pos.column, pos.row);
   req.parent = dialog ? dialogOptions.owner : nullptr;
-  req.grid = grid;
-  req.editGrid = grid;
-  req.sheet = q;
+  req.origin = CellOrigin::Grid;
   if (pos == current()) req.marks |= kMarkCurrentCell;
   if (multiActive()) {
     req.multipleSelection.bits = kMultiSelectActive;
@@ -780,7 +778,6 @@ void cuiSheet::Impl::queryItem(const cmcCellObj& item, cmcCellCapsule& state) {
   makeRequest(parentReq, current());
   state.cell = &item;
   state.parent = &parentReq;
-  state.sheet = q;
   state.key = kKeyNone;
   dispatch(state, false);
   state.parent = nullptr;
@@ -817,8 +814,7 @@ void cuiSheet::Impl::runPopupItem(const cmcCellObj& chosen) {
   cmcCellCapsule req;
   req.cell = &item;
   req.parent = &parentReq;
-  req.grid = req.editGrid = grid;
-  req.sheet = q;
+  req.origin = CellOrigin::Grid;
   req.key = kKeyEnter;
   req.repaint = parentReq.repaint;
   req.multipleSelection = parentReq.multipleSelection;
