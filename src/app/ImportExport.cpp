@@ -2,10 +2,7 @@
 
 #include <QDialog>
 #include <QDialogButtonBox>
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QLabel>
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
 
@@ -16,39 +13,14 @@
 #include "base/filechooser.h"
 #include "base/prompter.h"
 #include "base/textcodec.h"
-#include "files/CommonChannelList.h"
 #include "files/indEnviron.h"
-#include "files/inputfile.h"
 #include "files/messages.h"
 #include "gtex/cmcGTex.h"
 #include "model/document.h"
-#include "sheet/core/SheetCall.h"
 #include "sheet/ui/DocumentUndo.h"
 #include "sheet/ui/cuiSheet.h"
 
 namespace {
-
-// The "File error." boxes of one command name the file they are about, below their own text:
-// the user may have picked a file other than the one they meant.
-class FileNamingPrompter : public Prompter {
- public:
-  FileNamingPrompter(Prompter& inner, const QString& headline)
-      : inner_(inner), headline_(headline) {}
-  void setPath(const QString& path) { path_ = QDir::toNativeSeparators(path); }
-
-  PromptAnswer ask(const PromptMessage& message) override {
-    if (path_.isEmpty() || headline_.isEmpty() || !message.text.startsWith(headline_))
-      return inner_.ask(message);
-    PromptMessage named = message;
-    named.text += QStringLiteral("\n\n") + path_;
-    return inner_.ask(named);
-  }
-
- private:
-  Prompter& inner_;
-  QString headline_;
-  QString path_;
-};
 
 std::optional<ChannelGroup> currentGroup(cuiMain& app) {
   if (!app.currentSheet()) return std::nullopt;
@@ -63,11 +35,8 @@ FileDialogRequest channelListDialog(cuiMain& app) {
   return request;
 }
 
-ChannelCsv channelCsv(cuiMain& app) {
-  Document& document = app.document();
-  return ChannelCsv(
-      document.working(), document.defaultImage(), document.options(),
-      CsvSeparators::resolve(app.formats().decimalSeparator, app.formats().listSeparator));
+CsvSeparators separatorsOf(cuiMain& app) {
+  return CsvSeparators::resolve(app.formats().decimalSeparator, app.formats().listSeparator);
 }
 
 // The file types of the export dialog: the program's own layout first, then the common one.
@@ -102,13 +71,6 @@ void showImportReport(cuiMain& app, const QString& text) {
   dialog->show();
 }
 
-// The first bytes of a list, enough for its header; empty when it cannot be read.
-QByteArray headOf(const QString& path) {
-  if (!isRegularFile(path)) return {};  // the channel-list reader refuses it with its file error
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.read(4096) : QByteArray();
-}
-
 void takeDirectoryOf(cuiMain& app, const QString& path) {
   const QString directory = QFileInfo(path).absolutePath();
   app.document().setCurrentDirectory(directory);
@@ -116,42 +78,6 @@ void takeDirectoryOf(cuiMain& app, const QString& path) {
 }
 
 }  // namespace
-
-std::optional<ChannelGroup> channelGroupOfSheet(const QByteArray& callString) {
-  const SheetCall call = SheetCall::parse(callString);
-  if (call.name == "GI_Sheet_MemoryCH") {
-    switch (call.argumentNumber(0, -1)) {
-      case 0:
-        return ChannelGroup::Memory0;
-      case 1:
-        return ChannelGroup::Memory1;
-      default:
-        return std::nullopt;
-    }
-  }
-  if (call.name == "GI_Sheet_ScanEdge") return ChannelGroup::ScanEdges;
-  if (call.name == "GI_Sheet_CallCh") return ChannelGroup::Call;
-  return std::nullopt;
-}
-
-QString proposedExportName(ChannelGroup group, const QString& extension) {
-  QString name;
-  switch (group) {
-    case ChannelGroup::Memory0:
-      name = QStringLiteral("Memory CH 0-99");
-      break;
-    case ChannelGroup::Memory1:
-      name = QStringLiteral("Memory CH 100-199");
-      break;
-    case ChannelGroup::ScanEdges:
-      name = QStringLiteral("Program Scan Edge");
-      break;
-    case ChannelGroup::Call:
-      name = QStringLiteral("CALL CH");
-      break;
-  }
-  return extension.isEmpty() ? name : name + QLatin1Char('.') + extension;
-}
 
 void exportChannelsFromWindow(cuiMain& app) {
   const std::optional<ChannelGroup> group = currentGroup(app);
@@ -168,15 +94,10 @@ void exportChannelsFromWindow(cuiMain& app) {
 
   FileNamingPrompter prompter(app.prompter(), messageText(app.text(), "GI_Mess_FileErr_Headline"));
   prompter.setPath(path);
-  bool exported = false;
-  if (fileType == kCommonFileType) {
-    exported = commonlist::exportFile(path, app.document(), *group, &prompter, &app.text());
-  } else {
-    ChannelCsv csv = channelCsv(app);
-    csv.setMessages(&prompter, &app.text());
-    exported = csv.ExportChannels(path, *group);
-  }
-  if (exported) takeDirectoryOf(app, path);
+  ChannelListCommands lists(app.workspace(), prompter, separatorsOf(app));
+  const ChannelListLayout layout =
+      fileType == kCommonFileType ? ChannelListLayout::Common : ChannelListLayout::Own;
+  if (lists.exportFile(path, *group, layout)) takeDirectoryOf(app, path);
 }
 
 void importChannelsIntoWindow(cuiMain& app) {
@@ -187,42 +108,29 @@ void importChannelsIntoWindow(cuiMain& app) {
   if (path.isEmpty()) return;
 
   FileNamingPrompter prompter(app.prompter(), messageText(app.text(), "GI_Mess_FileErr_Headline"));
-  ChannelCsv csv = channelCsv(app);
-  csv.setMessages(&prompter, &app.text());
-  if (!csv.ConfirmImport()) return;
+  ChannelListCommands lists(app.workspace(), prompter, separatorsOf(app));
+  if (!lists.confirmImport()) return;
   prompter.setPath(path);
 
-  // A list of repeater directories and other programs is told by its header.
-  if (commonlist::recognises(headOf(path))) {
-    QFile file(path);
-    const QByteArray list = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    commonlist::ImportReport report;
-    {
-      DocumentUndo::Change change(app.undo(), QStringLiteral("Import"));
-      report = commonlist::importText(list, *group, app.document(), app.catalogue());
-      app.document().setModified();
-      app.dataChanged();
-      app.bus().post(ev::kReopenSheet, 0, 0);
-    }
-    takeDirectoryOf(app, path);
-    if (report.taken == 0 && report.rows == 0) {
-      showWarning(prompter, app.text(), "GI_Mess_Import_NoData");
-      return;
-    }
-    showImportReport(app, report.text(*group));
-    return;
-  }
-
-  bool imported = false;
+  ChannelListImport imported;
   {
     // The cleared group and every channel read from the file come back with one undo.
     DocumentUndo::Change change(app.undo(), QStringLiteral("Import"));
-    imported = csv.ImportChannels(path, *group, [&app] {
+    imported = lists.importFile(path, *group, [&app] {
       app.document().setModified();
       app.dataChanged();
       // The sheet is built again from the rewritten channels, where it stood.
       app.bus().post(ev::kReopenSheet, 0, 0);
     });
   }
-  if (imported) takeDirectoryOf(app, path);
+  if (imported.common) {
+    takeDirectoryOf(app, path);
+    if (imported.noData()) {
+      showWarning(prompter, app.text(), "GI_Mess_Import_NoData");
+      return;
+    }
+    showImportReport(app, imported.report.text(*group));
+    return;
+  }
+  if (imported.done) takeDirectoryOf(app, path);
 }

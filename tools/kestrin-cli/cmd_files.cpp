@@ -1,21 +1,19 @@
 #include "cmd_files.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <cstdio>
 #include <optional>
 
 #include "base/prompter.h"
 #include "files/cmcQevFile.h"
-#include "files/CommonChannelList.h"
 #include "files/channelcsv.h"
 #include "files/filecommands.h"
-#include "files/inputfile.h"
 #include "gtex/cmcGTex.h"
 #include "model/catalogue.h"
 #include "model/destinations.h"
 #include "model/document.h"
 #include "files/rawnames.h"
+#include "session/ChannelLists.h"
 #include "session/Workspace.h"
 #include "savesignals.h"
 
@@ -103,9 +101,9 @@ class FileSession {
     return {};
   }
 
-  ChannelCsv csv(cmcEeprom& image) {
-    return ChannelCsv(image, document().defaultImage(), document().options(),
-                      CsvSeparators::fromSystem());
+  // The channel-list commands, with the system's separators.
+  ChannelListCommands channelLists(Prompter& prompter) {
+    return ChannelListCommands(workspace_, prompter, CsvSeparators::fromSystem());
   }
 
   const QString& path() const { return path_; }
@@ -166,47 +164,28 @@ FileCommandResult cliExport(const FileCommandLine& line, Prompter& prompter) {
       line.layout.compare(QLatin1String("kestrin"), Qt::CaseInsensitive) != 0)
     return usage(QStringLiteral("--layout is kestrin or common"));
 
-  if (common) {
-    const QByteArray text = commonlist::exportText(session.document(), group);
-    if (line.output.isEmpty()) {
-      std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
-      std::fflush(stdout);
-      return {};
-    }
-    bool exported = false;
-    {
-      SaveSignalGuard guard;
-      rawnames::OutputPath out(line.output);
-      exported = !out.path().isEmpty() &&
-                 commonlist::exportFile(out.path(), session.document(), group, &prompter,
-                                        &session.text()) &&
-                 out.finish();
-    }
-    if (!exported) return failed(QStringLiteral("cannot write %1").arg(line.output));
-    print(QStringLiteral("%1: exported in the common layout: %2")
-              .arg(line.output)
-              .arg(text.count('\n') - 1));
-    return {};
-  }
-
-  ChannelCsv csv = session.csv(session.document().working());
+  const ChannelListLayout layout = common ? ChannelListLayout::Common : ChannelListLayout::Own;
+  ChannelListCommands lists = session.channelLists(prompter);
+  const QByteArray text = lists.exportText(group, layout);
   if (line.output.isEmpty()) {
-    const QByteArray text = csv.exportText(group);
     std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
     std::fflush(stdout);
     return {};
   }
-  csv.setMessages(&prompter, &session.text());
   bool exported = false;
   {
     SaveSignalGuard guard;
     rawnames::OutputPath out(line.output);
-    exported = !out.path().isEmpty() && csv.ExportChannels(out.path(), group) && out.finish();
+    exported = !out.path().isEmpty() && lists.exportFile(out.path(), group, layout) && out.finish();
   }
-  if (!exported) {
-    return failed(QStringLiteral("cannot write %1").arg(line.output));
+  if (!exported) return failed(QStringLiteral("cannot write %1").arg(line.output));
+  if (common) {
+    print(QStringLiteral("%1: exported in the common layout: %2")
+              .arg(line.output)
+              .arg(text.count('\n') - 1));
+  } else {
+    print(QStringLiteral("%1: exported: %2").arg(line.output).arg(groupRange(group).size));
   }
-  print(QStringLiteral("%1: exported: %2").arg(line.output).arg(groupRange(group).size));
   return {};
 }
 
@@ -222,44 +201,24 @@ FileCommandResult cliImport(const FileCommandLine& line, Prompter& prompter) {
   if (!positional.isEmpty()) return usage(QStringLiteral("unexpected %1").arg(positional.first()));
   if (line.output.isEmpty()) return usage(QStringLiteral("import needs -o OUT.qev"));
 
-  // A list of repeater directories and other programs is told by its header; its report goes
-  // to stdout, one line per row.
-  {
-    const QString readable = rawnames::readPath(input);
-    QFile file(readable);
-    // Not opened unless it is a regular file: a FIFO would wait here for a writer.
-    if (isRegularFile(readable) && file.open(QIODevice::ReadOnly)) {
-      const QByteArray list = file.read(4 * 1024 * 1024 + 1);
-      if (commonlist::recognises(list)) {
-        FieldCatalogue& catalogue = session.catalogue();
-        const commonlist::ImportReport report =
-            commonlist::importText(list, group, session.document(), catalogue);
-        if (!report.recognised) return failed(QStringLiteral("cannot import %1").arg(input));
-        session.document().setModified();
-        r = session.save(line.output);
-        if (r.exitCode != 0) return r;
-        print(report.text(group));
-        print(QStringLiteral("%1: imported from %2 (common layout)").arg(line.output, input));
-        return {};
-      }
-    }
-  }
-
   // The File menu asks before the sheet is cleared; here the result goes to a file of its own.
-  ChannelCsv csv = session.csv(session.document().working());
-  csv.setMessages(&prompter, &session.text());
-  CsvImportResult counts;
-  if (!csv.ImportChannels(rawnames::readPath(input), group, {}, &counts)) {
-    return failed(QStringLiteral("cannot import %1").arg(input));
-  }
-
+  // A list in the common layout is reported on stdout, one line per row.
+  const ChannelListImport imported =
+      session.channelLists(prompter).importFile(rawnames::readPath(input), group);
+  if (!imported.done) return failed(QStringLiteral("cannot import %1").arg(input));
+  if (imported.common) session.document().setModified();
   r = session.save(line.output);
   if (r.exitCode != 0) return r;
+  if (imported.common) {
+    print(imported.report.text(group));
+    print(QStringLiteral("%1: imported from %2 (common layout)").arg(line.output, input));
+    return {};
+  }
   print(QStringLiteral("%1: imported from %2: %3, read as blank: %4, corrected: %5")
             .arg(line.output, input)
-            .arg(counts.imported)
-            .arg(counts.discarded)
-            .arg(counts.corrected));
+            .arg(imported.counts.imported)
+            .arg(imported.counts.discarded)
+            .arg(imported.counts.corrected));
   return {};
 }
 
