@@ -1,6 +1,6 @@
 #include "cliargs.h"
 
-#include <QStringList>
+#include <cstdio>
 
 #include "model/DestinationOptions.h"
 #include "model/destinations.h"
@@ -35,4 +35,25 @@ bool parseOptions(const QString& text, uint8_t& bits) {
       return false;
   }
   return true;
+}
+
+int finish(const Status& status, const char* who) {
+  if (!status.ok() && !status.reason.isEmpty())
+    std::fprintf(stderr, "%s: %s\n", who, status.reason.toUtf8().constData());
+  return status.code;
+}
+
+bool ArgReader::is(const QString& name, bool joined) const {
+  const QString& a = current();
+  return a == name || (joined && a.startsWith(name + QLatin1Char('=')));
+}
+
+std::optional<QString> ArgReader::value() {
+  const QString& a = current();
+  if (a.startsWith(QLatin1String("--"))) {
+    const qsizetype equals = a.indexOf(QLatin1Char('='));
+    if (equals > 0) return a.mid(equals + 1);
+  }
+  if (at_ + 1 >= args_.size()) return std::nullopt;
+  return args_[++at_];
 }

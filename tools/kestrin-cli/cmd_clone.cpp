@@ -12,6 +12,7 @@
 #include "base/cmcEvMan.h"
 #include "base/prompter.h"
 #include "base/textcodec.h"
+#include "cliargs.h"
 #include "cliprompter.h"
 #include "cmd_diff.h"
 #include "clone/clonecommands.h"
@@ -33,10 +34,6 @@
 #include "sheet/core/ImageCompare.h"
 
 namespace {
-
-constexpr int kExitOk = 0;
-constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
 
 // The command-line tool keeps its own instance lock, so it runs beside the program's window.
 const QString kCliMutexName = QStringLiteral("Zelk Kestrin CLI Exclusive Mutex");
@@ -63,27 +60,25 @@ struct Options {
 
 Options parse(const QStringList& args) {
   Options o;
-  for (int i = 0; i < args.size(); ++i) {
-    const QString& a = args[i];
+  ArgReader r(args);
+  while (r.next()) {
+    const QString& a = r.current();
     auto value = [&](const QString& name) -> QString {
-      if (a.startsWith(name + QLatin1Char('='))) return a.mid(name.size() + 1);
-      if (i + 1 >= args.size()) {
-        o.error = QStringLiteral("%1 needs a value").arg(name);
-        return {};
-      }
-      return args[++i];
+      const std::optional<QString> v = r.value();
+      if (!v) o.error = QStringLiteral("%1 needs a value").arg(name);
+      return v.value_or(QString());
     };
-    if (a == QLatin1String("--port") || a.startsWith(QLatin1String("--port="))) {
+    if (r.is(QStringLiteral("--port"), true)) {
       o.port = value(QStringLiteral("--port"));
-    } else if (a == QLatin1String("-o") || a == QLatin1String("--output") ||
-               a.startsWith(QLatin1String("--output="))) {
-      o.output =
-          value(a == QLatin1String("-o") ? QStringLiteral("-o") : QStringLiteral("--output"));
-    } else if (a == QLatin1String("--settings") || a.startsWith(QLatin1String("--settings="))) {
+    } else if (r.is(QStringLiteral("-o"))) {
+      o.output = value(QStringLiteral("-o"));
+    } else if (r.is(QStringLiteral("--output"), true)) {
+      o.output = value(QStringLiteral("--output"));
+    } else if (r.is(QStringLiteral("--settings"), true)) {
       o.settingsDir = value(QStringLiteral("--settings"));
-    } else if (a == QLatin1String("--yes") || a == QLatin1String("-y")) {
+    } else if (r.is(QStringLiteral("--yes")) || r.is(QStringLiteral("-y"))) {
       o.yes = true;
-    } else if (a == QLatin1String("--verify") || a == QLatin1String("--no-verify")) {
+    } else if (r.is(QStringLiteral("--verify")) || r.is(QStringLiteral("--no-verify"))) {
       o.verify = a == QLatin1String("--verify");
     } else if (a.startsWith(QLatin1Char('-')) && a.size() > 1) {
       o.error = QStringLiteral("unknown option %1").arg(a);
@@ -96,9 +91,8 @@ Options parse(const QStringList& args) {
   return o;
 }
 
-int usageError(const QString& command, const QString& why) {
-  err() << "kestrin-cli: " << command << ": " << why << " (see --help)" << Qt::endl;
-  return kExitUsage;
+Status usageError(const QString& command, const QString& why) {
+  return Status::usage(QStringLiteral("%1: %2 (see --help)").arg(command, why));
 }
 
 // A progress bar of the clone window's 32 cells, redrawn in place on a terminal.
@@ -210,12 +204,14 @@ std::unique_ptr<QCoreApplication> ensureApplication() {
 }
 
 // The reason of a failure is the last line on stderr; a status message has said it already.
-int exitCodeOf(const CloneOutcome& o) {
+Status statusOf(const CloneOutcome& o) {
+  if (o.succeeded()) return {};
   if (o.kind == CloneOutcome::kCancelled)
-    err() << "kestrin-cli: not done: a question was answered Cancel (--yes answers OK)" << Qt::endl;
+    return Status::failed(
+        QStringLiteral("not done: a question was answered Cancel (--yes answers OK)"));
   if (o.kind == CloneOutcome::kBusy)
-    err() << "kestrin-cli: another clone operation runs" << Qt::endl;
-  return o.succeeded() ? kExitOk : kExitFailed;
+    return Status::failed(QStringLiteral("another clone operation runs"));
+  return {kExitFailed, {}};
 }
 
 }  // namespace
@@ -239,7 +235,7 @@ QString cliCloneUsage() {
       "    --settings DIR  settings directory (default: the user's; also KESTRIN_SETTINGS_DIR)\n");
 }
 
-int cliCloneInfo(const QStringList& args) {
+Status cliCloneInfo(const QStringList& args) {
   const Options o = parse(args);
   if (!o.error.isEmpty()) return usageError(QStringLiteral("info"), o.error);
   if (o.verify) return usageError(QStringLiteral("info"), QStringLiteral("--verify is for write"));
@@ -252,7 +248,7 @@ int cliCloneInfo(const QStringList& args) {
   // properly, also when the user kept another destination.
   const bool identified =
       outcome.kind == CloneOutcome::kSucceeded || outcome.kind == CloneOutcome::kCancelled;
-  if (!identified || clone.cloneInformation().size() != CloneInfo::kSize) return kExitFailed;
+  if (!identified || clone.cloneInformation().size() != CloneInfo::kSize) return {kExitFailed, {}};
   CloneInfo info;
   std::copy_n(reinterpret_cast<const uint8_t*>(clone.cloneInformation().constData()),
               CloneInfo::kSize, info.bytes.begin());
@@ -268,10 +264,10 @@ int cliCloneInfo(const QStringList& args) {
        cloneInfoOptionText(info.optionBits() & DestinationOptions::kRxExpansionBit));
   line("High power : ", cloneInfoOptionText(info.optionBits() & DestinationOptions::kHighPowerBit));
   out().flush();
-  return kExitOk;
+  return {};
 }
 
-int cliCloneRead(const QStringList& args) {
+Status cliCloneRead(const QStringList& args) {
   const Options o = parse(args);
   if (!o.error.isEmpty()) return usageError(QStringLiteral("read"), o.error);
   if (o.verify) return usageError(QStringLiteral("read"), QStringLiteral("--verify is for write"));
@@ -282,14 +278,13 @@ int cliCloneRead(const QStringList& args) {
   // A file that cannot be made is found out before the radio is read, not after.
   rawnames::OutputPath out(o.output);
   if (out.path().isEmpty() || !SafeFileWriter::canWrite(out.path())) {
-    err() << "kestrin-cli: read: cannot create " << o.output << " (Cannot open the file.)"
-          << Qt::endl;
-    return kExitFailed;
+    return Status::failed(
+        QStringLiteral("read: cannot create %1 (Cannot open the file.)").arg(o.output));
   }
   auto app = ensureApplication();
   CliClone clone(o);
   const CloneOutcome outcome = clone.run(&CloneCommands::cloneRead);
-  if (!outcome.succeeded()) return exitCodeOf(outcome);
+  if (!outcome.succeeded()) return statusOf(outcome);
   // Saved as File Save saves (conformed, repaired, through a temporary file that replaces the
   // target only when complete).
   FileCommands& files = clone.files();
@@ -299,14 +294,13 @@ int cliCloneRead(const QStringList& args) {
     return code == 0 && !out.finish() ? int(kQevFileAccess) : code;
   }();
   if (saved != 0) {
-    err() << "kestrin-cli: read: cannot save " << o.output << " (file result " << saved << ")"
-          << Qt::endl;
-    return kExitFailed;
+    return Status::failed(
+        QStringLiteral("read: cannot save %1 (file result %2)").arg(o.output).arg(saved));
   }
-  return kExitOk;
+  return {};
 }
 
-int cliCloneWrite(const QStringList& args) {
+Status cliCloneWrite(const QStringList& args) {
   const Options o = parse(args);
   if (!o.error.isEmpty()) return usageError(QStringLiteral("write"), o.error);
   if (o.files.size() != 1)
@@ -319,9 +313,9 @@ int cliCloneWrite(const QStringList& args) {
   FileCommands& files = clone.files();
   const QString readable = rawnames::readPath(o.files[0]);
   if (readable.isEmpty() || files.openFile(readable) != 0) {
-    err() << "kestrin-cli: write: cannot open " << o.files[0] << " (file result "
-          << files.lastFileResult() << ")" << Qt::endl;
-    return kExitFailed;
+    return Status::failed(QStringLiteral("write: cannot open %1 (file result %2)")
+                              .arg(o.files[0])
+                              .arg(files.lastFileResult()));
   }
   clone.adoptDocumentDestination();
 
@@ -329,6 +323,6 @@ int cliCloneWrite(const QStringList& args) {
   // A write that was not confirmed by its read-back fails the command.
   if (outcome.succeeded() && (outcome.verify == VerifyReport::kDifferent ||
                               outcome.verify == VerifyReport::kFailed))
-    return kExitFailed;
-  return exitCodeOf(outcome);
+    return {kExitFailed, {}};
+  return statusOf(outcome);
 }

@@ -11,14 +11,10 @@
 
 namespace {
 
-constexpr int kExitEqual = 0;
 constexpr int kExitDifferent = 1;
-constexpr int kExitError = 2;
 
-int fail(const QString& why) {
-  std::fprintf(stderr, "kestrin-cli diff: %s\n", why.toUtf8().constData());
-  return kExitError;
-}
+// Every error of the command, a wrong command line or a document that does not load, exits 2.
+Status fail(const QString& why) { return Status::usage(why); }
 
 // What a side is called in messages: its file, or its destination.
 QString sideName(const CliOptions& side) {
@@ -76,21 +72,24 @@ QString cliDiffUsage() {
       "    Exit status: 0 when equal, 1 when different, 2 on an error.\n");
 }
 
-int cliDiff(const QStringList& args) {
+Status cliDiff(const QStringList& args) {
   CliOptions sides[2];
   int count = 0;
   uint8_t bits = 0x0F;
   bool tsv = false;
-  for (int i = 0; i < args.size(); ++i) {
-    const QString& a = args[i];
-    if (a == "--tsv") {
+  ArgReader r(args);
+  while (r.next()) {
+    const QString& a = r.current();
+    if (r.is("--tsv")) {
       tsv = true;
-    } else if (a == "--options") {
-      if (i + 1 >= args.size() || !parseOptions(args[++i], bits))
+    } else if (r.is("--options")) {
+      const std::optional<QString> v = r.value();
+      if (!v || !parseOptions(*v, bits))
         return fail("--options takes marine, fm-narrow, rx-expansion, high-power, all or none");
-    } else if (a == "--destination") {
+    } else if (r.is("--destination")) {
+      const std::optional<QString> v = r.value();
       int code = -1;
-      if (i + 1 >= args.size() || (code = parseDestination(args[++i])) < 0)
+      if (!v || (code = parseDestination(*v)) < 0)
         return fail("--destination needs a code 0..15 or a destination name");
       if (count == 2) return fail("diff compares two documents");
       sides[count++].destination = code;
@@ -122,5 +121,6 @@ int cliDiff(const QStringList& args) {
                  differences.size() == 1 ? "" : "s", differences.size() == 1 ? "s" : "",
                  sideName(sides[0]).toUtf8().constData(), sideName(sides[1]).toUtf8().constData());
   }
-  return differences.empty() ? kExitEqual : kExitDifferent;
+  if (differences.empty()) return {};
+  return {kExitDifferent, {}};
 }

@@ -4,10 +4,12 @@
 #include <QStringList>
 #include <vector>
 
+#include "cliargs.h"
+
 // kestrin-cli diff A B: every field whose shown value differs between two documents, each side a
-// .qev file or "--destination N" (the factory image of a destination). Returns the exit code:
+// .qev file or "--destination N" (the factory image of a destination). Its exit code:
 // 0 equal, 1 different, 2 on an error (a file that does not open, a wrong command line).
-int cliDiff(const QStringList& args);
+Status cliDiff(const QStringList& args);
 
 struct FieldDifference;
 // Prints differences as `diff` does: one line per field (sheet, row, column, value in A, value

@@ -19,11 +19,8 @@
 
 namespace {
 
-constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
-
-FileCommandResult failed(const QString& why) { return {kExitFailed, why}; }
-FileCommandResult usage(const QString& why) { return {kExitUsage, why}; }
+Status failed(const QString& why) { return Status::failed(why); }
+Status usage(const QString& why) { return Status::usage(why); }
 
 void print(const QString& text) {
   std::fputs(text.toUtf8().constData(), stdout);
@@ -60,7 +57,7 @@ std::optional<ChannelGroup> parseGroup(const QString& text) {
 // read from or written to the program's settings.
 class FileSession {
  public:
-  FileSession(const FileCommandLine& line, Prompter& prompter)
+  FileSession(const CliOptions& line, Prompter& prompter)
       : line_(line), workspace_(WorkspaceSetup{&prompter}) {
     Document& document = workspace_.document();
     FileCommands& commands = workspace_.files();
@@ -76,7 +73,7 @@ class FileSession {
   }
 
   // Opens FILE.qev (the -file argument, or the first positional one).
-  FileCommandResult open(QStringList& positional) {
+  Status open(QStringList& positional) {
     path_ = line_.file;
     if (path_.isEmpty() && !positional.isEmpty()) path_ = positional.takeFirst();
     if (path_.isEmpty()) return usage(QStringLiteral("no FILE.qev given"));
@@ -90,7 +87,7 @@ class FileSession {
     return {};
   }
 
-  FileCommandResult save(const QString& path) {
+  Status save(const QString& path) {
     SaveSignalGuard guard;
     rawnames::OutputPath out(path);
     if (out.path().isEmpty()) return failed(QStringLiteral("cannot save %1").arg(path));
@@ -115,13 +112,13 @@ class FileSession {
   FieldCatalogue& catalogue() { return workspace_.catalogue(); }
 
  private:
-  FileCommandLine line_;
+  CliOptions line_;
   Workspace workspace_;
   QString path_;
   QString openPath_;
 };
 
-FileCommandResult groupArgument(QStringList& positional, ChannelGroup& group) {
+Status groupArgument(QStringList& positional, ChannelGroup& group) {
   if (positional.isEmpty()) {
     return usage(QStringLiteral("no GROUP given (memory, memory2, edges or call)"));
   }
@@ -136,7 +133,7 @@ FileCommandResult groupArgument(QStringList& positional, ChannelGroup& group) {
 
 }  // namespace
 
-FileCommandResult cliNew(const FileCommandLine& line, Prompter& prompter) {
+Status cliNew(const CliOptions& line, Prompter& prompter) {
   if (line.destination < 0) return usage(QStringLiteral("new needs --destination CODE"));
   if (line.output.isEmpty()) return usage(QStringLiteral("new needs -o FILE.qev"));
   if (!line.file.isEmpty() || !line.arguments.isEmpty()) {
@@ -144,20 +141,20 @@ FileCommandResult cliNew(const FileCommandLine& line, Prompter& prompter) {
   }
   FileSession session(line, prompter);
   if (!session.commands().newDocument()) return failed(QStringLiteral("cancelled"));
-  const FileCommandResult saved = session.save(line.output);
-  if (saved.exitCode != 0) return saved;
+  const Status saved = session.save(line.output);
+  if (saved.code != kExitOk) return saved;
   print(QStringLiteral("%1: new data for destination %2")
             .arg(line.output, destinationText(session.document().destination())));
   return {};
 }
 
-FileCommandResult cliExport(const FileCommandLine& line, Prompter& prompter) {
+Status cliExport(const CliOptions& line, Prompter& prompter) {
   FileSession session(line, prompter);
   QStringList positional = line.arguments;
-  FileCommandResult r = session.open(positional);
-  if (r.exitCode != 0) return r;
+  Status r = session.open(positional);
+  if (r.code != kExitOk) return r;
   ChannelGroup group{};
-  if ((r = groupArgument(positional, group)).exitCode != 0) return r;
+  if ((r = groupArgument(positional, group)).code != kExitOk) return r;
   if (!positional.isEmpty()) return usage(QStringLiteral("unexpected %1").arg(positional.first()));
   const bool common = line.layout.compare(QLatin1String("common"), Qt::CaseInsensitive) == 0;
   if (!line.layout.isEmpty() && !common &&
@@ -189,13 +186,13 @@ FileCommandResult cliExport(const FileCommandLine& line, Prompter& prompter) {
   return {};
 }
 
-FileCommandResult cliImport(const FileCommandLine& line, Prompter& prompter) {
+Status cliImport(const CliOptions& line, Prompter& prompter) {
   FileSession session(line, prompter);
   QStringList positional = line.arguments;
-  FileCommandResult r = session.open(positional);
-  if (r.exitCode != 0) return r;
+  Status r = session.open(positional);
+  if (r.code != kExitOk) return r;
   ChannelGroup group{};
-  if ((r = groupArgument(positional, group)).exitCode != 0) return r;
+  if ((r = groupArgument(positional, group)).code != kExitOk) return r;
   if (positional.isEmpty()) return usage(QStringLiteral("no IN.csv given"));
   const QString input = positional.takeFirst();
   if (!positional.isEmpty()) return usage(QStringLiteral("unexpected %1").arg(positional.first()));
@@ -208,7 +205,7 @@ FileCommandResult cliImport(const FileCommandLine& line, Prompter& prompter) {
   if (!imported.done) return failed(QStringLiteral("cannot import %1").arg(input));
   if (imported.common) session.document().setModified();
   r = session.save(line.output);
-  if (r.exitCode != 0) return r;
+  if (r.code != kExitOk) return r;
   if (imported.common) {
     print(imported.report.text(group));
     print(QStringLiteral("%1: imported from %2 (common layout)").arg(line.output, input));
@@ -222,11 +219,11 @@ FileCommandResult cliImport(const FileCommandLine& line, Prompter& prompter) {
   return {};
 }
 
-FileCommandResult cliVerify(const FileCommandLine& line, Prompter& prompter) {
+Status cliVerify(const CliOptions& line, Prompter& prompter) {
   FileSession session(line, prompter);
   QStringList positional = line.arguments;
-  FileCommandResult r = session.open(positional);
-  if (r.exitCode != 0) return r;
+  Status r = session.open(positional);
+  if (r.code != kExitOk) return r;
   if (!positional.isEmpty()) return usage(QStringLiteral("unexpected %1").arg(positional.first()));
 
   print(QStringLiteral("%1: opens; destination %2")

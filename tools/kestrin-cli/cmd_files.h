@@ -1,8 +1,8 @@
 #pragma once
 
 #include <QString>
-#include <QStringList>
-#include <cstdint>
+
+#include "cliargs.h"
 
 class Prompter;
 
@@ -16,27 +16,11 @@ class Prompter;
 //
 // GROUP is memory (channels 0-99), memory2 (100-199), edges (the scan edges) or call.
 
-// What the commands take from the command line.
-struct FileCommandLine {
-  QString file;               // FILE.qev
-  QStringList arguments;      // the positional arguments after the command (and the file)
-  QString output;             // -o
-  int destination = -1;       // --destination; with a file, the data is adapted to it
-  uint8_t optionBits = 0x0F;  // --options: the radio options (all by default)
-  QString layout;             // export --layout: "common" for the common channel-list layout
-};
-
-// The exit code (0 done, 1 failed, 2 wrong command line) and, unless 0, the reason.
-struct FileCommandResult {
-  int exitCode = 0;
-  QString reason;
-};
-
 // Messages and questions go to `prompter`; results are printed on stdout.
-FileCommandResult cliNew(const FileCommandLine& line, Prompter& prompter);
-FileCommandResult cliExport(const FileCommandLine& line, Prompter& prompter);
-FileCommandResult cliImport(const FileCommandLine& line, Prompter& prompter);
-FileCommandResult cliVerify(const FileCommandLine& line, Prompter& prompter);
+Status cliNew(const CliOptions& line, Prompter& prompter);
+Status cliExport(const CliOptions& line, Prompter& prompter);
+Status cliImport(const CliOptions& line, Prompter& prompter);
+Status cliVerify(const CliOptions& line, Prompter& prompter);
 
 // The usage lines of the four commands, for the tool's help.
 QString cliFileUsage();

@@ -61,34 +61,35 @@ const char kUsage[] =
     "the reason is the last line on stderr.\n";
 
 Status parse(const QStringList& args, CliOptions& o, bool& help) {
-  for (int i = 0; i < args.size(); ++i) {
-    const QString& a = args[i];
+  ArgReader r(args);
+  while (r.next()) {
+    const QString& a = r.current();
     auto value = [&](QString& out) {
-      if (i + 1 >= args.size()) return false;
-      out = args[++i];
-      return true;
+      const std::optional<QString> v = r.value();
+      if (v) out = *v;
+      return v.has_value();
     };
     QString v;
-    if (a == "-h" || a == "--help") {
+    if (r.is("-h") || r.is("--help")) {
       help = true;
-    } else if (a == "--destination") {
+    } else if (r.is("--destination")) {
       if (!value(v) || (o.destination = parseDestination(v)) < 0)
         return Status::usage("--destination needs a code 0..15 or a destination name");
-    } else if (a == "--options") {
+    } else if (r.is("--options")) {
       if (!value(v) || !parseOptions(v, o.optionBits))
         return Status::usage(
             "--options takes marine, fm-narrow, rx-expansion, high-power, all or none");
-    } else if (a == "-o" || a == "--output") {
+    } else if (r.is("-o") || r.is("--output")) {
       if (!value(o.output)) return Status::usage("-o needs a file name");
-    } else if (a == "--key") {
+    } else if (r.is("--key")) {
       if (!value(o.key)) return Status::usage("--key needs a key name");
-    } else if (a == "--in-place") {
+    } else if (r.is("--in-place")) {
       o.inPlace = true;
-    } else if (a == "--yes" || a == "-y") {
+    } else if (r.is("--yes") || r.is("-y")) {
       o.yes = true;
-    } else if (a == "--layout") {
+    } else if (r.is("--layout")) {
       if (!value(o.layout)) return Status::usage("--layout needs kestrin or common");
-    } else if (a == "--tsv") {
+    } else if (r.is("--tsv")) {
       o.tsv = true;
     } else if (a.startsWith("--") || (a.startsWith('-') && a.size() > 1 && o.command != "edit")) {
       return Status::usage(QString("unknown option %1").arg(a));
@@ -102,11 +103,6 @@ Status parse(const QStringList& args, CliOptions& o, bool& help) {
     }
   }
   return {};
-}
-
-int finish(const Status& status) {
-  if (!status.ok()) std::fprintf(stderr, "kestrin-cli: %s\n", status.reason.toUtf8().constData());
-  return status.code;
 }
 
 }  // namespace
@@ -131,10 +127,10 @@ int main(int argc, char** argv) {
   }
 
   // The clone commands take their own options (--port, --settings).
-  if (!args.isEmpty() && args[0] == "info") return cliCloneInfo(args.mid(1));
-  if (!args.isEmpty() && args[0] == "read") return cliCloneRead(args.mid(1));
-  if (!args.isEmpty() && args[0] == "write") return cliCloneWrite(args.mid(1));
-  if (!args.isEmpty() && args[0] == "diff") return cliDiff(args.mid(1));
+  if (!args.isEmpty() && args[0] == "info") return finish(cliCloneInfo(args.mid(1)));
+  if (!args.isEmpty() && args[0] == "read") return finish(cliCloneRead(args.mid(1)));
+  if (!args.isEmpty() && args[0] == "write") return finish(cliCloneWrite(args.mid(1)));
+  if (!args.isEmpty() && args[0] == "diff") return finish(cliDiff(args.mid(1)), "kestrin-cli diff");
 
   CliOptions options;
   bool help = false;
@@ -150,16 +146,13 @@ int main(int argc, char** argv) {
   if (options.command.isEmpty()) return finish(Status::usage("no command given (see --help)"));
 
   // The file commands need no pages: a document and the File command rules.
-  using FileCommand = FileCommandResult (*)(const FileCommandLine&, Prompter&);
+  using FileCommand = Status (*)(const CliOptions&, Prompter&);
   const std::pair<const char*, FileCommand> fileCommands[] = {
       {"new", cliNew}, {"export", cliExport}, {"import", cliImport}, {"verify", cliVerify}};
   for (const auto& [name, run] : fileCommands) {
     if (options.command != name) continue;
     CliPrompter prompter(options.yes);
-    const FileCommandResult r = run({options.file, options.arguments, options.output,
-                                     options.destination, options.optionBits, options.layout},
-                                    prompter);
-    return finish({r.exitCode, r.reason});
+    return finish(run(options, prompter));
   }
 
   Session session(options);

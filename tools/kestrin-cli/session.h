@@ -5,42 +5,12 @@
 #include <QStringList>
 #include <memory>
 
+#include "cliargs.h"
 #include "cliprompter.h"
 #include "gtex/cmcGTex.h"
 #include "model/appcommands.h"
 #include "model/version.h"
 #include "session/Workspace.h"
-
-// Exit codes of the tool.
-enum ExitCode : int {
-  kExitOk = 0,
-  kExitFailed = 1,  // the command could not be done (file error, no such cell, ...)
-  kExitUsage = 2,   // the command line is wrong
-};
-
-// What a command answers: 0 and nothing to say, or an exit code with a one-line reason.
-struct Status {
-  int code = kExitOk;
-  QString reason;
-  bool ok() const { return code == kExitOk; }
-  static Status failed(const QString& why) { return {kExitFailed, why}; }
-  static Status usage(const QString& why) { return {kExitUsage, why}; }
-};
-
-// The parsed command line.
-struct CliOptions {
-  QString command;
-  QStringList arguments;      // the command's own positional arguments
-  QString file;               // a .qev file to work on, or empty for a factory image
-  int destination = -1;       // --destination; -1: the file's, or 0 without a file
-  uint8_t optionBits = 0x0F;  // --options: all four by default
-  bool yes = false;
-  bool tsv = false;
-  QString output;  // -o
-  bool inPlace = false;
-  QString key;  // --key for edit
-  QString layout;  // --layout for export
-};
 
 // One run of the tool: the resource text, the document, the catalogue and the sheets, and the
 // application commands as a command-line tool can offer them.
