@@ -38,7 +38,9 @@ Outcome run(const QString& program, const QStringList& args, const QString& dire
 }
 
 QString binDir() { return qEnvironmentVariable("KESTRIN_BIN_DIR"); }
-bool withGui() { return QFileInfo::exists(binDir() + "/kestrin"); }
+// Whether this build was configured with the desktop program: the package must then hold it,
+// and must not otherwise.
+constexpr bool withGui() { return KESTRIN_GUI_BUILT != 0; }
 
 class Package : public ::testing::Test {
  protected:
@@ -104,6 +106,9 @@ TEST_F(Package, HoldsTheProgramsAndEverythingTheDesktopNeeds) {
     expected << QString("/usr/share/icons/hicolor/%1x%1/apps/kestrin.png").arg(size);
   if (withGui()) expected << "/usr/bin/kestrin";
   for (const QString& path : expected) EXPECT_TRUE(files.contains(path)) << path.toStdString();
+  if (!withGui()) {
+    EXPECT_FALSE(files.contains("/usr/bin/kestrin"));
+  }
 
   // Only the programs go to bin; no test, benchmark or build helper slips in.
   for (const QString& path : files) {

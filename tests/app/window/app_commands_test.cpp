@@ -11,7 +11,7 @@
 
 #include "app/cuiHtmlHelp.h"
 #include "app/cuiToolBar.h"
-#include "apprig.h"
+#include "support/AppRig.h"
 #include "clone/indCloneMan.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <QTreeWidget>
 
 #include "app/cuiTree.h"
-#include "apprig.h"
+#include "support/AppRig.h"
 #include "clone/clonecommands.h"
 #include "clone/cloneconfig.h"
 #include "sheet/ui/cuiGrid.h"

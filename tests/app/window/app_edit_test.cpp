@@ -11,7 +11,7 @@
 
 #include "app/EditMenu.h"
 #include "app/cuiTree.h"
-#include "apprig.h"
+#include "support/AppRig.h"
 #include "sheet/ui/cuiGrid.h"
 
 namespace {

@@ -13,7 +13,7 @@
 
 #include "app/InstanceHandOver.h"
 #include "app/cuiTree.h"
-#include "apprig.h"
+#include "support/AppRig.h"
 #include "gtex/celllinks.h"
 #include "sheet/ui/DocumentUndo.h"
 #include "sheet/ui/cuiSheet.h"

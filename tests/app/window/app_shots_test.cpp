@@ -11,7 +11,7 @@
 
 #include "app/cuiToolBar.h"
 #include "app/cuiTree.h"
-#include "apprig.h"
+#include "support/AppRig.h"
 
 namespace {
 

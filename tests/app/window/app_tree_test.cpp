@@ -10,7 +10,7 @@
 
 #include "app/FolderPage.h"
 #include "app/cuiTree.h"
-#include "apprig.h"
+#include "support/AppRig.h"
 #include "gtex/cellmarkup.h"
 #include "sheet/core/DocumentCompare.h"
 

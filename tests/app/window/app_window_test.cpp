@@ -19,7 +19,7 @@
 #include "clone/PortList.h"
 #include "app/cuiToolBar.h"
 #include "app/startup.h"
-#include "apprig.h"
+#include "support/AppRig.h"
 #include "base/events.h"
 #include "clone/indCloneMan.h"
 #include "model/cmcEeprom.h"

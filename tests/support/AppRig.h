@@ -12,7 +12,7 @@
 #include <memory>
 #include <ostream>
 
-#include "../../base/spin.h"
+#include "../base/spin.h"
 #include "app/TForm1.h"
 #include "app/cuiMenu.h"
 #include "app/indMain.h"
