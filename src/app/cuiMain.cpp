@@ -56,7 +56,9 @@
 #include "print/cuiPrinter.h"
 #include "sheet/core/DocumentCompare.h"
 #include "sheet/ui/DocumentUndo.h"
+#include "sheet/ui/MarkImages.h"
 #include "sheet/ui/cuiGrid.h"
+#include "kestrinicons.h"
 
 namespace {
 
@@ -247,6 +249,7 @@ void cuiMain::start(const QString& fileArgument) {
   form.setGeometry(rect.left, rect.top, rect.width, rect.height);
 
   images_ = ImageLists::load();
+  setMarkIconSource(&kestrinicons::icon);
   if (!images_.large.isEmpty() && !images_.large.first().isNull())
     form.setWindowIcon(images_.large.first());
   buildMainWindow(form, images_);

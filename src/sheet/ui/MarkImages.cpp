@@ -67,13 +67,24 @@ class PixmapMarkImages : public MarkImages {
 
 }  // namespace
 
+namespace {
+QIcon (*markIconSource)(const char* picture) = nullptr;
+}  // namespace
+
+void setMarkIconSource(QIcon (*source)(const char* picture)) { markIconSource = source; }
+
 std::shared_ptr<const MarkImages> defaultMarkImages() {
   // Images 4 and 5 of the form's image list, which the tree shows as its overlays too.
+  static const char* const kCautionName = "imgIcon_Tree_Warn_W_RB";
+  static const char* const kErrorName = "imgIcon_Tree_Warn_E_RB";
   static const char* const kCaution = ":/icons/imgIcon_Tree_Warn_W_RB.svg";
   static const char* const kError = ":/icons/imgIcon_Tree_Warn_E_RB.svg";
   if (QFile::exists(kCaution) && QFile::exists(kError)) {
-    const QPixmap caution = QIcon(kCaution).pixmap(16, 16);
-    const QPixmap error = QIcon(kError).pixmap(16, 16);
+    auto icon = [](const char* name, const char* path) {
+      return markIconSource ? markIconSource(name) : QIcon(QString::fromLatin1(path));
+    };
+    const QPixmap caution = icon(kCautionName, kCaution).pixmap(16, 16);
+    const QPixmap error = icon(kErrorName, kError).pixmap(16, 16);
     if (!caution.isNull() && !error.isNull()) {
       return std::make_shared<PixmapMarkImages>(caution, error);
     }

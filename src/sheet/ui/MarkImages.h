@@ -3,6 +3,7 @@
 #include <QRect>
 #include <memory>
 
+class QIcon;
 class QPainter;
 
 // The pictures of the caution and error marks (images 4 and 5 of the grid's image list). The
@@ -36,3 +37,8 @@ class VectorMarkImages : public MarkImages {
 // Images from the program's icon resources (the tree's warning and error pictures) when the
 // program carries them, else the vector shapes.
 std::shared_ptr<const MarkImages> defaultMarkImages();
+
+// Where defaultMarkImages() takes the icons of those pictures from, by picture name
+// ("imgIcon_Tree_Warn_W_RB"). The program installs the source it uses for all its icons, which
+// spares reading the SVG at each sheet; unset, the SVG resource is read.
+void setMarkIconSource(QIcon (*source)(const char* picture));
