@@ -105,6 +105,38 @@ Status parse(const QStringList& args, CliOptions& o, bool& help) {
   return {};
 }
 
+// Every command of the tool, in one table. The clone commands and diff read their own options
+// (--port, --settings, ...) from the arguments after their name; the file commands and the page
+// commands share the document options parsed above, wherever the command's name stands.
+struct Command {
+  const char* name;
+  Status (*ownOptions)(const QStringList& args) = nullptr;
+  Status (*onFile)(const CliOptions&, Prompter&) = nullptr;  // a document and the File rules
+  Status (*onPages)(Session&) = nullptr;                     // the pages of a whole session
+  const char* who = "kestrin-cli";
+};
+
+const Command kCommands[] = {
+    {"info", cliCloneInfo},
+    {"read", cliCloneRead},
+    {"write", cliCloneWrite},
+    {"diff", cliDiff, nullptr, nullptr, "kestrin-cli diff"},
+    {"new", nullptr, cliNew},
+    {"export", nullptr, cliExport},
+    {"import", nullptr, cliImport},
+    {"verify", nullptr, cliVerify},
+    {"show", nullptr, nullptr, showCommand},
+    {"edit", nullptr, nullptr, editCommand},
+    {"check", nullptr, nullptr, checkCommand},
+};
+
+const Command* findCommand(const QString& name) {
+  for (const Command& c : kCommands) {
+    if (name == QLatin1String(c.name)) return &c;
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -126,11 +158,8 @@ int main(int argc, char** argv) {
     return kExitOk;
   }
 
-  // The clone commands take their own options (--port, --settings).
-  if (!args.isEmpty() && args[0] == "info") return finish(cliCloneInfo(args.mid(1)));
-  if (!args.isEmpty() && args[0] == "read") return finish(cliCloneRead(args.mid(1)));
-  if (!args.isEmpty() && args[0] == "write") return finish(cliCloneWrite(args.mid(1)));
-  if (!args.isEmpty() && args[0] == "diff") return finish(cliDiff(args.mid(1)), "kestrin-cli diff");
+  if (const Command* c = findCommand(args.value(0)); c && c->ownOptions)
+    return finish(c->ownOptions(args.mid(1)), c->who);
 
   CliOptions options;
   bool help = false;
@@ -145,19 +174,14 @@ int main(int argc, char** argv) {
   if (!parsed.ok()) return finish(parsed);
   if (options.command.isEmpty()) return finish(Status::usage("no command given (see --help)"));
 
-  // The file commands need no pages: a document and the File command rules.
-  using FileCommand = Status (*)(const CliOptions&, Prompter&);
-  const std::pair<const char*, FileCommand> fileCommands[] = {
-      {"new", cliNew}, {"export", cliExport}, {"import", cliImport}, {"verify", cliVerify}};
-  for (const auto& [name, run] : fileCommands) {
-    if (options.command != name) continue;
+  const Command* c = findCommand(options.command);
+  if (!c || c->ownOptions)
+    return finish(
+        Status::usage(QString("unknown command \"%1\" (see --help)").arg(options.command)));
+  if (c->onFile) {
     CliPrompter prompter(options.yes);
-    return finish(run(options, prompter));
+    return finish(c->onFile(options, prompter), c->who);
   }
-
   Session session(options);
-  if (options.command == "show") return finish(showCommand(session));
-  if (options.command == "edit") return finish(editCommand(session));
-  if (options.command == "check") return finish(checkCommand(session));
-  return finish(Status::usage(QString("unknown command \"%1\" (see --help)").arg(options.command)));
+  return finish(c->onPages(session), c->who);
 }
