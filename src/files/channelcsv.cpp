@@ -534,7 +534,10 @@ CsvImportResult ChannelCsv::importText(const QByteArray& input, ChannelGroup gro
 
 bool ChannelCsv::ExportChannels(const QString& path, ChannelGroup group) {
   SafeFileWriter out(path);
-  out.setFailAfter(writeFailAfter_);
+  return ExportChannels(out, group);
+}
+
+bool ChannelCsv::ExportChannels(SafeFileWriter& out, ChannelGroup group) {
   const char* failure = nullptr;
   if (!out.open())
     failure = "GI_Mess_FileErr_FileOpen";

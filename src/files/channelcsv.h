@@ -10,6 +10,7 @@
 class cmcEeprom;
 class cmcGTex;
 class Prompter;
+class SafeFileWriter;
 
 // The channel groups that can be exported and imported: the channels of one sheet.
 enum class ChannelGroup { Memory0, Memory1, ScanEdges, Call };
@@ -106,6 +107,8 @@ class ChannelCsv {
   // Writes through a temporary file that replaces `path` only when complete. False after a
   // failure, which has been shown ("Cannot open the file." or "Cannot access the file.").
   bool ExportChannels(const QString& path, ChannelGroup group);
+  // The same through a writer made for the target (not yet open).
+  bool ExportChannels(SafeFileWriter& out, ChannelGroup group);
   // "Import from the file." / "Current sheet will be cleared." / "Are you sure?": true on OK.
   bool ConfirmImport();
   // Reads `path` and imports it, calls `refresh` (the sheet is reopened) once the group has
@@ -114,8 +117,6 @@ class ChannelCsv {
   // messages.
   bool ImportChannels(const QString& path, ChannelGroup group,
                       const std::function<void()>& refresh = {}, CsvImportResult* counts = nullptr);
-  // Test seam: the export file fails once this many bytes are written.
-  void setWriteFailAfter(qint64 bytes) { writeFailAfter_ = bytes; }
 
  private:
   cmcEeprom& working_;
@@ -124,5 +125,4 @@ class ChannelCsv {
   CsvSeparators separators_;
   Prompter* prompter_ = nullptr;
   cmcGTex* text_ = nullptr;
-  qint64 writeFailAfter_ = -1;
 };

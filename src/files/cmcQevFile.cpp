@@ -159,11 +159,14 @@ bool cmcQevFile::rangePairUsable(const AddressRange& r) const {
 }
 
 int cmcQevFile::Write(const QString& path, const AddressRanges& ranges) {
+  SafeFileWriter out(path);
+  return Write(out, ranges);
+}
+
+int cmcQevFile::Write(SafeFileWriter& out, const AddressRanges& ranges) {
   QCryptographicHash digest(QCryptographicHash::Md5);
   digest.addData(decodeSalt(salt_));
 
-  SafeFileWriter out(path);
-  out.setFailAfter(writeFailAfter_);
   int code = kQevOk;
   if (!image_ || !out.open()) code = kQevFileOpen;
 

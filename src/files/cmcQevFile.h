@@ -9,6 +9,7 @@
 class cmcEeprom;
 class cmcGTex;
 class Prompter;
+class SafeFileWriter;
 
 // An inclusive pair of image addresses. A range list ends at its end or at the first pair whose
 // first exceeds its last (callers coming from tables may still write the (1, 0) end marker).
@@ -77,15 +78,15 @@ class cmcQevFile {
     prompter_ = prompter;
     text_ = text;
   }
-  // Test seam: the file being written fails once this many bytes are out (as a full disk).
-  void setWriteFailAfter(qint64 bytes) { writeFailAfter_ = bytes; }
-
   int mapRev() const { return mapRev_; }
   int etcData() const { return etcData_; }
   int destination() const { return destination_; }
 
   // Writes the ranges' bytes through a temporary file that replaces `path` only when complete.
   int Write(const QString& path, const AddressRanges& ranges);
+  // The same through a writer made for the target (not yet open), e.g. one that writes through
+  // a device of the caller's.
+  int Write(SafeFileWriter& out, const AddressRanges& ranges);
   // Reads `path` into the image. The image changes only when the result is 0.
   int Read(const QString& path);
   // As above, then checks that exactly the ranges were supplied.
@@ -118,5 +119,4 @@ class cmcQevFile {
   Prompter* prompter_ = nullptr;
   cmcGTex* text_ = nullptr;
   int destination_ = 0;
-  qint64 writeFailAfter_ = -1;
 };

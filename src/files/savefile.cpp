@@ -48,7 +48,8 @@ bool isSpecialFile(const QFileInfo& info) {
 
 }  // namespace
 
-SafeFileWriter::SafeFileWriter(const QString& path) : path_(path), save_(path), target_(path) {
+SafeFileWriter::SafeFileWriter(const QString& path, Through through)
+    : path_(path), save_(path), target_(path), hold_(&held_), through_(std::move(through)) {
   // The in-place case is handled here, where the content can be held back until commit().
   save_.setDirectWriteFallback(false);
 }
@@ -78,6 +79,7 @@ bool SafeFileWriter::open() {
   } else if (info.isFile() && target_.open(QIODevice::ReadWrite)) {
     // No temporary file can be made beside it (a read-only directory), but the file itself may
     // be written. ReadWrite does not truncate: the old content stays until commit().
+    hold_.open(QIODevice::WriteOnly);
     mode_ = Mode::InPlace;
   } else {
     return false;
@@ -86,15 +88,20 @@ bool SafeFileWriter::open() {
   return true;
 }
 
+QIODevice& SafeFileWriter::sink(QIODevice& target) {
+  if (!through_) return target;
+  if (!via_) via_ = through_(target);
+  return *via_;
+}
+
 bool SafeFileWriter::writeOut(const QByteArray& bytes) {
   switch (mode_) {
     case Mode::Replace:
-      return save_.write(bytes) == bytes.size();
+      return sink(save_).write(bytes) == bytes.size();
     case Mode::Direct:
-      return target_.write(bytes) == bytes.size();
+      return sink(target_).write(bytes) == bytes.size();
     case Mode::InPlace:
-      held_ += bytes;
-      return true;
+      return sink(hold_).write(bytes) == bytes.size();
     case Mode::None:
       break;
   }
@@ -103,13 +110,6 @@ bool SafeFileWriter::writeOut(const QByteArray& bytes) {
 
 bool SafeFileWriter::write(const QByteArray& bytes) {
   if (mode_ == Mode::None || failed_) return false;
-  if (failAfter_ >= 0 && written_ + bytes.size() > failAfter_) {
-    const qint64 room = failAfter_ - written_;
-    if (room > 0) writeOut(bytes.left(room));
-    written_ = failAfter_;
-    failed_ = true;
-    return false;
-  }
   if (!writeOut(bytes)) {
     failed_ = true;
     return false;
@@ -143,6 +143,7 @@ bool SafeFileWriter::commit() {
     case Mode::InPlace:
       // From here on a failure can no longer keep the old content: this is the one case
       // without a temporary file to fall back on.
+      hold_.close();
       ok = target_.seek(0) && target_.write(held_) == held_.size() &&
            target_.resize(held_.size()) && target_.flush();
 #ifdef Q_OS_UNIX
@@ -154,11 +155,13 @@ bool SafeFileWriter::commit() {
     case Mode::None:
       break;
   }
+  via_.reset();
   failed_ = !ok;
   return ok;
 }
 
 void SafeFileWriter::cancel() {
+  via_.reset();
   const Mode mode = mode_;
   mode_ = Mode::None;
   switch (mode) {
@@ -169,6 +172,7 @@ void SafeFileWriter::cancel() {
     case Mode::Direct:
     case Mode::InPlace:
       target_.close();  // in place nothing has been written yet
+      hold_.close();
       held_.clear();
       break;
     case Mode::None:

@@ -1,9 +1,12 @@
 #pragma once
 
+#include <QBuffer>
 #include <QByteArray>
 #include <QFile>
 #include <QSaveFile>
 #include <QString>
+#include <functional>
+#include <memory>
 
 // Writes a file so that the file already at the path survives any failure: everything goes to a
 // temporary file in the same directory, which replaces the target only in commit(), after the
@@ -22,7 +25,12 @@ class SafeFileWriter {
  public:
   enum class Mode { None, Replace, Direct, InPlace };
 
-  explicit SafeFileWriter(const QString& path);
+  // Makes the device the bytes go through on their way to the opened target (a filter or a
+  // counter; tests put a failing disk there). It writes to `target` and is returned open. In
+  // place, `target` is the content held back until commit().
+  using Through = std::function<std::unique_ptr<QIODevice>(QIODevice& target)>;
+
+  explicit SafeFileWriter(const QString& path, Through through = {});
   ~SafeFileWriter();  // an uncommitted writer discards its temporary file
 
   SafeFileWriter(const SafeFileWriter&) = delete;
@@ -46,19 +54,18 @@ class SafeFileWriter {
   // asking before a long operation whose result is to be saved there.
   static bool canWrite(const QString& path);
 
-  // Test seam: every write that would pass this many bytes in total fails, as a full disk
-  // would. Negative (the default) never fails.
-  void setFailAfter(qint64 bytes) { failAfter_ = bytes; }
-
  private:
   bool writeOut(const QByteArray& bytes);
+  QIODevice& sink(QIODevice& target);
 
   QString path_;
   QSaveFile save_;
   QFile target_;     // Direct and InPlace
   QByteArray held_;  // InPlace: the content, written at commit()
+  QBuffer hold_;     // writes into held_
   Mode mode_ = Mode::None;
   bool failed_ = false;
   qint64 written_ = 0;
-  qint64 failAfter_ = -1;
+  Through through_;
+  std::unique_ptr<QIODevice> via_;  // made by through_ for the open target
 };

@@ -12,6 +12,7 @@
 #include "files/channelcsv.h"
 #include "model/frequency.h"
 #include "qev_support.h"
+#include "support/FailingDevice.h"
 
 using namespace csvtest;
 using qevtest::MessageHarness;
@@ -579,8 +580,8 @@ TEST(CsvExport, FailedExportKeepsTheOldFileAndSaysSo) {
   const QString path = dir.filePath("list.csv");
   qevtest::writeAll(path, "old list\r\n");
 
-  csv.setWriteFailAfter(500);
-  EXPECT_FALSE(csv.ExportChannels(path, ChannelGroup::Memory0));
+  SafeFileWriter full(path, FullDisk::withRoom(500));
+  EXPECT_FALSE(csv.ExportChannels(full, ChannelGroup::Memory0));
   EXPECT_EQ(qevtest::readAll(path), "old list\r\n");
   EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
   EXPECT_EQ(m.prompter.texts(), QStringList{"File error.\n\nCannot access the file."});
@@ -589,7 +590,6 @@ TEST(CsvExport, FailedExportKeepsTheOldFileAndSaysSo) {
   EXPECT_FALSE(csv.ExportChannels(dir.filePath("no/dir/list.csv"), ChannelGroup::Memory0));
   EXPECT_EQ(m.prompter.texts(), QStringList{"File error.\n\nCannot open the file."});
 
-  csv.setWriteFailAfter(-1);
   EXPECT_TRUE(csv.ExportChannels(path, ChannelGroup::Memory0));
   EXPECT_EQ(qevtest::readAll(path), w.csv().exportText(ChannelGroup::Memory0));
 }

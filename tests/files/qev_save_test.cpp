@@ -19,6 +19,7 @@
 #include "files/savefile.h"
 #include "model/cmcEeprom.h"
 #include "qev_support.h"
+#include "support/FailingDevice.h"
 
 using namespace qevtest;
 
@@ -33,12 +34,13 @@ QStringList entries(const QTemporaryDir& dir) {
   return QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
 }
 
-int saveOver(const QString& path, qint64 failAfter = -1) {
+// `through`: the disk the bytes go through (the real one when empty).
+int saveOver(const QString& path, SafeFileWriter::Through through = {}) {
   cmcEeprom img = patternImage();
   cmcQevFile qev;
   configureWriter(qev, img);
-  qev.setWriteFailAfter(failAfter);
-  return qev.Write(path, qevCloneRanges());
+  SafeFileWriter out(path, std::move(through));
+  return qev.Write(out, qevCloneRanges());
 }
 
 #ifdef Q_OS_UNIX
@@ -57,17 +59,17 @@ int inChild(const std::function<int()>& body) {
 TEST(QevSave, InjectedWriteFailureKeepsTheOldFile) {
   QTemporaryDir dir;
   const QString path = dir.filePath("kept.qev");
-  // Fail in the header, in the middle of the data and on the check line.
-  for (qint64 failAfter : {0, 10, 7000, 15000}) {
-    SCOPED_TRACE(failAfter);
+  // The disk fills in the header, in the middle of the data and on the check line.
+  for (qint64 room : {0, 10, 7000, 15000}) {
+    SCOPED_TRACE(room);
     writeAll(path, kOldContent);
     MessageHarness m;
     cmcEeprom img = patternImage();
     cmcQevFile qev;
     configureWriter(qev, img);
     qev.setMessages(&m.prompter, &m.text);
-    qev.setWriteFailAfter(failAfter);
-    EXPECT_EQ(qev.Write(path, qevCloneRanges()), kQevFileAccess);
+    SafeFileWriter out(path, FullDisk::withRoom(room));
+    EXPECT_EQ(qev.Write(out, qevCloneRanges()), kQevFileAccess);
     EXPECT_EQ(m.prompter.texts(), QStringList{"File error.\n\nCannot access the file."});
     EXPECT_EQ(readAll(path), kOldContent);
     EXPECT_EQ(entries(dir), QStringList{"kept.qev"});
@@ -120,7 +122,7 @@ TEST(QevSave, ReadOnlyDirectoryRewritesAWritableFileInPlace) {
       return body();
     });
   };
-  EXPECT_EQ(asUser([&] { return saveOver(path, 7000); }), kQevFileAccess);
+  EXPECT_EQ(asUser([&] { return saveOver(path, FullDisk::withRoom(7000)); }), kQevFileAccess);
   EXPECT_EQ(readAll(path), kOldContent);
   EXPECT_EQ(asUser([&] { return saveOver(locked); }), kQevFileOpen);
   EXPECT_EQ(readAll(locked), kOldContent);
