@@ -1,5 +1,9 @@
 #pragma once
 
+// The whole desktop program as the window tests drive it: its application-wide objects over a
+// temporary settings folder, scripted message boxes and file dialogs, and the real main window.
+// A test target that uses it links kestrin_app.
+
 #include <QWindow>
 #include <QAction>
 #include <QApplication>
