@@ -14,10 +14,13 @@ foreach(program kestrin kestrin-cli kestrin-sim)
   endif()
 endforeach()
 
-# Desktop integration: the entry, the clone data file type, the store metadata and the icon.
-install(FILES ${KESTRIN_PACKAGING_DIR}/com.zelk.kestrin.desktop DESTINATION share/applications)
+# Desktop integration: the clone data file type and the icon; the entry and the store metadata
+# start the desktop program, so they come with it only.
+if(TARGET kestrin)
+  install(FILES ${KESTRIN_PACKAGING_DIR}/com.zelk.kestrin.desktop DESTINATION share/applications)
+  install(FILES ${KESTRIN_PACKAGING_DIR}/com.zelk.kestrin.metainfo.xml DESTINATION share/metainfo)
+endif()
 install(FILES ${KESTRIN_PACKAGING_DIR}/kestrin.xml DESTINATION share/mime/packages)
-install(FILES ${KESTRIN_PACKAGING_DIR}/com.zelk.kestrin.metainfo.xml DESTINATION share/metainfo)
 install(FILES ${PROJECT_SOURCE_DIR}/resources/icons/kestrin.svg
         DESTINATION share/icons/hicolor/scalable/apps)
 if(TARGET kestrin_icon_pngs)
@@ -56,9 +59,11 @@ foreach(source packaging/man/kestrin.1 packaging/man/kestrin-cli.1 packaging/man
   list(APPEND kestrin_gzipped ${staged}.gz)
 endforeach()
 add_custom_target(kestrin_packaging_files ALL DEPENDS ${kestrin_gzipped})
-install(FILES ${kestrin_packaging_out}/gz/kestrin.1.gz ${kestrin_packaging_out}/gz/kestrin-cli.1.gz
-              ${kestrin_packaging_out}/gz/kestrin-sim.1.gz
-        DESTINATION share/man/man1)
+foreach(program kestrin kestrin-cli kestrin-sim)
+  if(TARGET ${program})
+    install(FILES ${kestrin_packaging_out}/gz/${program}.1.gz DESTINATION share/man/man1)
+  endif()
+endforeach()
 install(FILES ${kestrin_packaging_out}/gz/changelog.gz DESTINATION ${kestrin_doc_dir})
 
 # The Debian package: kestrin_<version>_<arch>.deb with its library dependencies computed from
@@ -83,6 +88,13 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://zelk.example/kestrin)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+if(TARGET kestrin)
+  set(kestrin_package_holds "The package holds the desktop program kestrin, the command-line tool
+kestrin-cli and the simulated transceiver kestrin-sim.")
+else()
+  set(kestrin_package_holds "The package holds the command-line tool kestrin-cli and the simulated
+transceiver kestrin-sim.")
+endif()
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "programming software of the Osprel VHF FM transceiver
 Kestrin reads the whole memory of an Osprel transceiver over its cloning
@@ -91,6 +103,5 @@ checks them against the rules of the transceiver's regional version, and
 writes them back. Clone data files (.qev) can be saved, opened, compared
 field by field and exchanged with channel lists.
 .
-The package holds the desktop program kestrin, the command-line tool
-kestrin-cli and the simulated transceiver kestrin-sim.")
+${kestrin_package_holds}")
 include(CPack)
