@@ -94,15 +94,13 @@ constexpr int kKeys[] = {kKeyEnter,
                          '+',
                          0x81};
 
-int gridStandIn = 0;
-
 int dispatch(World& w, const Cell& c, int key, const QByteArray* typed, bool edit,
              QByteArray* shown) {
   cmcCellCapsule req;
   req.cell = &c.cell;
   req.sheetName = c.sheetName;
   req.sheetArguments = c.arguments;
-  if (edit) req.grid = req.editGrid = reinterpret_cast<cuiGrid*>(&gridStandIn);
+  if (edit) req.origin = CellOrigin::Grid;
   req.key = key;
   if (typed) {
     req.operation = kOpTextEntered;
