@@ -16,6 +16,7 @@
 #include "session/ChannelLists.h"
 #include "session/Workspace.h"
 #include "savesignals.h"
+#include "session.h"
 
 namespace {
 
@@ -87,16 +88,7 @@ class FileSession {
     return {};
   }
 
-  Status save(const QString& path) {
-    SaveSignalGuard guard;
-    rawnames::OutputPath out(path);
-    if (out.path().isEmpty()) return failed(QStringLiteral("cannot save %1").arg(path));
-    int code = commands().saveFile(out.path());
-    if (code == 0 && !out.finish()) code = kQevFileAccess;
-    if (code != 0)
-      return failed(QStringLiteral("cannot save %1 (file result %2)").arg(path).arg(code));
-    return {};
-  }
+  Status save(const QString& path) { return saveDocument(commands(), path); }
 
   // The channel-list commands, with the system's separators.
   ChannelListCommands channelLists(Prompter& prompter) {

@@ -4,9 +4,9 @@
 #include <cstdio>
 
 #include "files/cmcQevFile.h"
+#include "files/rawnames.h"
 #include "gtex/celllinks.h"
 #include "model/cmcEeprom.h"
-#include "files/rawnames.h"
 #include "savesignals.h"
 #include "sheet/core/SheetNames.h"
 
@@ -67,12 +67,24 @@ Status Session::load() {
   // A destination on the command line wins over the file's: the data is fitted to it, as the
   // program does when its question is answered No.
   workspace_.files().setDestinationPolicy(options_.destination < 0
-                                  ? FileCommands::DestinationPolicy::AdoptFile
-                                  : FileCommands::DestinationPolicy::AdaptData);
+                                              ? FileCommands::DestinationPolicy::AdoptFile
+                                              : FileCommands::DestinationPolicy::AdaptData);
   const QString readable = rawnames::readPath(options_.file);
-  if (readable.isEmpty() || workspace_.files().openFile(QFileInfo(readable).absoluteFilePath()) != 0) {
+  if (readable.isEmpty() ||
+      workspace_.files().openFile(QFileInfo(readable).absoluteFilePath()) != 0) {
     return Status::failed(QString("cannot open %1").arg(options_.file));
   }
+  return {};
+}
+
+Status saveDocument(FileCommands& files, const QString& path) {
+  SaveSignalGuard guard;
+  rawnames::OutputPath out(path);
+  if (out.path().isEmpty()) return Status::failed(QString("cannot save %1").arg(path));
+  int code = files.saveFile(QFileInfo(out.path()).absoluteFilePath());
+  if (code == 0 && !out.finish()) code = kQevFileAccess;
+  if (code != 0)
+    return Status::failed(QString("cannot save %1 (file result %2)").arg(path).arg(code));
   return {};
 }
 
@@ -80,17 +92,9 @@ Status Session::saveIfAsked() {
   QString path = options_.output;
   if (path.isEmpty() && options_.inPlace) path = options_.file;
   if (path.isEmpty()) return {};
-  // As File Save does: the warning check, the image fitted to the destination, channels it
-  // cannot transmit on dropped, then written through a temporary file.
-  SaveSignalGuard guard;
-  rawnames::OutputPath out(path);
-  if (out.path().isEmpty()) return Status::failed(QString("cannot save %1").arg(path));
-  int code = workspace_.files().saveFile(QFileInfo(out.path()).absoluteFilePath());
-  if (code == 0 && !out.finish()) code = kQevFileAccess;
-  if (code != 0)
-    return Status::failed(QString("cannot save %1 (file result %2)").arg(path).arg(code));
-  std::fprintf(stderr, "saved %s\n", path.toUtf8().constData());
-  return {};
+  const Status saved = saveDocument(workspace_.files(), path);
+  if (saved.ok()) std::fprintf(stderr, "saved %s\n", path.toUtf8().constData());
+  return saved;
 }
 
 std::unique_ptr<SheetModel> Session::buildSheet(const QString& nameOrCall, Status& status) {

@@ -12,6 +12,13 @@
 #include "model/version.h"
 #include "session/Workspace.h"
 
+class FileCommands;
+
+// Saves the document as File Save does (the warning check, the image fitted to the destination,
+// channels it cannot transmit on dropped), through a temporary file, with Ctrl+C held back
+// meanwhile; the path may be one that is not UTF-8.
+Status saveDocument(FileCommands& files, const QString& path);
+
 // One run of the tool: the resource text, the document, the catalogue and the sheets, and the
 // application commands as a command-line tool can offer them.
 class Session : public AppCommands {
