@@ -534,27 +534,28 @@ BENCHMARK(BM_FlagBitsDialogOpen)->Unit(benchmark::kMillisecond);
 // About a minute.
 BENCHMARK(BM_Soak)->Unit(benchmark::kSecond)->Iterations(1);
 
+namespace {
+// Whether the program's own option `flag` was given; it is taken out of the arguments that go on
+// to Qt and the benchmark library.
+bool takeFlag(int& argc, char** argv, const char* flag) {
+  bool found = false;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], flag) != 0) continue;
+    found = true;
+    for (int j = i; j + 1 < argc; ++j) argv[j] = argv[j + 1];
+    --argc;
+    --i;
+  }
+  return found;
+}
+}  // namespace
+
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   // --4k: 3840 x 2160 device pixels at 200 % scaling.
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--4k") == 0) {
-      g_fourK = true;
-      for (int j = i; j + 1 < argc; ++j) argv[j] = argv[j + 1];
-      --argc;
-      --i;
-    }
-  }
+  g_fourK = takeFlag(argc, argv, "--4k");
   // --glyphs: every text drawn from its glyphs, as before texts were kept as images.
-  bool glyphs = false;
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--glyphs") == 0) {
-      glyphs = true;
-      for (int j = i; j + 1 < argc; ++j) argv[j] = argv[j + 1];
-      --argc;
-      --i;
-    }
-  }
+  const bool glyphs = takeFlag(argc, argv, "--glyphs");
   if (g_fourK) qputenv("QT_SCALE_FACTOR", "2");
   QApplication app(argc, argv);
   benchmark::Initialize(&argc, argv);
