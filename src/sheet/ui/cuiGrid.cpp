@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <QWheelEvent>
 
+#include "sheet/ui/GridScrollBar.h"
 #include "sheet/ui/SheetColours.h"
 
 namespace {
@@ -19,6 +20,8 @@ constexpr int kAutoScrollMs = 60;
 cuiGrid::cuiGrid(SheetModel& sheet, CellPainter& painter, GridHandler& handler, QWidget* parent)
     : QAbstractScrollArea(parent), sheet_(sheet), painter_(painter), handler_(handler) {
   setFrameShape(QFrame::NoFrame);
+  setVerticalScrollBar(new GridScrollBar(Qt::Vertical, this));
+  setHorizontalScrollBar(new GridScrollBar(Qt::Horizontal, this));
   setFocusPolicy(Qt::StrongFocus);
   setAttribute(Qt::WA_InputMethodEnabled, true);
   viewport()->setMouseTracking(true);
