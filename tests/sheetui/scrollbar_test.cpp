@@ -43,14 +43,14 @@ QImage rendered(QScrollBar& bar) {
 // Values across the range, the ends included.
 std::vector<int> valuesOf(const BarCase& c) {
   const int span = c.maximum - c.minimum;
-  return {c.minimum, c.minimum + 1, c.minimum + span / 3, c.minimum + span / 2, c.maximum - 1,
-          c.maximum};
+  return {c.minimum,     c.minimum + 1, c.minimum + span / 3, c.minimum + span / 2,
+          c.maximum - 1, c.maximum};
 }
 
 const BarCase kCases[] = {
-    {Qt::Vertical, 700, 5, 105, 30},    // the memory sheet's rows
-    {Qt::Horizontal, 900, 2, 40, 12},   // columns
-    {Qt::Vertical, 120, 0, 1000, 3},    // a short bar with a small slider
+    {Qt::Vertical, 700, 5, 105, 30},   // the memory sheet's rows
+    {Qt::Horizontal, 900, 2, 40, 12},  // columns
+    {Qt::Vertical, 120, 0, 1000, 3},   // a short bar with a small slider
 };
 
 // A style that writes the slider's position into the groove: its bar is not its pieces put
@@ -76,9 +76,9 @@ TEST(GridScrollBarLook, KeptPiecesGiveTheStylesOwnPixels) {
     GridScrollBar kept(c.orientation);
     QScrollBar plain(c.orientation);
     for (int value : valuesOf(c)) {
-      SCOPED_TRACE(testing::Message() << "orientation " << c.orientation << ", length "
-                                      << c.length << ", ratio " << kept.devicePixelRatio()
-                                      << ", value " << value);
+      SCOPED_TRACE(testing::Message()
+                   << "orientation " << c.orientation << ", length " << c.length << ", ratio "
+                   << kept.devicePixelRatio() << ", value " << value);
       setUp(kept, c, value);
       setUp(plain, c, value);
       const QImage image = rendered(kept);

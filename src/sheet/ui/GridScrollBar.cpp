@@ -37,9 +37,8 @@ QImage blankImage(const QSize& size, int ratio, const QColor& fill) {
 }
 
 // The style draws the groove, then the slider, then the arrow buttons over both ends.
-constexpr QStyle::SubControls kButtons = QStyle::SC_ScrollBarSubLine |
-                                         QStyle::SC_ScrollBarAddLine | QStyle::SC_ScrollBarFirst |
-                                         QStyle::SC_ScrollBarLast;
+constexpr QStyle::SubControls kButtons = QStyle::SC_ScrollBarSubLine | QStyle::SC_ScrollBarAddLine |
+                                         QStyle::SC_ScrollBarFirst | QStyle::SC_ScrollBarLast;
 enum class Piece { Groove, Slider, Buttons };
 
 // What a piece was drawn for; the slider's position is not part of it.
@@ -54,8 +53,7 @@ struct PieceKey {
   QPalette palette;
   bool operator==(const PieceKey& o) const {
     return piece == o.piece && style == o.style && size == o.size && ratio == o.ratio &&
-           hints == o.hints && state == o.state && direction == o.direction &&
-           palette == o.palette;
+           hints == o.hints && state == o.state && direction == o.direction && palette == o.palette;
   }
 };
 
