@@ -8,8 +8,8 @@
 #include <QPaintEngine>
 #include <QPainter>
 #include <QPixmap>
-#include <QSet>
 #include <QPolygon>
+#include <QSet>
 #include <QStringList>
 #include <QTextLayout>
 #include <cmath>
@@ -173,9 +173,9 @@ std::vector<std::unique_ptr<CellPainter::CachedFont>>& CellPainter::cachedFonts(
   return *fonts;
 }
 
-const CellPainter::CachedFont& CellPainter::fontFor(const CellFont& cell,
-                                                    QPaintDevice* device) const {
-  const int dpi = device ? device->logicalDpiY() : 0;
+const CellPainter::CachedFont& CellPainter::fontFor(const CellFont& cell, QPaintDevice* device,
+                                                    int dpi) const {
+  if (dpi <= 0) dpi = device ? device->logicalDpiY() : 0;
   auto& fonts = cachedFonts();
   for (const auto& f : fonts)
     if (f->dpi == dpi && f->cell == cell) return *f;
@@ -216,6 +216,7 @@ void CellPainter::drawLine(QPainter& p, const CachedFont& font, const QString& t
                            int baseline) {
   const TextExtent& extent = extentOf(font, text, p.device());
   if (extent.glyphs.isEmpty()) {
+    p.setFont(font.font);
     p.drawText(x, baseline, text);
     return;
   }
@@ -282,18 +283,51 @@ bool CellPainter::isSelectedLook(int column, int row, const CellPaintState& stat
   return selected(column);
 }
 
+CellPainter::Look CellPainter::lookOf(int column, int row, const CellPaintState& state) const {
+  Look look;
+  // 1. A joined cell draws the content of the first cell of its group across the whole group.
+  look.contentColumn = column;
+  while (look.contentColumn > 0 && sheet_.cellAt(look.contentColumn, row).join()) {
+    --look.contentColumn;
+    look.leftExtension += sheet_.columnWidth(look.contentColumn);
+  }
+  const cmcCellObj& cell = sheet_.cellAt(look.contentColumn, row);
+
+  // 2. and 3. Selection and background.
+  look.isCurrent = SheetPos{look.contentColumn, row} == state.current;
+  const bool selected = !print_ && isSelectedLook(look.contentColumn, row, state) &&
+                        !(state.editorOpen && look.isCurrent);
+  look.background = cell.colour;
+  if (print_) {
+    const CellColour own = resolve(cell.colour, palette_);
+    look.background = (cell.colour == kClWindow || own == kClWhite) ? kClWhite : kPrintDarkGrey;
+  } else if (selected) {
+    if (state.focused || state.dialog) {
+      look.background = kClHighlight;
+      look.onHighlight = true;
+    } else {
+      look.background = inactiveSelectionColour();
+      look.onInactive = true;
+    }
+  } else if (sheet_.style().colorSelectLine && row == state.current.row &&
+             column >= sheet_.fixedCols() && !state.dialog) {
+    look.background = lineColour();
+  }
+  return look;
+}
+
+QColor CellPainter::background(int column, int row, const CellPaintState& state) const {
+  return toQColor(lookOf(column, row, state).background, palette_);
+}
+
 void CellPainter::paint(QPainter& p, int column, int row, const QRect& cellRect,
-                        const CellPaintState& state) const {
+                        const CellPaintState& state, bool backgroundFilled) const {
   if (cellRect.width() < 1 || cellRect.height() < 1) return;
   const int columns = sheet_.columnCount();
 
-  // 1. A joined cell draws the content of the first cell of its group across the whole group.
-  int contentColumn = column;
-  QRect rect = cellRect;
-  while (contentColumn > 0 && sheet_.cellAt(contentColumn, row).join()) {
-    --contentColumn;
-    rect.setLeft(rect.left() - sheet_.columnWidth(contentColumn));
-  }
+  const Look look = lookOf(column, row, state);
+  const int contentColumn = look.contentColumn;
+  const QRect rect = cellRect.adjusted(-look.leftExtension, 0, 0, 0);
   const cmcCellObj& cell = sheet_.cellAt(contentColumn, row);
   bool rightRule = cell.rightRule() != kRuleNone;
   if (column + 1 < columns) {
@@ -301,29 +335,10 @@ void CellPainter::paint(QPainter& p, int column, int row, const QRect& cellRect,
     for (int c = column + 1; c < columns && allHidden; ++c) allHidden = sheet_.columnWidth(c) == 0;
     if (sheet_.cellAt(column + 1, row).join() || allHidden) rightRule = false;
   }
-
-  // 2. and 3. Selection and background.
-  const bool isCurrent = SheetPos{contentColumn, row} == state.current;
-  const bool selected =
-      !print_ && isSelectedLook(contentColumn, row, state) && !(state.editorOpen && isCurrent);
-  bool onHighlight = false;
-  bool onInactive = false;
-  CellColour background = cell.colour;
-  if (print_) {
-    const CellColour own = resolve(cell.colour, palette_);
-    background = (cell.colour == kClWindow || own == kClWhite) ? kClWhite : kPrintDarkGrey;
-  } else if (selected) {
-    if (state.focused || state.dialog) {
-      background = kClHighlight;
-      onHighlight = true;
-    } else {
-      background = inactiveSelectionColour();
-      onInactive = true;
-    }
-  } else if (sheet_.style().colorSelectLine && row == state.current.row &&
-             column >= sheet_.fixedCols() && !state.dialog) {
-    background = lineColour();
-  }
+  const bool isCurrent = look.isCurrent;
+  const bool onHighlight = look.onHighlight;
+  const bool onInactive = look.onInactive;
+  const CellColour background = look.background;
   const CellColour backgroundRgb = resolve(background, palette_);
 
   // Whatever is drawn stays inside the cell. Clipping costs more than the rest of a plain cell,
@@ -339,7 +354,7 @@ void CellPainter::paint(QPainter& p, int column, int row, const QRect& cellRect,
     p.setClipRect(cellRect);
   };
   const QColor backgroundColour = toQColor(background, palette_);
-  p.fillRect(cellRect, backgroundColour);
+  if (!backgroundFilled) p.fillRect(cellRect, backgroundColour);
 
   // 5. Font and colour.
   const CellFont& cellFont = sheet_.fontOf(cell);
@@ -382,8 +397,7 @@ void CellPainter::paint(QPainter& p, int column, int row, const QRect& cellRect,
   }
   if (print_) fontColour = background == kPrintDarkGrey ? kClWhite : resolve(fontColour, palette_);
 
-  const CachedFont& cached = fontFor(cellFont, p.device());
-  const QFont& font = cached.font;
+  const CachedFont& cached = fontFor(cellFont, p.device(), state.dpi);
   const QFontMetrics& metrics = cached.metrics;
   const QColor ink = toQColor(fontColour, palette_);
 
@@ -411,10 +425,15 @@ void CellPainter::paint(QPainter& p, int column, int row, const QRect& cellRect,
   const double sc = scale_;
   int textRight = rect.left();
   if (!text.isEmpty()) {
-    p.setFont(font);
     const QString all = displayString(text);
-    QStringList lines =
-        cell.wrap() ? wrapLines(all, metrics, rect.width() * 9 / 10) : all.split(QLatin1Char('\n'));
+    QStringList lines;
+    if (cell.wrap()) {
+      lines = wrapLines(all, metrics, rect.width() * 9 / 10);
+    } else if (all.contains(QLatin1Char('\n'))) {
+      lines = all.split(QLatin1Char('\n'));
+    } else {
+      lines.append(all);
+    }
     // A closing line feed ends the last line; it does not start an empty one.
     if (lines.size() > 1 && lines.back().isEmpty()) lines.removeLast();
     const int lineHeight = metrics.height();
@@ -436,8 +455,8 @@ void CellPainter::paint(QPainter& p, int column, int row, const QRect& cellRect,
     // Texts on the cell's own background are kept as images; the selection's colours are shown
     // in a few cells at a time, and keeping them would only add images. An image covers the
     // whole box around its text, which would cover the lines next to it.
-    const bool images = !print_ && decoration == kDecorationNone && background == cell.colour &&
-                        lines.size() == 1;
+    const bool images =
+        !print_ && decoration == kDecorationNone && background == cell.colour && lines.size() == 1;
     for (const QString& line : lines) {
       const TextExtent& extent = extentOf(cached, line, p.device());
       const int width = extent.width;
@@ -462,7 +481,8 @@ void CellPainter::paint(QPainter& p, int column, int row, const QRect& cellRect,
         p.setPen(ink);
         drawLine(p, cached, line.left(remaining), x, baseline);
       } else {
-        const QColor colour = remaining < line.size() && !print_ ? toQColor(kClSilver, palette_) : ink;
+        const QColor colour =
+            remaining < line.size() && !print_ ? toQColor(kClSilver, palette_) : ink;
         if (!images ||
             !drawLineImage(p, cached, line, x, baseline, colour, backgroundColour, cellRect)) {
           p.setPen(colour);

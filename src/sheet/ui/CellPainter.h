@@ -23,6 +23,9 @@ struct CellPaintState {
   bool focused = false;     // the grid has the keyboard focus
   bool dialog = false;      // a drop-down list or dialog sheet
   bool editorOpen = false;  // the in-place editor covers the current cell
+  // The painted device's logical dots per inch when the caller knows it (asking the device for
+  // every cell costs more than a plain cell); 0: ask the device.
+  int dpi = 0;
 };
 
 // Draws one cell of a built sheet onto any QPainter: the screen grid, and (in print mode) a
@@ -48,9 +51,13 @@ class CellPainter {
   const MarkImages& markImages() const { return *marks_; }
 
   // Paints the cell at (column, row) whose own rectangle is `rect`. Rows or columns narrower
-  // than one pixel are not painted.
-  void paint(QPainter& painter, int column, int row, const QRect& rect,
-             const CellPaintState& state) const;
+  // than one pixel are not painted. `backgroundFilled`: the caller has filled the rectangle
+  // with the cell's background already (filling a row's cells of one colour at once costs far
+  // less than filling each cell).
+  void paint(QPainter& painter, int column, int row, const QRect& rect, const CellPaintState& state,
+             bool backgroundFilled = false) const;
+  // The colour the cell's rectangle is filled with.
+  QColor background(int column, int row, const CellPaintState& state) const;
 
   // The colours derived from the palette's window and window-text colours (0x00BBGGRR).
   CellColour lineColour() const;
@@ -69,6 +76,16 @@ class CellPainter {
 
  private:
   bool isSelectedLook(int column, int row, const CellPaintState& state) const;
+  // How a cell looks apart from its text and marks.
+  struct Look {
+    int contentColumn = 0;  // the cell whose content is drawn (the first of a joined group)
+    int leftExtension = 0;  // pixels of the group left of the cell
+    bool isCurrent = false;
+    bool onHighlight = false;  // on the focused selection's colour
+    bool onInactive = false;   // on the selection's colour without the focus
+    CellColour background = 0;
+  };
+  Look lookOf(int column, int row, const CellPaintState& state) const;
   // Converting a font and measuring with it costs more than painting a cell; a sheet uses a
   // handful. Measuring a text shapes it, which costs as much as drawing it, and a sheet shows
   // the same few texts over and over: each font keeps the extents of the texts it measured.
@@ -88,10 +105,11 @@ class CellPainter {
     QFontMetrics metrics;
     mutable QHash<QString, TextExtent> extents;
   };
-  const CachedFont& fontFor(const CellFont& font, class QPaintDevice* device) const;
+  const CachedFont& fontFor(const CellFont& font, class QPaintDevice* device, int dpi) const;
   static const TextExtent& extentOf(const CachedFont& font, const QString& text,
                                     const QPaintDevice* device);
-  // Draws `text` with its baseline starting at (x, baseline), as QPainter::drawText does.
+  // Draws `text` with its baseline starting at (x, baseline), as QPainter::drawText does with
+  // the font set.
   static void drawLine(QPainter& painter, const CachedFont& font, const QString& text, int x,
                        int baseline);
   // As drawLine in `ink` on a cell filled with `background`, from a kept image of the finished

@@ -8,6 +8,7 @@
 #include <QScrollBar>
 #include <QTimer>
 #include <QWheelEvent>
+#include <vector>
 
 #include "sheet/ui/GridScrollBar.h"
 #include "sheet/ui/SheetColours.h"
@@ -325,27 +326,50 @@ void cuiGrid::paintEvent(QPaintEvent* event) {
   const QRect exposed = event->rect();
   const QRegion& region = event->region();
   painter_.setPalette(palette());
-  const CellPaintState state = paintState();
+  CellPaintState state = paintState();
+  state.dpi = viewport()->logicalDpiY();
   const int lastRow = lastVisibleRow();
   const int lastColumn = lastVisibleColumn();
   int paintedRight = 0;
   int paintedBottom = 0;
+  struct ShownCell {
+    int column;
+    QRect rect;
+  };
+  std::vector<ShownCell> cells;
+  cells.reserve(static_cast<size_t>(sheet_.fixedCols() + lastColumn - leftColumn_ + 1));
   auto paintRow = [&](int row) {
     const int y = rowTop(row);
     const int h = sheet_.rowHeight(row);
     if (h < 1 || y < 0 || y > exposed.bottom() || y + h <= exposed.top()) return;
-    auto paintColumn = [&](int column) {
+    cells.clear();
+    auto take = [&](int column) {
       const int x = columnLeft(column);
       const int w = sheet_.columnWidth(column);
       if (w < 1 || x < 0 || x > exposed.right() || x + w <= exposed.left()) return;
       const QRect cell(x, y, w, h);
       // Separate changed cells (an old and a new row) make a region of several rectangles.
       if (!region.intersects(cell)) return;
-      painter_.paint(p, column, row, cell, state);
+      cells.push_back({column, cell});
       paintedRight = std::max(paintedRight, x + w);
     };
-    for (int c = 0; c < sheet_.fixedCols(); ++c) paintColumn(c);
-    for (int c = leftColumn_; c <= lastColumn; ++c) paintColumn(c);
+    for (int c = 0; c < sheet_.fixedCols(); ++c) take(c);
+    for (int c = leftColumn_; c <= lastColumn; ++c) take(c);
+    // The backgrounds first, each run of neighbours of one colour at once; then what each cell
+    // draws on its background, which stays inside the cell.
+    for (size_t i = 0; i < cells.size();) {
+      const QColor colour = painter_.background(cells[i].column, row, state);
+      QRect run = cells[i].rect;
+      size_t j = i + 1;
+      while (j < cells.size() && cells[j].rect.left() == run.right() + 1 &&
+             painter_.background(cells[j].column, row, state) == colour) {
+        run.setRight(cells[j].rect.right());
+        ++j;
+      }
+      p.fillRect(run, colour);
+      i = j;
+    }
+    for (const ShownCell& cell : cells) painter_.paint(p, cell.column, row, cell.rect, state, true);
     paintedBottom = std::max(paintedBottom, y + h);
   };
   for (int r = 0; r < sheet_.fixedRows(); ++r) paintRow(r);
