@@ -49,6 +49,10 @@ cuiTree::cuiTree(QWidget* parentPanel, const QByteArray& stem, const QList<QIcon
   tree_->setContextMenuPolicy(Qt::CustomContextMenu);
   // Long captions scroll sideways in a narrow pane rather than being cut short.
   tree_->setTextElideMode(Qt::ElideNone);
+  // The header is hidden, so its label has nothing to claim: with a size hint of its own the
+  // column's width comes from the nodes alone and the label is never measured (in bold, a font
+  // the window draws nowhere else, which would be loaded only for that).
+  tree_->headerItem()->setSizeHint(0, QSize(0, 0));
   tree_->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
   tree_->header()->setStretchLastSection(false);
   tree_->setVisible(false);
