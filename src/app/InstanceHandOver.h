@@ -2,9 +2,7 @@
 
 #include <QObject>
 #include <QString>
-
-class QLocalServer;
-class QLocalSocket;
+#include <memory>
 
 // A file given to a second start of the program is handed to the running instance over a local
 // socket named after the instance lock; the running one opens it and comes to the front.
@@ -13,6 +11,10 @@ class QLocalSocket;
 // both ends check that the other end runs as the same user: a path is never sent to, nor taken
 // from, another user's process. A message is one path and a line feed, bounded in size; a
 // connection that sends nothing for a while is dropped.
+//
+// On Unix the socket is a plain Unix domain socket watched by the event loop, so the program
+// does not load Qt Network (and the libraries it brings) at every start; on Windows it is a
+// named pipe through QLocalServer.
 class InstanceHandOver : public QObject {
   Q_OBJECT
 
@@ -44,10 +46,14 @@ class InstanceHandOver : public QObject {
   void fileReceived(const QString& path);
 
  private:
-  void accept();
-  void serve(QLocalSocket* socket);
+  struct Listener;  // the listening end, by platform
+  class Connection;
 
-  QLocalServer* server_;
+  void accept();
+  // Takes the path from a complete message (a line no longer than the bound).
+  void received(const QByteArray& line);
+
+  std::unique_ptr<Listener> listener_;
   QString error_;
   int idleMs_ = kIdleMs;
   int connections_ = 0;

@@ -9,7 +9,14 @@
 #include <QProcess>
 #include <QTreeWidget>
 #include <cstdio>
+#include <cstring>
 #include <memory>
+
+#ifdef Q_OS_UNIX
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+#endif
 
 #include "app/InstanceHandOver.h"
 #include "app/cuiTree.h"
@@ -326,6 +333,42 @@ TEST(HandOver, TheSocketIsPrivateAndBounded) {
   EXPECT_TRUE(spinUntil([&] { return !received.isEmpty(); }, 3000));
   EXPECT_EQ(received, QStringList{"/some/file.qev"});
 }
+
+#ifdef Q_OS_UNIX
+// A socket file left behind by a run that crashed is taken over; the file goes with the running
+// instance, and a later start is then told that nobody listens.
+TEST(HandOver, AStaleSocketIsTakenOverAndRemovedAtTheEnd) {
+  QTemporaryDir dir;
+  QString error;
+  const QString name = InstanceHandOver::socketName(dir.filePath("stale.lock"), &error);
+  ASSERT_FALSE(name.isEmpty()) << error.toStdString();
+  {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, QFile::encodeName(name).constData(), sizeof address.sun_path - 1);
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ::close(fd);  // the file stays, with nobody behind it
+  }
+  ASSERT_TRUE(QFileInfo::exists(name));
+  EXPECT_FALSE(InstanceHandOver::send(name, QStringLiteral("/a.qev"), &error, 1000));
+  EXPECT_TRUE(error.startsWith("the running instance does not listen")) << error.toStdString();
+  {
+    InstanceHandOver server(name);
+    ASSERT_TRUE(server.listening()) << server.errorString().toStdString();
+    QStringList received;
+    QObject::connect(&server, &InstanceHandOver::fileReceived,
+                     [&](const QString& path) { received << path; });
+    QLocalSocket client;
+    client.connectToServer(name);
+    ASSERT_TRUE(client.waitForConnected(1000));
+    client.write("/b.qev\n");
+    EXPECT_TRUE(spinUntil([&] { return !received.isEmpty(); }, 3000));
+    EXPECT_EQ(received, QStringList{"/b.qev"});
+  }
+  EXPECT_FALSE(QFileInfo::exists(name));
+}
+#endif
 
 TEST(HandOver, ASecondInstanceWithoutAFileEndsSilently) {
   AppRig rig;
