@@ -45,15 +45,17 @@ enum class Piece { Groove, Slider, Buttons };
 struct PieceKey {
   Piece piece;
   const QStyle* style;
-  QSize size;  // of the bar, or of the slider
+  const QMetaObject* styleClass;  // a style made later at the same address is another style
+  QSize size;                     // of the bar, or of the slider
   int ratio;
   QPainter::RenderHints hints;
   QStyle::State state;
   Qt::LayoutDirection direction;
   QPalette palette;
   bool operator==(const PieceKey& o) const {
-    return piece == o.piece && style == o.style && size == o.size && ratio == o.ratio &&
-           hints == o.hints && state == o.state && direction == o.direction && palette == o.palette;
+    return piece == o.piece && style == o.style && styleClass == o.styleClass && size == o.size &&
+           ratio == o.ratio && hints == o.hints && state == o.state && direction == o.direction &&
+           palette == o.palette;
   }
 };
 
@@ -87,6 +89,7 @@ QImage piece(const QWidget* bar, Piece which, const QStyleOptionSlider& option, 
   const QRect slider = sliderRect(bar, option);
   const PieceKey key{which,
                      bar->style(),
+                     bar->style()->metaObject(),
                      which == Piece::Slider ? slider.size() : option.rect.size(),
                      ratio,
                      hints,
