@@ -15,6 +15,7 @@
 #include <cmath>
 
 #include "model/cmcCellCapsule.h"
+#include "sheet/ui/PainterRatio.h"
 #include "sheet/ui/ScreenMeasure.h"
 #include "sheet/ui/SheetColours.h"
 
@@ -82,13 +83,8 @@ int imageRatio(QPainter& p) {
   QPaintEngine* engine = p.paintEngine();
   if (!engine || engine->type() != QPaintEngine::Raster) return 0;
   if (p.opacity() != 1.0 || p.compositionMode() != QPainter::CompositionMode_SourceOver) return 0;
-  const QTransform t = p.deviceTransform();
-  if (t.type() > QTransform::TxScale) return 0;
-  const int ratio = static_cast<int>(t.m11());
-  if (ratio < 1 || ratio > 4 || t.m11() != ratio || t.m22() != ratio ||
-      t.dx() != std::floor(t.dx()) || t.dy() != std::floor(t.dy())) {
-    return 0;
-  }
+  const int ratio = wholePixelRatio(p);
+  if (ratio == 0) return 0;
   const QPaintDevice* target = engine->paintDevice();
   if (!target) return 0;
   if (target->devType() == QInternal::Image) {

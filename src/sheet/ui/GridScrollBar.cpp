@@ -4,9 +4,10 @@
 #include <QPaintEngine>
 #include <QPainter>
 #include <QStyleOptionSlider>
-#include <cmath>
 #include <list>
 #include <vector>
+
+#include "sheet/ui/PainterRatio.h"
 
 namespace {
 
@@ -15,19 +16,6 @@ constexpr int kSliderMargin = 2;
 // Pieces kept for all bars: a window shows two bars of a size at a time, and a few sizes in a
 // session of resizing are worth keeping.
 constexpr size_t kMaxPieces = 12;
-
-// The painter's device pixels per pixel when they are a whole number and the painter only
-// scales and moves by whole pixels (where kept pixels come out exactly as drawn ones), else 0.
-int wholeRatio(const QPainter& p) {
-  const QTransform t = p.deviceTransform();
-  if (t.type() > QTransform::TxScale) return 0;
-  const int ratio = static_cast<int>(t.m11());
-  if (ratio < 1 || ratio > 4 || t.m11() != ratio || t.m22() != ratio ||
-      t.dx() != std::floor(t.dx()) || t.dy() != std::floor(t.dy())) {
-    return 0;
-  }
-  return ratio;
-}
 
 QImage blankImage(const QSize& size, int ratio, const QColor& fill) {
   QImage image(size * ratio, QImage::Format_ARGB32_Premultiplied);
@@ -210,7 +198,7 @@ void GridScrollBar::paintEvent(QPaintEvent* event) {
     QPainter p(this);
     // Styles keep pixmaps of their own at the widget's pixel ratio: a painter of another one
     // (drawing the bar into an image, say) gets them scaled, as the pieces would not.
-    const int ratio = wholeRatio(p);
+    const int ratio = wholePixelRatio(p);
     if (ratio > 0 && ratio == devicePixelRatio() && p.paintEngine() &&
         p.paintEngine()->type() == QPaintEngine::Raster) {
       const QStyleOptionSlider option = restOption();
