@@ -55,7 +55,7 @@ std::list<std::pair<PieceKey, QImage>>& keptPieces() {
 // Styles already checked for drawing a bar as its pieces put together.
 struct StyleCheck {
   const QStyle* style;
-  QByteArray styleClass;
+  const QMetaObject* styleClass;
   Qt::Orientation orientation;
   int ratio;
   bool allows;
@@ -70,11 +70,10 @@ QRect sliderRect(const QWidget* bar, const QStyleOptionSlider& option) {
                                       bar);
 }
 
-// The piece of the bar drawn for `option` (at its slider's size) with a painter of `ratio` and
-// `hints`, kept or drawn now.
-QImage piece(const QWidget* bar, Piece which, const QStyleOptionSlider& option, int ratio,
-             QPainter::RenderHints hints) {
-  const QRect slider = sliderRect(bar, option);
+// The piece of the bar drawn for `option`, whose slider is at `slider`, with a painter of `ratio`
+// and `hints`, kept or drawn now.
+QImage piece(const QWidget* bar, Piece which, const QStyleOptionSlider& option, const QRect& slider,
+             int ratio, QPainter::RenderHints hints) {
   const PieceKey key{which,
                      bar->style(),
                      bar->style()->metaObject(),
@@ -138,18 +137,18 @@ QStyleOptionSlider GridScrollBar::restOption() const {
 
 void GridScrollBar::putTogether(QPainter& p, const QStyleOptionSlider& option, int ratio,
                                 QPainter::RenderHints hints) const {
-  p.drawImage(option.rect.topLeft(), piece(this, Piece::Groove, option, ratio, hints));
-  const QImage slider = piece(this, Piece::Slider, option, ratio, hints);
-  if (!slider.isNull()) {
-    p.drawImage(sliderRect(this, option).topLeft() - QPoint(kSliderMargin, kSliderMargin), slider);
-  }
-  p.drawImage(option.rect.topLeft(), piece(this, Piece::Buttons, option, ratio, hints));
+  const QRect slider = sliderRect(this, option);
+  p.drawImage(option.rect.topLeft(), piece(this, Piece::Groove, option, slider, ratio, hints));
+  const QImage sliderPiece = piece(this, Piece::Slider, option, slider, ratio, hints);
+  if (!sliderPiece.isNull())
+    p.drawImage(slider.topLeft() - QPoint(kSliderMargin, kSliderMargin), sliderPiece);
+  p.drawImage(option.rect.topLeft(), piece(this, Piece::Buttons, option, slider, ratio, hints));
 }
 
 bool GridScrollBar::styleAllowsPieces(const QStyleOptionSlider& option, int ratio,
                                       QPainter::RenderHints hints) const {
   const QStyle* s = style();
-  const QByteArray styleClass = s->metaObject()->className();
+  const QMetaObject* styleClass = s->metaObject();
   auto& checks = styleChecks();
   for (const StyleCheck& c : checks) {
     if (c.style == s && c.styleClass == styleClass && c.orientation == orientation() &&
