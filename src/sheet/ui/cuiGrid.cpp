@@ -335,6 +335,7 @@ void cuiGrid::paintEvent(QPaintEvent* event) {
   struct ShownCell {
     int column;
     QRect rect;
+    QColor background;
   };
   std::vector<ShownCell> cells;
   cells.reserve(static_cast<size_t>(sheet_.fixedCols() + lastColumn - leftColumn_ + 1));
@@ -350,7 +351,7 @@ void cuiGrid::paintEvent(QPaintEvent* event) {
       const QRect cell(x, y, w, h);
       // Separate changed cells (an old and a new row) make a region of several rectangles.
       if (!region.intersects(cell)) return;
-      cells.push_back({column, cell});
+      cells.push_back({column, cell, painter_.background(column, row, state)});
       paintedRight = std::max(paintedRight, x + w);
     };
     for (int c = 0; c < sheet_.fixedCols(); ++c) take(c);
@@ -358,11 +359,11 @@ void cuiGrid::paintEvent(QPaintEvent* event) {
     // The backgrounds first, each run of neighbours of one colour at once; then what each cell
     // draws on its background, which stays inside the cell.
     for (size_t i = 0; i < cells.size();) {
-      const QColor colour = painter_.background(cells[i].column, row, state);
+      const QColor& colour = cells[i].background;
       QRect run = cells[i].rect;
       size_t j = i + 1;
       while (j < cells.size() && cells[j].rect.left() == run.right() + 1 &&
-             painter_.background(cells[j].column, row, state) == colour) {
+             cells[j].background == colour) {
         run.setRight(cells[j].rect.right());
         ++j;
       }
