@@ -25,6 +25,25 @@
 #include <QPointer>
 #endif
 
+namespace {
+
+// The message that hands `path` over on `socketName`: the path and a line feed. False with
+// `error` set when there is no socket or the path cannot be one bounded line.
+bool handOverMessage(const QString& socketName, const QString& path, QByteArray* message,
+                     QString* error) {
+  auto fail = [error](const QString& why) {
+    if (error) *error = why;
+    return false;
+  };
+  if (socketName.isEmpty()) return fail(QStringLiteral("no hand-over socket"));
+  *message = path.toUtf8() + '\n';
+  if (message->size() > InstanceHandOver::kMaxMessageBytes || path.contains(QLatin1Char('\n')))
+    return fail(QStringLiteral("the file name is too long to hand over"));
+  return true;
+}
+
+}  // namespace
+
 #if defined(Q_OS_UNIX)
 
 namespace {
@@ -209,10 +228,8 @@ bool InstanceHandOver::send(const QString& socketName, const QString& path, QStr
     if (error) *error = why;
     return false;
   };
-  if (socketName.isEmpty()) return fail(QStringLiteral("no hand-over socket"));
-  const QByteArray message = path.toUtf8() + '\n';
-  if (message.size() > kMaxMessageBytes || path.contains(QLatin1Char('\n')))
-    return fail(QStringLiteral("the file name is too long to hand over"));
+  QByteArray message;
+  if (!handOverMessage(socketName, path, &message, error)) return false;
   sockaddr_un address;
   if (!socketAddress(QFile::encodeName(socketName), &address))
     return fail(QStringLiteral("the running instance does not listen (the socket name is too long)"));
@@ -335,10 +352,8 @@ bool InstanceHandOver::send(const QString& socketName, const QString& path, QStr
     if (error) *error = why;
     return false;
   };
-  if (socketName.isEmpty()) return fail(QStringLiteral("no hand-over socket"));
-  const QByteArray message = path.toUtf8() + '\n';
-  if (message.size() > kMaxMessageBytes || path.contains(QLatin1Char('\n')))
-    return fail(QStringLiteral("the file name is too long to hand over"));
+  QByteArray message;
+  if (!handOverMessage(socketName, path, &message, error)) return false;
   QLocalSocket socket;
   socket.connectToServer(socketName);
   if (!socket.waitForConnected(timeoutMs))
