@@ -18,6 +18,12 @@ TEST(InstanceLock, SecondHolderFailsWhileTheFirstHoldsIt) {
   EXPECT_TRUE(first.isFirstInstance());
   EXPECT_TRUE(first.holdsLock());
   EXPECT_TRUE(first.filePath().endsWith("Zelk Kestrin APP Exclusive Mutex.lock"));
+#ifdef Q_OS_UNIX
+  // Nobody else can take or spoil the lock of this user's program.
+  EXPECT_EQ(QFile::permissions(first.filePath()) & ~(QFile::ReadOwner | QFile::WriteOwner |
+                                                     QFile::ReadUser | QFile::WriteUser),
+            QFile::Permissions());
+#endif
   {
     InstanceLock second(indEnviron::kMutexName, dir.path());
     EXPECT_FALSE(second.isFirstInstance());
