@@ -36,9 +36,15 @@ QByteArray encode932(const QString& text) {
 }
 #endif
 
-bool isAscii(const QByteArray& bytes) {
+// Bytes below 0x80: Latin-1 is then the answer if the code page reads them as ASCII.
+// `plain` tells whether they also avoid the backslash and the tilde, the only two places where a
+// Japanese code page's single bytes may differ from ASCII (the yen sign and the overline of
+// JIS X 0201); such a text reads the same in every variant, with no converter needed.
+bool isAscii(const QByteArray& bytes, bool& plain) {
+  plain = true;
   for (char c : bytes) {
     if (static_cast<unsigned char>(c) >= 0x80) return false;
+    if (c == '\\' || c == '~') plain = false;
   }
   return true;
 }
@@ -64,7 +70,8 @@ bool asciiIsIdentity() {
 }  // namespace
 
 QString fromCp932(const QByteArray& bytes) {
-  if (isAscii(bytes) && asciiIsIdentity()) return QString::fromLatin1(bytes);
+  bool plain = true;
+  if (isAscii(bytes, plain) && (plain || asciiIsIdentity())) return QString::fromLatin1(bytes);
 #ifdef Q_OS_WIN
   return decode932(bytes);
 #else
@@ -78,13 +85,15 @@ QString fromCp932(const char* bytes) { return fromCp932(QByteArray(bytes)); }
 
 QByteArray toCp932(const QString& text) {
   bool ascii = true;
+  bool plain = true;
   for (QChar c : text) {
     if (c.unicode() >= 0x80) {
       ascii = false;
       break;
     }
+    if (c == QLatin1Char('\\') || c == QLatin1Char('~')) plain = false;
   }
-  if (ascii && asciiIsIdentity()) return text.toLatin1();
+  if (ascii && (plain || asciiIsIdentity())) return text.toLatin1();
 #ifdef Q_OS_WIN
   return encode932(text);
 #else
