@@ -7,6 +7,7 @@
 #include <QStyleOption>
 #include <QToolBar>
 
+#include "app/ToolBarRow.h"
 #include "base/textcodec.h"
 #include "gtex/cellmarkup.h"
 #include "gtex/cmcGTex.h"
@@ -54,7 +55,7 @@ void cuiToolBar::clearRows() {
 
 QToolBar* cuiToolBar::newRow(bool breakBefore) {
   if (breakBefore) parent_->addToolBarBreak(Qt::TopToolBarArea);
-  auto* row = new QToolBar(parent_);
+  auto* row = new ToolBarRow(parent_);
   row->setObjectName(QStringLiteral("toolbar%1").arg(rows_.size()));
   row->setMovable(false);
   row->setFloatable(false);
