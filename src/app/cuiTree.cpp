@@ -1,11 +1,15 @@
 #include "app/cuiTree.h"
 
+#include <QApplication>
 #include <QHeaderView>
 #include <QLayout>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyle>
+#include <QStyledItemDelegate>
 #include <QTreeWidget>
+#include <vector>
 
 #include "app/ImageLists.h"
 #include "base/cmcEvMan.h"
@@ -31,6 +35,51 @@ class TreeControl : public QTreeWidget {
   }
 };
 
+// The view asks every shown node's size each time it lays itself out (the column follows the
+// widest caption and is worked out again at each change: a node added, the font set, the current
+// node moved), and the style lays the caption's text out anew for each answer. A node's size
+// depends only on what its row shows, so the answers are kept.
+class NodeSizes final : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+
+  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    if (const QVariant hint = index.data(Qt::SizeHintRole); hint.isValid()) return hint.toSize();
+    QStyleOptionViewItem item = option;
+    initStyleOption(&item, index);
+    QStyle* style = item.widget ? item.widget->style() : QApplication::style();
+    for (const Kept& k : kept_) {
+      if (k.same(item, style)) return k.size;
+    }
+    const QSize size =
+        style->sizeFromContents(QStyle::CT_ItemViewItem, &item, QSize(), item.widget);
+    if (kept_.size() >= 256) kept_.clear();
+    kept_.push_back(Kept{item, style, size});
+    return size;
+  }
+
+ private:
+  // What the style's answer depends on.
+  struct Kept {
+    QStyleOptionViewItem item;
+    const QStyle* style;
+    QSize size;
+
+    bool same(const QStyleOptionViewItem& o, const QStyle* s) const {
+      const bool wraps = o.features & QStyleOptionViewItem::WrapText;
+      return s == style && o.text == item.text && o.features == item.features &&
+             o.decorationSize == item.decorationSize &&
+             o.decorationPosition == item.decorationPosition &&
+             o.displayAlignment == item.displayAlignment &&
+             o.decorationAlignment == item.decorationAlignment &&
+             o.textElideMode == item.textElideMode && o.direction == item.direction &&
+             o.checkState == item.checkState && (!wraps || o.rect.size() == item.rect.size()) &&
+             o.font == item.font;
+    }
+  };
+  mutable std::vector<Kept> kept_;
+};
+
 }  // namespace
 
 cuiTree::cuiTree(QWidget* parentPanel, const QByteArray& stem, const QList<QIcon>& images,
@@ -49,6 +98,7 @@ cuiTree::cuiTree(QWidget* parentPanel, const QByteArray& stem, const QList<QIcon
   tree_->setContextMenuPolicy(Qt::CustomContextMenu);
   // Long captions scroll sideways in a narrow pane rather than being cut short.
   tree_->setTextElideMode(Qt::ElideNone);
+  tree_->setItemDelegate(new NodeSizes(tree_));
   // The header is hidden, so its label has nothing to claim: with a size hint of its own the
   // column's width comes from the nodes alone and the label is never measured (in bold, a font
   // the window draws nowhere else, which would be loaded only for that).

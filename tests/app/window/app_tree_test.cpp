@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
 #include <algorithm>
@@ -211,3 +212,40 @@ TEST(Tree, AFolderListsItsPagesWithTheirChannels) {
 }
 
 }  // namespace
+
+// The tree keeps the sizes of its nodes; a longer caption or a larger font must still widen the
+// column, to the very width the style gives a plain tree.
+TEST(Tree, TheColumnFollowsCaptionsAndFont) {
+  AppRig rig;
+  QTreeWidget* tree = rig.app->tree()->control();
+  QTreeWidget plain;
+  plain.setIconSize(tree->iconSize());
+  plain.setTextElideMode(tree->textElideMode());
+  plain.setHeaderHidden(true);
+  plain.headerItem()->setSizeHint(0, QSize(0, 0));
+  plain.header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  plain.header()->setStretchLastSection(false);
+  auto widthOf = [](QTreeWidget* t) { return t->header()->sectionSize(0); };
+  auto plainWidthOf = [&](const QString& caption) {
+    plain.clear();
+    plain.setFont(tree->font());
+    auto* item = new QTreeWidgetItem(&plain, {caption});
+    item->setIcon(0, tree->topLevelItem(0)->icon(0));
+    return widthOf(&plain);
+  };
+  QTreeWidgetItem* root = tree->topLevelItem(0);
+  root->setExpanded(false);
+  const int before = widthOf(tree);
+  EXPECT_EQ(before, plainWidthOf(root->text(0)));
+
+  root->setText(0, root->text(0) + QStringLiteral(" with a much longer caption"));
+  const int longer = widthOf(tree);
+  EXPECT_GT(longer, before);
+  EXPECT_EQ(longer, plainWidthOf(root->text(0)));
+
+  QFont font = tree->font();
+  font.setPixelSize(font.pixelSize() > 0 ? font.pixelSize() * 2 : 24);
+  tree->setFont(font);
+  EXPECT_GT(widthOf(tree), longer);
+  EXPECT_EQ(widthOf(tree), plainWidthOf(root->text(0)));
+}
