@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QIconEngine>
 #include <QImage>
+#include <QImageReader>
 #include <QPainter>
 #include <QPixmap>
 #include <QStyle>
@@ -45,7 +46,11 @@ class RenderedIconEngine final : public QIconEngine {
     if (const auto it = cache_.constFind(key); it != cache_.constEnd()) return *it;
     QPixmap pm;
     if (mode == QIcon::Normal) {
-      const QImage image(kestrinicons::renderedPath(name_.constData(), size.width()));
+      // Read as the PNG it is: left to guess, Qt's reader would first load every image format
+      // plug-in (and the libraries behind them) to ask whether it reads PNG.
+      QImageReader reader(kestrinicons::renderedPath(name_.constData(), size.width()), "png");
+      reader.setAutoDetectImageFormat(false);
+      const QImage image = reader.read();
       if (image.isNull()) return svg().pixmap(size, 1.0, mode, state);
       pm = QPixmap::fromImage(image.convertToFormat(QImage::Format_ARGB32_Premultiplied));
     } else {
