@@ -7,6 +7,8 @@
 #include <QStyle>
 #include <QStyleOptionToolBar>
 
+#include "app/DirectIconStyle.h"
+
 void ToolBarRow::paintEvent(QPaintEvent* event) {
   lastPaintOwn_ = false;
   QStyle* style = this->style();
@@ -16,7 +18,11 @@ void ToolBarRow::paintEvent(QPaintEvent* event) {
   // then paints a frame around the row as well.
   const auto* extension = findChild<const QAbstractButton*>(QStringLiteral("qt_toolbar_ext_button"),
                                                             Qt::FindDirectChildrenOnly);
-  const bool fusion = qstrcmp(style->metaObject()->className(), "QFusionStyle") == 0;
+  // Fusion, or the program's style that draws as Fusion does.
+  const QStyle* drawing = style;
+  if (const auto* direct = qobject_cast<const DirectIconStyle*>(style))
+    drawing = direct->baseStyle();
+  const bool fusion = qstrcmp(drawing->metaObject()->className(), "QFusionStyle") == 0;
   if (!ownPaintAllowed_ || !fusion || isWindow() || (extension && extension->isChecked()) ||
       !qobject_cast<const QMainWindow*>(parentWidget()) ||
       option.toolBarArea != Qt::TopToolBarArea || !(option.state & QStyle::State_Horizontal)) {

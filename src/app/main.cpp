@@ -15,6 +15,7 @@
 // clang-format on
 #endif
 
+#include "app/DirectIconStyle.h"
 #include "app/InstanceHandOver.h"
 #include "app/TForm1.h"
 #include "app/indMain.h"
@@ -68,6 +69,8 @@ int main(int argc, char** argv) {
 
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("kestrin"));
+  if (DirectIconStyle* style = DirectIconStyle::replacing(QApplication::style()))
+    QApplication::setStyle(style);
   const StartupOptions options = parseCommandLine(QApplication::arguments());
 
   setFatalPresenter([](const QString& caption, const QString& text) {

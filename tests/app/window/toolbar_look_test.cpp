@@ -5,9 +5,12 @@
 #include <QMainWindow>
 #include <QStyle>
 #include <QStyleFactory>
+#include <QStyleOption>
 #include <QTest>
 #include <memory>
+#include <vector>
 
+#include "app/DirectIconStyle.h"
 #include "app/ToolBarRow.h"
 
 // The toolbar's rows draw the style's background and lines themselves; they must give exactly
@@ -37,27 +40,58 @@ ToolBarRow* addRow(QMainWindow& window, QStyle* style, int buttons) {
 }  // namespace
 
 TEST(ToolBarLook, OwnLinesGiveTheStylesPixelsInEveryPlaceOfALine) {
-  const std::unique_ptr<QStyle> fusion(QStyleFactory::create(QStringLiteral("Fusion")));
-  ASSERT_TRUE(fusion);
-  // One row alone in its line, two rows sharing a line, and a line of its own after a break.
-  QMainWindow window;
-  window.setStyle(fusion.get());
-  std::vector<ToolBarRow*> rows{addRow(window, fusion.get(), 6), addRow(window, fusion.get(), 3)};
-  window.addToolBarBreak(Qt::TopToolBarArea);
-  rows.push_back(addRow(window, fusion.get(), 4));
-  window.resize(640, 300);
-  window.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-  for (ToolBarRow* row : rows) {
-    SCOPED_TRACE(testing::Message() << "row at " << row->x() << "," << row->y() << " ratio "
-                                    << row->devicePixelRatio());
-    row->setOwnPaintAllowed(true);
-    const QImage own = rendered(*row);
-    // At 200 % the style's pen is scaled and rounded its own way: the style draws then.
-    EXPECT_EQ(row->lastPaintOwn(), row->devicePixelRatio() == 1.0);
-    row->setOwnPaintAllowed(false);
-    const QImage style = rendered(*row);
-    EXPECT_FALSE(row->lastPaintOwn());
-    EXPECT_TRUE(own == style);
+  // Fusion, and the program's style over Fusion.
+  std::vector<std::unique_ptr<QStyle>> styles;
+  styles.emplace_back(QStyleFactory::create(QStringLiteral("Fusion")));
+  styles.emplace_back(DirectIconStyle::replacing(styles.front().get()));
+  for (const std::unique_ptr<QStyle>& style : styles) {
+    ASSERT_TRUE(style);
+    SCOPED_TRACE(style->metaObject()->className());
+    // One row alone in its line, two rows sharing a line, and a line of its own after a break.
+    QMainWindow window;
+    window.setStyle(style.get());
+    std::vector<ToolBarRow*> rows{addRow(window, style.get(), 6), addRow(window, style.get(), 3)};
+    window.addToolBarBreak(Qt::TopToolBarArea);
+    rows.push_back(addRow(window, style.get(), 4));
+    window.resize(640, 300);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    for (ToolBarRow* row : rows) {
+      SCOPED_TRACE(testing::Message() << "row at " << row->x() << "," << row->y() << " ratio "
+                                      << row->devicePixelRatio());
+      row->setOwnPaintAllowed(true);
+      const QImage own = rendered(*row);
+      // At 200 % the style's pen is scaled and rounded its own way: the style draws then.
+      EXPECT_EQ(row->lastPaintOwn(), row->devicePixelRatio() == 1.0);
+      row->setOwnPaintAllowed(false);
+      const QImage drawn = rendered(*row);
+      EXPECT_FALSE(row->lastPaintOwn());
+      EXPECT_TRUE(own == drawn);
+    }
   }
+}
+
+// The program's style reads the extension buttons' pictures itself: they must be Fusion's, in
+// both directions and every size. Other styles are left as they are.
+TEST(ToolBarLook, ExtensionPicturesAreTheStylesOwn) {
+  const std::unique_ptr<QStyle> fusion(QStyleFactory::create(QStringLiteral("Fusion")));
+  const std::unique_ptr<DirectIconStyle> direct(DirectIconStyle::replacing(fusion.get()));
+  ASSERT_TRUE(direct);
+  for (QStyle::StandardPixmap which :
+       {QStyle::SP_ToolBarHorizontalExtensionButton, QStyle::SP_ToolBarVerticalExtensionButton}) {
+    for (Qt::LayoutDirection direction : {Qt::LeftToRight, Qt::RightToLeft}) {
+      SCOPED_TRACE(testing::Message() << "picture " << which << ", direction " << direction);
+      QStyleOption option;
+      option.direction = direction;
+      const QIcon own = direct->standardIcon(which, &option);
+      const QIcon theirs = fusion->standardIcon(which, &option);
+      ASSERT_FALSE(theirs.availableSizes().isEmpty());
+      EXPECT_EQ(own.availableSizes(), theirs.availableSizes());
+      for (const QSize& size : theirs.availableSizes())
+        EXPECT_TRUE(own.pixmap(size).toImage() == theirs.pixmap(size).toImage()) << size.width();
+    }
+  }
+  const std::unique_ptr<QStyle> windows(QStyleFactory::create(QStringLiteral("Windows")));
+  ASSERT_TRUE(windows);
+  EXPECT_EQ(DirectIconStyle::replacing(windows.get()), nullptr);
 }
