@@ -44,6 +44,11 @@ DirectIconStyle* DirectIconStyle::replacing(const QStyle* current) {
   return new DirectIconStyle(fusion);
 }
 
+bool DirectIconStyle::drawsAsFusion(const QStyle* style) {
+  if (const auto* direct = qobject_cast<const DirectIconStyle*>(style)) style = direct->baseStyle();
+  return isFusion(style);
+}
+
 QIcon DirectIconStyle::standardIcon(StandardPixmap which, const QStyleOption* option,
                                     const QWidget* widget) const {
   if (isFusion(baseStyle())) {

@@ -21,6 +21,9 @@ class DirectIconStyle : public QProxyStyle {
   // Fusion when `current` is Fusion, otherwise nothing (the platform's own style is left alone).
   static DirectIconStyle* replacing(const QStyle* current);
 
+  // Whether `style` draws as Fusion: Fusion itself, or this style over it.
+  static bool drawsAsFusion(const QStyle* style);
+
   QIcon standardIcon(StandardPixmap which, const QStyleOption* option = nullptr,
                      const QWidget* widget = nullptr) const override;
 };

@@ -18,13 +18,8 @@ void ToolBarRow::paintEvent(QPaintEvent* event) {
   // then paints a frame around the row as well.
   const auto* extension = findChild<const QAbstractButton*>(QStringLiteral("qt_toolbar_ext_button"),
                                                             Qt::FindDirectChildrenOnly);
-  // Fusion, or the program's style that draws as Fusion does.
-  const QStyle* drawing = style;
-  if (const auto* direct = qobject_cast<const DirectIconStyle*>(style))
-    drawing = direct->baseStyle();
-  const bool fusion = qstrcmp(drawing->metaObject()->className(), "QFusionStyle") == 0;
-  if (!ownPaintAllowed_ || !fusion || isWindow() || (extension && extension->isChecked()) ||
-      !qobject_cast<const QMainWindow*>(parentWidget()) ||
+  if (!ownPaintAllowed_ || !DirectIconStyle::drawsAsFusion(style) || isWindow() ||
+      (extension && extension->isChecked()) || !qobject_cast<const QMainWindow*>(parentWidget()) ||
       option.toolBarArea != Qt::TopToolBarArea || !(option.state & QStyle::State_Horizontal)) {
     QToolBar::paintEvent(event);
     return;
