@@ -259,21 +259,25 @@ QByteArrayView cmcCellParser::parseCell(cmcCellObj& style, QByteArrayView line,
   style.variables = variables;
 
   // Brace parts are attributes, everything else is display text.
+  // Copied a run at a time: the cells of the main window's texts are read at every start.
   QByteArray attributes;
   QByteArray raw;
   bool inBraces = false;
+  qsizetype run = 0;  // where the text not yet copied begins
+  const auto copyRun = [&](qsizetype end) {
+    if (end > run) (inBraces ? attributes : raw).append(cell.sliced(run, end - run));
+  };
   for (qsizetype i = 0; i < cell.size();) {
     const qsizetype w = charWidth(cell, i);
     const char c = cell[i];
-    if (w == 1 && c == '{') {
-      inBraces = true;
-    } else if (w == 1 && c == '}') {
-      inBraces = false;
-    } else {
-      (inBraces ? attributes : raw).append(cell.sliced(i, w));
+    if (w == 1 && (c == '{' || c == '}')) {
+      copyRun(i);
+      inBraces = c == '{';
+      run = i + 1;
     }
     i += w;
   }
+  copyRun(cell.size());
 
   applyAttributes(style, attributes, 0);
   QByteArray text = displayText(style, raw);
@@ -521,13 +525,16 @@ void cmcCellParser::parseFont(QByteArrayView fontText, CellFont& font) const {
 QByteArray cmcCellParser::displayText(const cmcCellObj& style, QByteArrayView raw) const {
   QByteArray out;
   out.reserve(raw.size());
-  for (qsizetype i = 0; i < raw.size();) {
-    const qsizetype w = charWidth(raw, i);
-    if (w == 2 || raw[i] != '\\') {
-      out.append(raw.sliced(i, w));
+  qsizetype run = 0;  // where the plain text not yet copied begins
+  for (qsizetype i = 0; i < raw.size(); run = i) {
+    qsizetype w = charWidth(raw, i);
+    while (w == 2 || raw[i] != '\\') {
       i += w;
-      continue;
+      if (i >= raw.size()) break;
+      w = charWidth(raw, i);
     }
+    out.append(raw.sliced(run, i - run));
+    if (i >= raw.size()) break;
     if (i + 1 >= raw.size()) break;  // a lone trailing '\' stands for nothing
     const char e = raw[i + 1];
     if (e == 'n' || e == 'N') {
