@@ -2,13 +2,12 @@
 
 #include <QApplication>
 #include <QByteArray>
-#include <QFile>
 #include <QHash>
 #include <QIconEngine>
 #include <QImage>
-#include <QImageReader>
 #include <QPainter>
 #include <QPixmap>
+#include <QResource>
 #include <QStyle>
 #include <QStyleOption>
 #include <algorithm>
@@ -16,6 +15,18 @@
 // The pictures themselves are compiled in as Qt resources.
 
 namespace {
+
+// A picture rendered beforehand, as the bare pixels it is stored in; null when the resource is
+// missing or not of that size.
+QImage renderedImage(const char* name, int size) {
+  const QResource resource(kestrinicons::renderedPath(name, size));
+  const QByteArray pixels = resource.uncompressedData();  // no copy: stored uncompressed
+  if (pixels.size() != qsizetype(size) * size * 4) return QImage();
+  // Converted to the format pixmaps are drawn from, into an image of its own.
+  return QImage(reinterpret_cast<const uchar*>(pixels.constData()), size, size, size * 4,
+                QImage::Format_RGBA8888_Premultiplied)
+      .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+}
 
 // Serves the sizes rendered at build time from their images and everything else from the SVG,
 // which it reads only then. What it returns matches Qt's SVG icon engine call for call: the
@@ -46,13 +57,9 @@ class RenderedIconEngine final : public QIconEngine {
     if (const auto it = cache_.constFind(key); it != cache_.constEnd()) return *it;
     QPixmap pm;
     if (mode == QIcon::Normal) {
-      // Read as the PNG it is: left to guess, Qt's reader would first load every image format
-      // plug-in (and the libraries behind them) to ask whether it reads PNG.
-      QImageReader reader(kestrinicons::renderedPath(name_.constData(), size.width()), "png");
-      reader.setAutoDetectImageFormat(false);
-      const QImage image = reader.read();
+      const QImage image = renderedImage(name_.constData(), size.width());
       if (image.isNull()) return svg().pixmap(size, 1.0, mode, state);
-      pm = QPixmap::fromImage(image.convertToFormat(QImage::Format_ARGB32_Premultiplied));
+      pm = QPixmap::fromImage(image);
     } else {
       pm = pixmap(size, QIcon::Normal, state);
       if (qobject_cast<QApplication*>(QCoreApplication::instance()) && !pm.isNull()) {
@@ -84,7 +91,7 @@ class RenderedIconEngine final : public QIconEngine {
 }  // namespace
 
 QString kestrinicons::renderedPath(const char* name, int size) {
-  return QStringLiteral(":/icons/rendered/%1-%2.png").arg(QLatin1String(name)).arg(size);
+  return QStringLiteral(":/icons/rendered/%1-%2.rgba").arg(QLatin1String(name)).arg(size);
 }
 
 QIcon kestrinicons::icon(const char* name) {
@@ -93,6 +100,9 @@ QIcon kestrinicons::icon(const char* name) {
                      }) != kLargeList.end();
   const QList<int> sizes = large ? QList<int>(kRenderedLargeSizes.begin(), kRenderedLargeSizes.end())
                                  : QList<int>(kRenderedSizes.begin(), kRenderedSizes.end());
-  if (!QFile::exists(renderedPath(name, sizes.first()))) return QIcon(path(name));
+  // A build renders all of them or none (its Qt reads no SVG then, and the pictures themselves
+  // were rendered to images); one look tells which.
+  static const bool rendered = QResource(renderedPath(kTreeList.front(), 16)).isValid();
+  if (!rendered) return QIcon(path(name));
   return QIcon(new RenderedIconEngine(name, sizes));
 }

@@ -42,7 +42,8 @@ inline QString path(const char* name) {
 inline constexpr std::array<int, 2> kRenderedSizes = {16, 32};
 inline constexpr std::array<int, 4> kRenderedLargeSizes = {16, 32, 64, 128};
 
-// Resource path of a picture rendered beforehand at `size` px: ":/icons/rendered/<name>-<size>.png".
+// Resource path of a picture rendered beforehand at `size` px: ":/icons/rendered/<name>-<size>.rgba",
+// size x size pixels of four bytes (red, green, blue, alpha; premultiplied).
 QString renderedPath(const char* name, int size);
 
 // The icon of a picture, as QIcon(path(name)) draws it. Reading an SVG is costly at start-up, so

@@ -4,11 +4,14 @@
 //   kestrin_svgpng --scale <n> <in.svg> <out.png>
 // renders the picture at n times its own size, for builds whose Qt cannot read SVG.
 //   kestrin_svgpng --icon <in.svg> <out-dir> <size>...
-// writes <out-dir>/<basename>-<size>.png as Qt's SVG icon engine draws the picture at that size,
-// for the program to take at start-up instead of reading the SVG.
+// writes <out-dir>/<basename>-<size>.rgba as Qt's SVG icon engine draws the picture at that size,
+// for the program to take at start-up instead of reading the SVG: the bare pixels, row by row,
+// four bytes each (red, green, blue, alpha, the colours premultiplied by alpha), ready to draw
+// without decoding.
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QIcon>
@@ -36,9 +39,17 @@ int renderIcon(const QStringList& args) {
       return 2;
     }
     // A ratio of 1 gives the engine's own pixmap at exactly this size.
-    const QImage image = icon.pixmap(QSize(size, size), 1.0).toImage();
-    const QString file = QStringLiteral("%1/%2-%3.png").arg(args[3], base).arg(size);
-    if (image.isNull() || !image.save(file, "PNG")) {
+    const QImage image = icon.pixmap(QSize(size, size), 1.0)
+                             .toImage()
+                             .convertToFormat(QImage::Format_RGBA8888_Premultiplied);
+    const QString file = QStringLiteral("%1/%2-%3.rgba").arg(args[3], base).arg(size);
+    QFile out(file);
+    bool written = image.size() == QSize(size, size) && out.open(QIODevice::WriteOnly);
+    for (int y = 0; written && y < size; ++y) {
+      const auto* row = reinterpret_cast<const char*>(image.constScanLine(y));
+      written = out.write(row, qint64(size) * 4) == qint64(size) * 4;
+    }
+    if (!written || !out.flush()) {
       std::fprintf(stderr, "kestrin_svgpng: cannot write %s\n", qPrintable(file));
       return 1;
     }

@@ -1,6 +1,6 @@
 #include "app/ImageLists.h"
 
-#include <QFile>
+#include <QResource>
 
 #include "base/textcodec.h"
 #include "gtex/cellmarkup.h"
@@ -13,7 +13,7 @@ QList<QIcon> loadList(std::initializer_list<const char*> pictures) {
   QList<QIcon> list;
   for (const char* picture : pictures) {
     const QString path = ImageLists::iconPath(picture);
-    list << (QFile::exists(path) ? kestrinicons::icon(picture) : QIcon());
+    list << (QResource(path).isValid() ? kestrinicons::icon(picture) : QIcon());
   }
   return list;
 }

@@ -11,6 +11,7 @@
 #include <QImage>
 #include <QImageReader>
 #include <QPainter>
+#include <QResource>
 #ifndef KESTRIN_ICONS_RENDERED
 #include <QSvgRenderer>
 #endif
@@ -109,8 +110,12 @@ TEST(Icons, RenderedIconsDrawAsTheirSvg) {
   const QIcon::Mode modes[] = {QIcon::Normal, QIcon::Disabled, QIcon::Active, QIcon::Selected};
   for (const char* name : names) {
     SCOPED_TRACE(name);
-#ifndef KESTRIN_ICONS_RENDERED  // the fast path must really be there
-    EXPECT_TRUE(QFile::exists(kestrinicons::renderedPath(name, 16)));
+#ifndef KESTRIN_ICONS_RENDERED  // the fast path must really be there: bare pixels, stored as they are
+    for (const int size : {16, 32}) {
+      const QResource rendered(kestrinicons::renderedPath(name, size));
+      EXPECT_EQ(rendered.uncompressedSize(), qint64(size) * size * 4) << size;
+      EXPECT_EQ(rendered.compressionAlgorithm(), QResource::NoCompression) << size;
+    }
 #endif
     const QIcon svg(kestrinicons::path(name));
     const QIcon fast = kestrinicons::icon(name);
