@@ -7,6 +7,8 @@
 #include <QStyleFactory>
 #include <QStyleOption>
 #include <QTest>
+#include <QToolBar>
+#include <QToolButton>
 #include <memory>
 #include <vector>
 
@@ -91,6 +93,33 @@ TEST(ToolBarLook, ExtensionPicturesAreTheStylesOwn) {
         EXPECT_TRUE(own.pixmap(size).toImage() == theirs.pixmap(size).toImage()) << size.width();
     }
   }
+  // As the extension button of a bar too narrow for its buttons draws it, read only then. The
+  // button takes the application's style, as in the program.
+  const QString appStyle = QApplication::style()->name();
+  auto narrowBar = [](QStyle* style) {
+    QApplication::setStyle(style);
+    QMainWindow window;
+    auto* bar = new QToolBar(&window);
+    bar->setMovable(false);
+    for (int i = 0; i < 12; ++i) bar->addAction(QStringLiteral("Button %1").arg(i));
+    window.addToolBar(bar);
+    window.resize(160, 120);
+    window.show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
+    auto* extension = bar->findChild<QToolButton*>(QStringLiteral("qt_toolbar_ext_button"));
+    EXPECT_TRUE(extension && extension->isVisible());
+    const int ratio = qRound(bar->devicePixelRatio());
+    QImage image(bar->size() * ratio, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
+    image.fill(Qt::magenta);
+    bar->render(&image);
+    return image;
+  };
+  const QImage fusionBar = narrowBar(QStyleFactory::create(QStringLiteral("Fusion")));
+  const QImage directBar = narrowBar(DirectIconStyle::replacing(QApplication::style()));
+  EXPECT_TRUE(directBar == fusionBar);
+  QApplication::setStyle(appStyle);
+
   const std::unique_ptr<QStyle> windows(QStyleFactory::create(QStringLiteral("Windows")));
   ASSERT_TRUE(windows);
   EXPECT_EQ(DirectIconStyle::replacing(windows.get()), nullptr);
