@@ -101,7 +101,8 @@ TEST(DerivedColours, FromWindowAndText) {
 }
 
 // Scrolling moves the pixels that stay and paints only what comes into view: the screen must
-// then show exactly what a repaint of everything shows.
+// then show exactly what a repaint of everything shows. Also where the sheet's background shows
+// beyond the last column or below the last row, which a scroll leaves as it is.
 TEST_F(Painting, ScrolledPixelsMatchAFullRepaint) {
   open(kMemory);
   select(CL_Mch_Freq, 3);
@@ -110,26 +111,48 @@ TEST_F(Painting, ScrolledPixelsMatchAFullRepaint) {
     return window.screen()->grabWindow(window.winId()).toImage();
   };
   QScrollBar* rows = grid()->verticalScrollBar();
-  const struct Step {
+  struct Step {
     const char* what;
     std::function<void()> scroll;
-  } steps[] = {
+  };
+  const std::vector<Step> down = {
       {"a page down", [&] { rows->triggerAction(QAbstractSlider::SliderPageStepAdd); }},
       {"a wheel notch down", [&] { grid()->wheelRows(1); }},
       {"a wheel notch up", [&] { grid()->wheelRows(-1); }},
       {"a page up", [&] { rows->triggerAction(QAbstractSlider::SliderPageStepSub); }},
+  };
+  const std::vector<Step> across = {
       {"two columns right", [&] { grid()->setLeftColumn(grid()->leftColumn() + 2); }},
       {"one column left", [&] { grid()->setLeftColumn(grid()->leftColumn() - 1); }},
   };
-  for (const Step& step : steps) {
-    const int top = grid()->topRow();
-    const int left = grid()->leftColumn();
-    step.scroll();
-    ASSERT_TRUE(grid()->topRow() != top || grid()->leftColumn() != left) << step.what;
-    const QImage scrolled = onScreen();
-    ASSERT_FALSE(scrolled.isNull());
-    grid()->viewport()->repaint();
-    EXPECT_EQ(scrolled, onScreen()) << step.what;
+  auto both = down;
+  both.insert(both.end(), across.begin(), across.end());
+  const struct Shape {
+    QSize size;
+    const std::vector<Step>& steps;
+  } shapes[] = {
+      {{1000, 640}, both},
+      {{1800, 640}, down},     // wider than all the columns
+      {{800, 2600}, across},  // taller than all the rows
+  };
+  for (const Shape& shape : shapes) {
+    window.resize(shape.size);
+    sheet->resize(shape.size);
+    grid()->setTopRow(0);
+    grid()->setLeftColumn(0);
+    onScreen();
+    for (const Step& step : shape.steps) {
+      const int top = grid()->topRow();
+      const int left = grid()->leftColumn();
+      step.scroll();
+      ASSERT_TRUE(grid()->topRow() != top || grid()->leftColumn() != left)
+          << step.what << " at " << shape.size.width() << " x " << shape.size.height();
+      const QImage scrolled = onScreen();
+      ASSERT_FALSE(scrolled.isNull());
+      grid()->viewport()->repaint();
+      EXPECT_EQ(scrolled, onScreen())
+          << step.what << " at " << shape.size.width() << " x " << shape.size.height();
+    }
   }
 }
 

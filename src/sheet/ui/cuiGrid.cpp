@@ -77,6 +77,20 @@ int cuiGrid::fixedHeight() const {
   return h;
 }
 
+int cuiGrid::cellsRight() const {
+  int x = fixedWidth();
+  const int w = viewport()->width();
+  for (int c = leftColumn_; c < sheet_.columnCount() && x < w; ++c) x += sheet_.columnWidth(c);
+  return std::min(x, w);
+}
+
+int cuiGrid::cellsBottom() const {
+  int y = fixedHeight();
+  const int h = viewport()->height();
+  for (int r = topRow_; r < sheet_.rowCount() && y < h; ++r) y += sheet_.rowHeight(r);
+  return std::min(y, h);
+}
+
 int cuiGrid::maxTopRow() const {
   const int available = viewport()->height() - fixedHeight();
   int row = sheet_.rowCount();
@@ -172,13 +186,15 @@ void cuiGrid::scrollBody(int oldTop, int oldLeft) {
   QRect area;
   int dx = 0;
   int dy = 0;
+  // The sheet's background beyond the last column (or below the last row) is the same wherever
+  // the rows (or columns) are scrolled to: it is neither moved nor painted again.
   if (oldTop != topRow_) {
     // The fixed rows stay; the fixed columns move with their rows.
     dy = span(oldTop, topRow_, [this](int r) { return sheet_.rowHeight(r); });
-    area = QRect(0, fixedHeight(), all.width(), all.height() - fixedHeight());
+    area = QRect(0, fixedHeight(), cellsRight(), all.height() - fixedHeight());
   } else {
     dx = span(oldLeft, leftColumn_, [this](int c) { return sheet_.columnWidth(c); });
-    area = QRect(fixedWidth(), 0, all.width() - fixedWidth(), all.height());
+    area = QRect(fixedWidth(), 0, all.width() - fixedWidth(), cellsBottom());
   }
   area &= all;
   if (area.isEmpty()) return;
@@ -309,7 +325,7 @@ void cuiGrid::invalidateRow(int row) {
     for (int c = 0; c < sheet_.columnCount(); ++c)
       if (!cellRect(c, row).isEmpty()) invalidated_.append({c, row});
   }
-  viewport()->update(QRect(0, y, viewport()->width(), sheet_.rowHeight(row)));
+  viewport()->update(QRect(0, y, cellsRight(), sheet_.rowHeight(row)));
 }
 
 void cuiGrid::invalidateAll() { viewport()->update(); }

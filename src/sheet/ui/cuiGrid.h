@@ -118,6 +118,10 @@ class cuiGrid : public QAbstractScrollArea {
  private:
   int fixedWidth() const;
   int fixedHeight() const;
+  // The right edge of the last column shown and the bottom edge of the last row shown, within
+  // the viewport: beyond them lies only the sheet's background.
+  int cellsRight() const;
+  int cellsBottom() const;
   int resizeEdgeAt(const QPoint& point) const;
   // After the first body row or column changed from these: moves the pixels that stay in view
   // and repaints only what comes into view.
