@@ -132,7 +132,7 @@ TEST_F(Painting, ScrolledPixelsMatchAFullRepaint) {
     const std::vector<Step>& steps;
   } shapes[] = {
       {{1000, 640}, both},
-      {{1800, 640}, down},     // wider than all the columns
+      {{1800, 640}, down},    // wider than all the columns
       {{800, 2600}, across},  // taller than all the rows
   };
   for (const Shape& shape : shapes) {
