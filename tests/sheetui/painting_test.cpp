@@ -3,6 +3,7 @@
 #include <QScrollBar>
 
 #include "sheet/ui/CellPainter.h"
+#include "sheet/ui/DirectPixels.h"
 #include "sheet/ui/SheetColours.h"
 #include "sheetui_support.h"
 
@@ -197,6 +198,55 @@ TEST_F(Painting, KeptTextImagesGiveTheGlyphsOwnPixels) {
   grabGrid();
   EXPECT_GT(CellPainter::keptTextImages(), 0);
   EXPECT_EQ(grabGrid(), screen);
+}
+
+// Backgrounds, rules and kept texts written straight into the window's image give exactly the
+// pixels the painter gives: on screen (whole, and a repaint of two separate areas, which must
+// leave the rest as it was), and rendered into images at pixel ratios 1 and 2.
+TEST_F(Painting, PixelsWrittenStraightAreThePaintersOwn) {
+  for (int ch = 0; ch < 12; ++ch) setChannel(ch, 144000000u + uint32_t(ch) * 12500u);
+  open(kMemory);
+  select(CL_Mch_Freq, 3);
+  grabGrid();
+  grabGrid();  // texts kept as images from the second showing
+  auto onScreen = [&] {
+    QApplication::processEvents();
+    return window.screen()->grabWindow(window.winId()).toImage();
+  };
+  auto both = [&](const char* what, const std::function<QImage()>& paint) {
+    DirectPixels::setEnabled(false);
+    const QImage painted = paint();
+    DirectPixels::setEnabled(true);
+    EXPECT_EQ(paint(), painted) << what;
+  };
+  both("the whole grid on screen", [&] {
+    grid()->viewport()->repaint();
+    return onScreen();
+  });
+  QWidget* view = grid()->viewport();
+  const QRect second = grid()->cellRect(cellOf(CL_Mch_Freq, 2).column, cellOf(CL_Mch_Freq, 2).row);
+  const QRect sixth = grid()->cellRect(cellOf(CL_Mch_Freq, 6).column, cellOf(CL_Mch_Freq, 6).row);
+  // Parts of rows, so that runs of cells reach beyond them.
+  const QRegion two = QRegion(second.adjusted(second.width() / 2, 0, 0, -second.height() / 2)) +
+                      QRegion(sixth.adjusted(-10, 2, 200, -2));
+  both("two areas repainted on screen", [&] {
+    for (int ch = 0; ch < 12; ++ch) setChannel(ch, 144000000u + uint32_t(ch) * 12500u);
+    view->repaint();
+    onScreen();
+    // Channels changed behind the grid's back show only where it is repainted.
+    for (int ch = 0; ch < 12; ++ch) setChannel(ch, 430000000u + uint32_t(ch) * 25000u);
+    view->repaint(two);
+    return onScreen();
+  });
+  for (int ratio : {1, 2}) {
+    both(ratio == 1 ? "rendered at ratio 1" : "rendered at ratio 2", [&] {
+      QImage image(view->size() * ratio, QImage::Format_ARGB32_Premultiplied);
+      image.setDevicePixelRatio(ratio);
+      image.fill(Qt::magenta);
+      view->render(&image, QPoint(), QRegion(view->rect()) - QRect(40, 40, 100, 100));
+      return image;
+    });
+  }
 }
 
 // One cell painted alone with a scripted answer, as the print preview and the pages will do.

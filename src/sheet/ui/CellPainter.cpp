@@ -15,6 +15,7 @@
 #include <cmath>
 
 #include "model/cmcCellCapsule.h"
+#include "sheet/ui/DirectPixels.h"
 #include "sheet/ui/PainterRatio.h"
 #include "sheet/ui/ScreenMeasure.h"
 #include "sheet/ui/SheetColours.h"
@@ -222,7 +223,7 @@ void CellPainter::drawLine(QPainter& p, const CachedFont& font, const QString& t
 
 bool CellPainter::drawLineImage(QPainter& p, const CachedFont& font, const QString& text, int x,
                                 int baseline, const QColor& ink, const QColor& background,
-                                const QRect& cellRect) {
+                                const QRect& cellRect, DirectPixels* pixels) {
   if (!g_textImagesOn || background.alpha() != 255) return false;
   const int ratio = imageRatio(p);
   if (ratio == 0) return false;
@@ -259,8 +260,11 @@ bool CellPainter::drawLineImage(QPainter& p, const CachedFont& font, const QStri
   const QRect at = kept->rect.translated(x, baseline);
   const QRect part = at & cellRect;
   if (part.isEmpty()) return true;
-  p.drawImage(part, kept->image,
-              QRect((part.topLeft() - at.topLeft()) * ratio, part.size() * ratio));
+  const QPoint source = (part.topLeft() - at.topLeft()) * ratio;
+  if (pixels)
+    pixels->drawImage(part, kept->image, source);
+  else
+    p.drawImage(part, kept->image, QRect(source, part.size() * ratio));
   return true;
 }
 
@@ -317,7 +321,8 @@ QColor CellPainter::background(int column, int row, const CellPaintState& state)
 }
 
 void CellPainter::paint(QPainter& p, int column, int row, const QRect& cellRect,
-                        const CellPaintState& state, bool backgroundFilled) const {
+                        const CellPaintState& state, bool backgroundFilled,
+                        DirectPixels* pixels) const {
   if (cellRect.width() < 1 || cellRect.height() < 1) return;
   const int columns = sheet_.columnCount();
 
@@ -349,8 +354,14 @@ void CellPainter::paint(QPainter& p, int column, int row, const QRect& cellRect,
     if (callerClip) p.save();
     p.setClipRect(cellRect);
   };
+  auto fill = [&](const QRect& r, const QColor& colour) {
+    if (pixels)
+      pixels->fill(r, colour);
+    else
+      p.fillRect(r, colour);
+  };
   const QColor backgroundColour = toQColor(background, palette_);
-  if (!backgroundFilled) p.fillRect(cellRect, backgroundColour);
+  if (!backgroundFilled) fill(cellRect, backgroundColour);
 
   // 5. Font and colour.
   const CellFont& cellFont = sheet_.fontOf(cell);
@@ -401,8 +412,8 @@ void CellPainter::paint(QPainter& p, int column, int row, const QRect& cellRect,
   if (decoration != kDecorationNone) clipFor(rect);
   if (decoration == kDecorationQuarterPillar) {
     const int h = rect.height() * 3 / 10;
-    p.fillRect(QRect(rect.left(), rect.top() + rect.height() - h, rect.width(), h),
-               QColor(0x80, 0x80, 0x80));
+    fill(QRect(rect.left(), rect.top() + rect.height() - h, rect.width(), h),
+         QColor(0x80, 0x80, 0x80));
   } else if (decoration == kDecorationCheckMark) {
     const double s = 0.7 * std::min(rect.width(), rect.height());
     const double x0 = rect.left() + (rect.width() - s) / 2.0;
@@ -479,8 +490,8 @@ void CellPainter::paint(QPainter& p, int column, int row, const QRect& cellRect,
       } else {
         const QColor colour =
             remaining < line.size() && !print_ ? toQColor(kClSilver, palette_) : ink;
-        if (!images ||
-            !drawLineImage(p, cached, line, x, baseline, colour, backgroundColour, cellRect)) {
+        if (!images || !drawLineImage(p, cached, line, x, baseline, colour, backgroundColour,
+                                      cellRect, pixels)) {
           p.setPen(colour);
           drawLine(p, cached, line, x, baseline);
         }
@@ -498,15 +509,14 @@ void CellPainter::paint(QPainter& p, int column, int row, const QRect& cellRect,
                                 : QColor(Qt::white);
   const int ruleWidth = std::max(1, rounded(sc));
   if (cell.bottomRule()) {
-    p.fillRect(
-        QRect(cellRect.left(), cellRect.bottom() - ruleWidth + 1, cellRect.width(), ruleWidth),
-        ruleColour);
+    fill(QRect(cellRect.left(), cellRect.bottom() - ruleWidth + 1, cellRect.width(), ruleWidth),
+         ruleColour);
   }
   if (rightRule) {
     const int top = cell.rightRule() == kRuleShort ? cellRect.top() + cellRect.height() * 7 / 10
                                                    : cellRect.top();
-    p.fillRect(QRect(cellRect.right() - ruleWidth + 1, top, ruleWidth, cellRect.bottom() - top + 1),
-               ruleColour);
+    fill(QRect(cellRect.right() - ruleWidth + 1, top, ruleWidth, cellRect.bottom() - top + 1),
+         ruleColour);
   }
 
   // 9. Caution and error marks.

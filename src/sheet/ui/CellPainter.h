@@ -53,9 +53,10 @@ class CellPainter {
   // Paints the cell at (column, row) whose own rectangle is `rect`. Rows or columns narrower
   // than one pixel are not painted. `backgroundFilled`: the caller has filled the rectangle
   // with the cell's background already (filling a row's cells of one colour at once costs far
-  // less than filling each cell).
+  // less than filling each cell). `pixels`, when given, writes solid areas and kept texts
+  // straight into the painter's image where it can.
   void paint(QPainter& painter, int column, int row, const QRect& rect, const CellPaintState& state,
-             bool backgroundFilled = false) const;
+             bool backgroundFilled = false, class DirectPixels* pixels = nullptr) const;
   // The colour the cell's rectangle is filled with.
   QColor background(int column, int row, const CellPaintState& state) const;
 
@@ -118,7 +119,7 @@ class CellPainter {
   // False when it cannot, and nothing was drawn.
   static bool drawLineImage(QPainter& painter, const CachedFont& font, const QString& text, int x,
                             int baseline, const QColor& ink, const QColor& background,
-                            const QRect& cellRect);
+                            const QRect& cellRect, DirectPixels* pixels);
 
   const SheetModel& sheet_;
   Answer answer_;

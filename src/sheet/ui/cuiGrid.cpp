@@ -10,6 +10,7 @@
 #include <QWheelEvent>
 #include <vector>
 
+#include "sheet/ui/DirectPixels.h"
 #include "sheet/ui/GridScrollBar.h"
 #include "sheet/ui/SheetColours.h"
 
@@ -353,6 +354,7 @@ void cuiGrid::paintEvent(QPaintEvent* event) {
     QRect rect;
     QColor background;
   };
+  DirectPixels pixels(p);
   std::vector<ShownCell> cells;
   cells.reserve(static_cast<size_t>(sheet_.fixedCols() + lastColumn - leftColumn_ + 1));
   auto paintRow = [&](int row) {
@@ -383,10 +385,11 @@ void cuiGrid::paintEvent(QPaintEvent* event) {
         run.setRight(cells[j].rect.right());
         ++j;
       }
-      p.fillRect(run, colour);
+      pixels.fill(run, colour);
       i = j;
     }
-    for (const ShownCell& cell : cells) painter_.paint(p, cell.column, row, cell.rect, state, true);
+    for (const ShownCell& cell : cells)
+      painter_.paint(p, cell.column, row, cell.rect, state, true, &pixels);
     paintedBottom = std::max(paintedBottom, y + h);
   };
   for (int r = 0; r < sheet_.fixedRows(); ++r) paintRow(r);
@@ -395,12 +398,12 @@ void cuiGrid::paintEvent(QPaintEvent* event) {
   const QColor background = sheetcolours::toQColor(sheet_.basicCell().colour, palette());
   const QRect all = viewport()->rect();
   if (paintedRight < all.width()) {
-    p.fillRect(QRect(paintedRight, 0, all.width() - paintedRight, all.height()) & exposed,
-               background);
+    pixels.fill(QRect(paintedRight, 0, all.width() - paintedRight, all.height()) & exposed,
+                background);
   }
   if (paintedBottom < all.height()) {
-    p.fillRect(QRect(0, paintedBottom, all.width(), all.height() - paintedBottom) & exposed,
-               background);
+    pixels.fill(QRect(0, paintedBottom, all.width(), all.height() - paintedBottom) & exposed,
+                background);
   }
 }
 
