@@ -19,7 +19,6 @@ class DirectPixels {
  public:
   explicit DirectPixels(QPainter& painter);
 
-  bool direct() const { return image_ != nullptr; }
   // Fills `rect` (in the painter's coordinates) with an opaque colour; any other colour goes
   // through the painter.
   void fill(const QRect& rect, const QColor& colour);
