@@ -200,11 +200,13 @@ TEST_F(Painting, KeptTextImagesGiveTheGlyphsOwnPixels) {
   EXPECT_EQ(grabGrid(), screen);
 }
 
-// Backgrounds, rules and kept texts written straight into the window's image give exactly the
-// pixels the painter gives: on screen (whole, and a repaint of two separate areas, which must
-// leave the rest as it was), and rendered into images at pixel ratios 1 and 2.
+// Backgrounds, rules and kept texts written straight into the window's image, with texts drawn
+// from their glyphs and marks among them, give exactly the pixels the painter gives: on screen
+// (whole, and a repaint of two separate areas, which must leave the rest as it was), and rendered
+// into images at pixel ratios 1 and 2.
 TEST_F(Painting, PixelsWrittenStraightAreThePaintersOwn) {
-  for (int ch = 0; ch < 12; ++ch) setChannel(ch, 144000000u + uint32_t(ch) * 12500u);
+  for (int ch = 0; ch < 12; ++ch) setChannel(ch, 146000000u + uint32_t(ch % 4) * 25000u);
+  setChannel(12, 300000000u);  // outside the radio's whole range: a mark beside the frequency
   open(kMemory);
   select(CL_Mch_Freq, 3);
   grabGrid();
@@ -230,11 +232,11 @@ TEST_F(Painting, PixelsWrittenStraightAreThePaintersOwn) {
   const QRegion two = QRegion(second.adjusted(second.width() / 2, 0, 0, -second.height() / 2)) +
                       QRegion(sixth.adjusted(-10, 2, 200, -2));
   both("two areas repainted on screen", [&] {
-    for (int ch = 0; ch < 12; ++ch) setChannel(ch, 144000000u + uint32_t(ch) * 12500u);
+    for (int ch = 0; ch < 12; ++ch) setChannel(ch, 146000000u + uint32_t(ch % 4) * 25000u);
     view->repaint();
     onScreen();
     // Channels changed behind the grid's back show only where it is repainted.
-    for (int ch = 0; ch < 12; ++ch) setChannel(ch, 430000000u + uint32_t(ch) * 25000u);
+    for (int ch = 0; ch < 12; ++ch) setChannel(ch, 147000000u + uint32_t(ch % 3) * 25000u);
     view->repaint(two);
     return onScreen();
   });
